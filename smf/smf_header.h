@@ -1,0 +1,31 @@
+// SmfHeader: the header chunk of a Standard MIDI File, read and checked once.
+//
+// Only format 0 (one track) and format 1 with ticks per quarter note are
+// accepted; every other header ends the run with its own message.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+namespace vantrel {
+
+struct SmfHeader {
+  char magic[4] = {};
+  std::uint32_t size = 0;        // only reported; the first track follows at 14
+  std::uint16_t format = 0;
+  std::uint16_t trackCount = 0;
+  std::uint16_t division = 0;    // ticks per quarter note
+
+  // Reads the 14 bytes at the start of `file` and checks them in a fixed
+  // order, ending the run with dataError at the first one that fails.
+  void readHeader(std::span<const std::uint8_t> file);
+};
+
+// Reads a big-endian number of `width` bytes at p.
+inline std::uint32_t readBigEndian(const std::uint8_t* p, int width) {
+  std::uint32_t value = 0;
+  for (int i = 0; i < width; ++i) value = (value << 8) | p[i];
+  return value;
+}
+
+}  // namespace vantrel

@@ -1,0 +1,187 @@
+#include "tests/smf_builder.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "app/fault.h"
+#include "mml/converter.h"
+#include "mml/text_writer.h"
+
+namespace vantrel::test {
+
+Bytes varLen(std::uint32_t value) {
+  Bytes out{static_cast<std::uint8_t>(value & 0x7F)};
+  while (value >>= 7) out.insert(out.begin(), static_cast<std::uint8_t>(0x80 | (value & 0x7F)));
+  return out;
+}
+
+Track& Track::delta(std::uint32_t ticks) {
+  Bytes v = varLen(ticks);
+  data_.insert(data_.end(), v.begin(), v.end());
+  return *this;
+}
+
+Track& Track::raw(std::uint32_t d, std::initializer_list<int> bytes) {
+  delta(d);
+  for (int b : bytes) data_.push_back(static_cast<std::uint8_t>(b));
+  return *this;
+}
+
+Track& Track::on(std::uint32_t d, int channel, int key, int velocity) {
+  return raw(d, {0x90 | (channel - 1), key, velocity});
+}
+
+Track& Track::off(std::uint32_t d, int channel, int key, int velocity) {
+  return raw(d, {0x80 | (channel - 1), key, velocity});
+}
+
+Track& Track::cc(std::uint32_t d, int channel, int controller, int value) {
+  return raw(d, {0xB0 | (channel - 1), controller, value});
+}
+
+Track& Track::program(std::uint32_t d, int channel, int number) {
+  return raw(d, {0xC0 | (channel - 1), number});
+}
+
+Track& Track::bend(std::uint32_t d, int channel, int lsb, int msb) {
+  return raw(d, {0xE0 | (channel - 1), lsb, msb});
+}
+
+Track& Track::meta(std::uint32_t d, int type, const Bytes& payload) {
+  raw(d, {0xFF, type});
+  Bytes n = varLen(static_cast<std::uint32_t>(payload.size()));
+  data_.insert(data_.end(), n.begin(), n.end());
+  data_.insert(data_.end(), payload.begin(), payload.end());
+  return *this;
+}
+
+Track& Track::text(std::uint32_t d, int type, const std::string& s) {
+  return meta(d, type, Bytes(s.begin(), s.end()));
+}
+
+Track& Track::tempo(std::uint32_t d, std::uint32_t micros) {
+  return meta(d, 0x51, {static_cast<std::uint8_t>(micros >> 16),
+                        static_cast<std::uint8_t>(micros >> 8), static_cast<std::uint8_t>(micros)});
+}
+
+Track& Track::timeSignature(std::uint32_t d, int numerator, int exponent) {
+  return meta(d, 0x58, {static_cast<std::uint8_t>(numerator), static_cast<std::uint8_t>(exponent),
+                        24, 8});
+}
+
+Track& Track::keySignature(std::uint32_t d, int sharps, int minor) {
+  return meta(d, 0x59, {static_cast<std::uint8_t>(sharps), static_cast<std::uint8_t>(minor)});
+}
+
+Track& Track::sysex(std::uint32_t d, int status, const Bytes& payload) {
+  raw(d, {status});
+  Bytes n = varLen(static_cast<std::uint32_t>(payload.size()));
+  data_.insert(data_.end(), n.begin(), n.end());
+  data_.insert(data_.end(), payload.begin(), payload.end());
+  return *this;
+}
+
+Track& Track::end(std::uint32_t d) { return meta(d, 0x2F, {}); }
+
+Track& Track::bytes(const Bytes& more) {
+  data_.insert(data_.end(), more.begin(), more.end());
+  return *this;
+}
+
+namespace {
+void put32(Bytes& out, std::uint32_t v) {
+  for (int s = 24; s >= 0; s -= 8) out.push_back(static_cast<std::uint8_t>(v >> s));
+}
+void put16(Bytes& out, std::uint32_t v) {
+  out.push_back(static_cast<std::uint8_t>(v >> 8));
+  out.push_back(static_cast<std::uint8_t>(v));
+}
+}  // namespace
+
+Bytes makeSmf(int format, int division, const std::vector<Track>& tracks) {
+  Bytes out{'M', 'T', 'h', 'd'};
+  put32(out, 6);
+  put16(out, static_cast<std::uint32_t>(format));
+  put16(out, static_cast<std::uint32_t>(tracks.size()));
+  put16(out, static_cast<std::uint32_t>(division));
+  for (const Track& t : tracks) {
+    out.insert(out.end(), {'M', 'T', 'r', 'k'});
+    put32(out, static_cast<std::uint32_t>(t.data().size()));
+    out.insert(out.end(), t.data().begin(), t.data().end());
+  }
+  return out;
+}
+
+void parseInto(Options& options, std::initializer_list<const char*> arguments) {
+  std::vector<char*> argv{const_cast<char*>("vantrel")};
+  for (const char* a : arguments) argv.push_back(const_cast<char*>(a));
+  setFaultThrows(true);
+  try {
+    options.parseArguments(static_cast<int>(argv.size()), argv.data());
+  } catch (const FaultStop&) {
+    ADD_FAILURE() << "the options were refused";
+  }
+  setFaultThrows(false);
+}
+
+Conversion convert(const Bytes& smf, const Options& options) {
+  Conversion result;
+  std::stringbuf mml;
+  std::ostringstream listing;
+  TextWriter output(&mml, "test.mml");
+  setFaultThrows(true);
+  setFaultFlush([&output] { output.flush(); });
+  testing::internal::CaptureStderr();
+  try {
+    Converter converter(options, smf, output, listing);
+    converter.run();
+    output.flush();
+  } catch (const FaultStop& stop) {
+    result.status = stop.status;
+  }
+  result.error = testing::internal::GetCapturedStderr();
+  setFaultFlush(nullptr);
+  setFaultThrows(false);
+  result.mml = mml.str();
+  result.listing = listing.str();
+  return result;
+}
+
+Conversion convert(const Bytes& smf, std::initializer_list<const char*> arguments) {
+  Options options;
+  parseInto(options, arguments);
+  return convert(smf, options);
+}
+
+std::string unixLines(const std::string& text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+    out += text[i];
+  }
+  return out;
+}
+
+std::string passText(const std::string& mml, int channel) {
+  std::string text = unixLines(mml);
+  std::string::size_type start;
+  if (channel == 0) {
+    // The system pass is the first section and has no channel word.
+    start = text.find("Time(1:1:0);\n\t");
+    if (start == std::string::npos) return "<no system pass>";
+    start += 14;
+  } else {
+    std::string head = "CH(" + std::to_string(channel) + ");\tq100 h-1\n\t";
+    start = text.find(head);
+    if (start == std::string::npos) return "<no pass for channel " + std::to_string(channel) + ">";
+    start += head.size();
+  }
+  // The section ends where the next one begins or the track block closes.
+  std::string::size_type stop = text.find("\nTime(1:1:0);", start);
+  std::string::size_type close = text.find("\n\n", start);
+  if (close < stop) stop = close;
+  return text.substr(start, stop == std::string::npos ? std::string::npos : stop - start);
+}
+
+}  // namespace vantrel::test
