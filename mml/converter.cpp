@@ -68,14 +68,15 @@ void Converter::buildRhythmTable() {
   if (options.pickupTicks != 0) {
     rhythm.insertRhythm(static_cast<std::uint32_t>(options.pickupTicks), 4, 2, header.division);
   }
-  collectTimeSignatures();
+  std::vector<KeySignature> keys = collectTimeSignatures();
   rhythm.insertRhythm(kSentinelTick, 4, 2, header.division);
+  assignKeys(rhythm, std::move(keys));
   rhythm.printListing(console);
   longPickup = options.pickupTicks > 0 &&
                static_cast<std::uint32_t>(options.pickupTicks) > rhythm.entries[0].barLength;
 }
 
-void Converter::collectTimeSignatures() {
+std::vector<KeySignature> Converter::collectTimeSignatures() {
   std::uint64_t afterHeader = reader.position;
   std::vector<KeySignature> keys;
   for (int track = 0; track < header.trackCount; ++track) {
@@ -100,8 +101,8 @@ void Converter::collectTimeSignatures() {
     }
   }
   rhythm.sortEntries();
-  assignKeys(rhythm, std::move(keys));
   reader.position = afterHeader;
+  return keys;
 }
 
 void Converter::resetPass() {

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <ostream>
 #include <span>
+#include <vector>
 
 #include "app/options.h"
 #include "mml/text_writer.h"
@@ -66,7 +67,7 @@ struct Converter {
   void run();
   void readTrackHeader();
   void buildRhythmTable();
-  void collectTimeSignatures();
+  std::vector<KeySignature> collectTimeSignatures();  // and the key signatures met
   void resetPass();
   void processEvent();
   void flushPending();

@@ -1,0 +1,211 @@
+// The rhythm table as its listing shows it: time signatures of all tracks
+// merged and sorted, the seeds for the start and the pickup, the sentinel, and
+// the key signature in effect at each entry.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/expected_texts.h"
+#include "tests/option_list.h"
+#include "tests/smf_builder.h"
+
+namespace vantrel::test {
+namespace {
+
+namespace ex = expected;
+
+std::string line(std::int64_t tick, std::uint32_t length, int key = 0, int mi = 0) {
+  return "Pointer:" + std::to_string(tick) + "\tLength:" + std::to_string(length) +
+         "\tKey:" + std::to_string(key) + "\tmi:" + std::to_string(mi) + "\n";
+}
+
+// A track with one time signature of `numerator`/2^`exponent` at `tick`.
+Track signatureAt(std::uint32_t tick, int numerator, int exponent) {
+  Track t;
+  t.timeSignature(tick, numerator, exponent).end();
+  return t;
+}
+
+Conversion convertWith(const Bytes& smf, const std::vector<const char*>& arguments) {
+  Options options;
+  parseList(options, arguments);
+  return convert(smf, options);
+}
+
+struct ListingCase {
+  const char* what;
+  int division;
+  std::vector<Track> tracks;
+  std::vector<const char*> options;
+  std::vector<std::string> lines;
+  int status = 0;  // of the conversion that follows the listing
+};
+
+void expectListings(const std::vector<ListingCase>& cases) {
+  for (const ListingCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    Conversion result = convertWith(makeSmf(1, c.division, c.tracks), c.options);
+    EXPECT_EQ(result.status, c.status) << result.error;
+    std::string want;
+    for (const std::string& l : c.lines) want += l;
+    EXPECT_EQ(result.listing, want);
+  }
+}
+
+TEST(RhythmListing, SeedsSignaturesAndSentinel) {
+  Track threeFourAtPickup;
+  threeFourAtPickup.timeSignature(480, 3, 2).end();
+  Track twoAtOneTick;  // the later event at one tick wins
+  twoAtOneTick.timeSignature(1920, 3, 2).timeSignature(0, 2, 2).end();
+  expectListings({
+      {"no time signature", 480, {Track().end()}, {}, {line(0, 1920), line(-1, 1920)}},
+      {"no time signature, division 96", 96, {Track().end()}, {}, {line(0, 384), line(-1, 384)}},
+      {"/A480", 480, {Track().end()}, {"/A480"}, {line(0, 1920), line(480, 1920), line(-1, 1920)}},
+      {"3/4 at 0 replaces the seed", 480, {signatureAt(0, 3, 2)}, {}, {line(0, 1440), line(-1, 1920)}},
+      {"3/4 at 0 with /A480: the pickup entry stays 4/4", 480, {signatureAt(0, 3, 2)}, {"/A480"},
+       {line(0, 1440), line(480, 1920), line(-1, 1920)}},
+      {"3/4 at the pickup tick replaces the pickup seed", 480, {threeFourAtPickup}, {"-A480"},
+       {line(0, 1920), line(480, 1440), line(-1, 1920)}},
+      {"tracks at unrelated ticks come out sorted", 480,
+       {signatureAt(3840, 3, 2), signatureAt(1920, 6, 3), signatureAt(960, 5, 4)}, {},
+       {line(0, 1920), line(960, 600), line(1920, 1440), line(3840, 1440), line(-1, 1920)}},
+      {"two tracks at one tick: the later track wins", 480,
+       {signatureAt(1920, 3, 2), signatureAt(1920, 7, 3)}, {},
+       {line(0, 1920), line(1920, 1680), line(-1, 1920)}},
+      {"the same two tracks the other way round", 480,
+       {signatureAt(1920, 7, 3), signatureAt(1920, 3, 2)}, {},
+       {line(0, 1920), line(1920, 1440), line(-1, 1920)}},
+      {"two at one tick in one track: the later event wins", 480, {twoAtOneTick}, {},
+       {line(0, 1920), line(1920, 960), line(-1, 1920)}},
+      {"/Mm leaves only the seeds", 480, {signatureAt(0, 3, 2), signatureAt(960, 6, 3)}, {"/Mm"},
+       {line(0, 1920), line(-1, 1920)}},
+      {"/MA with /A leaves only the seeds", 480, {signatureAt(0, 3, 2)}, {"/MA", "/A240"},
+       {line(0, 1920), line(240, 1920), line(-1, 1920)}},
+      {"/Mx keeps time signatures", 480, {signatureAt(0, 3, 2)}, {"/Mx"},
+       {line(0, 1440), line(-1, 1920)}},
+  });
+}
+
+TEST(RhythmListing, BarLengths) {
+  expectListings({
+      {"6/8 at division 96", 96, {signatureAt(0, 6, 3)}, {}, {line(0, 288), line(-1, 384)}},
+      {"1/128 at division 100 truncates", 100, {signatureAt(0, 1, 7)}, {}, {line(0, 3), line(-1, 400)}},
+      {"7/8", 480, {signatureAt(0, 7, 3)}, {}, {line(0, 1680), line(-1, 1920)}},
+      {"5/16", 480, {signatureAt(0, 5, 4)}, {}, {line(0, 600), line(-1, 1920)}},
+      {"1/1", 480, {signatureAt(0, 1, 0)}, {}, {line(0, 1920), line(-1, 1920)}},
+      {"255/1 at division 32767", 32767, {signatureAt(0, 255, 0)}, {},
+       {line(0, 33422340), line(-1, 131068)}},
+  });
+}
+
+// Signatures that give no usable bar create or change no entry.
+TEST(RhythmListing, UnusableSignaturesAreIgnored) {
+  Track zeroAfterThree;
+  zeroAfterThree.timeSignature(1920, 3, 2).timeSignature(0, 0, 2).end();
+  expectListings({
+      {"numerator 0 at 0", 480, {signatureAt(0, 0, 2)}, {}, {line(0, 1920), line(-1, 1920)}},
+      {"numerator 0 over an entry", 480, {zeroAfterThree}, {},
+       {line(0, 1920), line(1920, 1440), line(-1, 1920)}},
+      {"exponent 8", 480, {signatureAt(1920, 4, 8)}, {}, {line(0, 1920), line(-1, 1920)}},
+      {"exponent 255", 480, {signatureAt(960, 3, 255)}, {}, {line(0, 1920), line(-1, 1920)}},
+      {"1/8 at division 1 is 0 ticks long", 1, {signatureAt(0, 1, 3)}, {}, {line(0, 4), line(-1, 4)}},
+  });
+}
+
+// Short and long data: the first two bytes count, shorter events are passed
+// over, and the walk goes on right after the event's data. (The conversion
+// that follows the listing then rejects these lengths, status 1.)
+TEST(RhythmListing, SignatureDataLengths) {
+  Track twoBytes, oneByte, sixBytes, keyLengths;
+  twoBytes.meta(0, 0x58, {3, 2}).end();
+  oneByte.meta(0, 0x58, {3}).end();
+  sixBytes.meta(0, 0x58, {3, 2, 24, 8, 0x58, 0x2F}).timeSignature(1920, 6, 3).end();
+  keyLengths.meta(0, 0x59, {4, 1, 9}).meta(960, 0x59, {7}).timeSignature(960, 2, 2).end();
+  expectListings({
+      {"two data bytes", 480, {twoBytes}, {}, {line(0, 1440), line(-1, 1920)}, 1},
+      {"one data byte", 480, {oneByte}, {}, {line(0, 1920), line(-1, 1920)}, 1},
+      {"six data bytes, then another signature", 480, {sixBytes}, {},
+       {line(0, 1440), line(1920, 1440), line(-1, 1920)}, 1},
+      {"key signatures of three and one byte", 480, {keyLengths}, {},
+       {line(0, 1920, 4, 1), line(1920, 960, 4, 1), line(-1, 1920, 4, 1)}, 1},
+  });
+}
+
+// Key and mi: the key signature with the greatest tick at or before the
+// entry's tick in any track, the one met last among equal ticks; the sentinel
+// gets the file's last.
+TEST(RhythmListing, KeySignaturesInEffect) {
+  Track keyAt0;
+  keyAt0.keySignature(0, -3, 1).end();
+  Track keyAfter;  // an entry at 960, then a key at 1440
+  keyAfter.timeSignature(960, 3, 2).keySignature(480, 2, 0).end();
+  Track keyBefore;  // a key at 960, then an entry at 1920
+  keyBefore.keySignature(960, 2, 0).timeSignature(960, 3, 2).end();
+  Track keyAtEntry;
+  keyAtEntry.timeSignature(1920, 3, 2).keySignature(0, 5, 1).end();
+  Track keyLate;
+  keyLate.keySignature(1920, 1, 0).timeSignature(0, 2, 3).end();
+  Track keyEarly;
+  keyEarly.keySignature(960, 5, 1).end();
+  Track keyTied;
+  keyTied.keySignature(1920, -2, 1).end();
+  Track twoKeysOneTick;
+  twoKeysOneTick.keySignature(0, 3, 0).keySignature(0, -4, 1).end();
+  Track extreme;
+  extreme.meta(0, 0x59, {0x80, 0xFF}).end();
+  Track keyAfterPickup;
+  keyAfterPickup.keySignature(240, 1, 1).keySignature(240, 6, 0).end();
+  expectListings({
+      {"no key signature", 480, {signatureAt(1920, 3, 2)}, {},
+       {line(0, 1920), line(1920, 1440), line(-1, 1920)}},
+      {"key at 0", 480, {keyAt0}, {}, {line(0, 1920, -3, 1), line(-1, 1920, -3, 1)}},
+      {"key between two entries", 480, {keyBefore}, {},
+       {line(0, 1920), line(1920, 1440, 2, 0), line(-1, 1920, 2, 0)}},
+      {"key after an entry is not in effect at it", 480, {keyAfter}, {},
+       {line(0, 1920), line(960, 1440), line(-1, 1920, 2, 0)}},
+      {"key at the entry's own tick", 480, {keyAtEntry}, {},
+       {line(0, 1920), line(1920, 1440, 5, 1), line(-1, 1920, 5, 1)}},
+      {"a later tick beats a later track", 480, {keyLate, keyEarly}, {},
+       {line(0, 1920), line(1920, 480, 1, 0), line(-1, 1920, 1, 0)}},
+      {"at one tick the later track wins", 480, {keyLate, keyTied}, {},
+       {line(0, 1920), line(1920, 480, -2, 1), line(-1, 1920, -2, 1)}},
+      {"at one tick the later event wins", 480, {twoKeysOneTick}, {},
+       {line(0, 1920, -4, 1), line(-1, 1920, -4, 1)}},
+      {"key -128, mi 255", 480, {extreme}, {}, {line(0, 1920, -128, 255), line(-1, 1920, -128, 255)}},
+      {"the pickup entry", 480, {keyAfterPickup}, {"/A480"},
+       {line(0, 1920), line(480, 1920, 6, 0), line(-1, 1920, 6, 0)}},
+      {"/Mm leaves keys out too", 480, {keyAt0}, {"/Mm"}, {line(0, 1920), line(-1, 1920)}},
+  });
+}
+
+TEST(RhythmListing, MoreThan255Entries) {
+  // 300 changes at every half note, alternating 3/4 and 2/4, split over two
+  // tracks so that the sort has to interleave them.
+  Track odd, even;
+  for (int i = 1; i <= 300; i += 2) odd.timeSignature(i == 1 ? 960 : 1920, 3, 2);
+  for (int i = 2; i <= 300; i += 2) even.timeSignature(1920, 2, 2);
+  odd.end();
+  even.end();
+  Conversion result = convert(makeSmf(1, 480, {even, odd}));
+  EXPECT_EQ(result.status, 0) << result.error;
+  std::string want = line(0, 1920);
+  for (int i = 1; i <= 300; ++i) want += line(960 * i, i % 2 ? 1440 : 960);
+  want += line(-1, 1920);
+  EXPECT_EQ(result.listing, want);
+}
+
+// The walk before the conversion passes over an undefined status; the
+// conversion rejects it afterwards, once the listing is out.
+TEST(RhythmListing, UndefinedStatusIsPassedOverBeforeTheConversion) {
+  Track t;
+  t.raw(0, {0xF9}).timeSignature(1920, 3, 2).end();
+  Conversion result = convert(makeSmf(1, 480, {t}));
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.error, std::string(ex::kDataFault) + ex::kInvalidEvent);
+  EXPECT_EQ(result.listing, line(0, 1920) + line(1920, 1440) + line(-1, 1920));
+}
+
+}  // namespace
+}  // namespace vantrel::test

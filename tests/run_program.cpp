@@ -1,0 +1,127 @@
+#include "tests/run_program.h"
+
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+#include <system_error>
+
+namespace vantrel::test {
+namespace {
+
+[[noreturn]] void fail(const char* what) {
+  throw std::system_error(errno, std::generic_category(), what);
+}
+
+// Reads both pipes to their ends together, so that a child that fills one
+// while the parent waits on the other cannot block.
+void drain(int outFd, int errFd, std::string& out, std::string& err) {
+  pollfd fds[2] = {{outFd, POLLIN, 0}, {errFd, POLLIN, 0}};
+  std::string* sinks[2] = {&out, &err};
+  int open = 2;
+  while (open > 0) {
+    if (poll(fds, 2, -1) < 0) {
+      if (errno == EINTR) continue;
+      fail("poll");
+    }
+    for (int i = 0; i < 2; ++i) {
+      if (fds[i].fd < 0 || fds[i].revents == 0) continue;
+      char buffer[4096];
+      ssize_t got = read(fds[i].fd, buffer, sizeof buffer);
+      if (got < 0 && errno == EINTR) continue;
+      if (got <= 0) {
+        close(fds[i].fd);
+        fds[i].fd = -1;
+        --open;
+      } else {
+        sinks[i]->append(buffer, static_cast<std::size_t>(got));
+      }
+    }
+  }
+}
+
+}  // namespace
+
+ScratchDir::ScratchDir() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "vantrel-test-XXXXXX").string();
+  if (mkdtemp(pattern.data()) == nullptr) fail("mkdtemp");
+  path_ = pattern;
+}
+
+ScratchDir::~ScratchDir() {
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
+}
+
+void ScratchDir::write(const std::string& name, const std::vector<std::uint8_t>& bytes) const {
+  std::ofstream file(path_ / name, std::ios::binary | std::ios::trunc);
+  file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  if (!file) throw std::runtime_error("cannot write " + name);
+}
+
+std::string ScratchDir::read(const std::string& name) const {
+  std::ifstream file(path_ / name, std::ios::binary);
+  if (!file) throw std::runtime_error("cannot read " + name);
+  return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
+std::set<std::string> ScratchDir::names() const {
+  std::set<std::string> result;
+  for (const auto& entry : std::filesystem::directory_iterator(path_)) {
+    result.insert(entry.path().filename().string());
+  }
+  return result;
+}
+
+ProgramRun runProgram(const std::string& program, const std::vector<std::string>& arguments,
+                      const std::filesystem::path& directory) {
+  int outPipe[2], errPipe[2];
+  if (pipe(outPipe) != 0) fail("pipe");
+  if (pipe(errPipe) != 0) fail("pipe");
+
+  std::vector<char*> argv{const_cast<char*>(program.c_str())};
+  for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+
+  pid_t child = fork();
+  if (child < 0) fail("fork");
+  if (child == 0) {
+    // Only async-signal-safe calls between fork and exec.
+    if (chdir(directory.c_str()) != 0) _exit(126);
+    dup2(outPipe[1], STDOUT_FILENO);
+    dup2(errPipe[1], STDERR_FILENO);
+    close(outPipe[0]);
+    close(outPipe[1]);
+    close(errPipe[0]);
+    close(errPipe[1]);
+    execv(program.c_str(), argv.data());
+    _exit(127);
+  }
+  close(outPipe[1]);
+  close(errPipe[1]);
+
+  ProgramRun run;
+  drain(outPipe[0], errPipe[0], run.out, run.err);
+  int wstatus = 0;
+  while (waitpid(child, &wstatus, 0) < 0) {
+    if (errno != EINTR) fail("waitpid");
+  }
+  if (WIFEXITED(wstatus)) {
+    run.status = WEXITSTATUS(wstatus);
+  } else if (WIFSIGNALED(wstatus)) {
+    run.status = 128 + WTERMSIG(wstatus);
+  }
+  return run;
+}
+
+ProgramRun runVantrel(const std::vector<std::string>& arguments,
+                      const std::filesystem::path& directory) {
+  return runProgram(VANTREL_BINARY, arguments, directory);
+}
+
+}  // namespace vantrel::test

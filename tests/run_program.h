@@ -1,0 +1,49 @@
+// Runs the built program as a child process in a directory of its own, so that
+// the tests of the command line see what a user sees: the bytes on standard
+// output and standard error, the exit status, and the files left behind.
+// The process handling is POSIX and kept in run_program.cpp alone.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace vantrel::test {
+
+// A fresh, empty directory under the system's temporary directory; removed,
+// with everything in it, when the object goes.
+class ScratchDir {
+ public:
+  ScratchDir();
+  ~ScratchDir();
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
+
+  const std::filesystem::path& path() const { return path_; }
+  void write(const std::string& name, const std::vector<std::uint8_t>& bytes) const;
+  std::string read(const std::string& name) const;  // the whole file, as bytes
+  // The names of the entries in the directory (not recursive).
+  std::set<std::string> names() const;
+
+ private:
+  std::filesystem::path path_;
+};
+
+struct ProgramRun {
+  std::string out;  // standard output, as written
+  std::string err;  // standard error, as written
+  int status = -1;  // exit status; 128 + signal number if a signal ended it
+};
+
+// Runs `program` with `arguments` (those after the program name) in
+// `directory` and waits for it to end.
+ProgramRun runProgram(const std::string& program, const std::vector<std::string>& arguments,
+                      const std::filesystem::path& directory);
+
+// The same for the program under test.
+ProgramRun runVantrel(const std::vector<std::string>& arguments,
+                      const std::filesystem::path& directory);
+
+}  // namespace vantrel::test
