@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <utility>
 
 #include "app/fault.h"
 #include "mml/converter.h"
@@ -113,9 +114,8 @@ Bytes makeSmf(int format, int division, const std::vector<Track>& tracks) {
   return out;
 }
 
-void parseInto(Options& options, std::initializer_list<const char*> arguments) {
-  std::vector<char*> argv{const_cast<char*>("vantrel")};
-  for (const char* a : arguments) argv.push_back(const_cast<char*>(a));
+namespace {
+void parseArgv(Options& options, std::vector<char*> argv) {
   setFaultThrows(true);
   try {
     options.parseArguments(static_cast<int>(argv.size()), argv.data());
@@ -123,6 +123,13 @@ void parseInto(Options& options, std::initializer_list<const char*> arguments) {
     ADD_FAILURE() << "the options were refused";
   }
   setFaultThrows(false);
+}
+}  // namespace
+
+void parseInto(Options& options, std::initializer_list<const char*> arguments) {
+  std::vector<char*> argv{const_cast<char*>("vantrel")};
+  for (const char* a : arguments) argv.push_back(const_cast<char*>(a));
+  parseArgv(options, std::move(argv));
 }
 
 Conversion convert(const Bytes& smf, const Options& options) {
@@ -154,6 +161,14 @@ Conversion convert(const Bytes& smf, std::initializer_list<const char*> argument
   return convert(smf, options);
 }
 
+Conversion convertWith(const Bytes& smf, const std::vector<std::string>& arguments) {
+  std::vector<char*> argv{const_cast<char*>("vantrel")};
+  for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
+  Options options;
+  parseArgv(options, std::move(argv));
+  return convert(smf, options);
+}
+
 std::string unixLines(const std::string& text) {
   std::string out;
   for (std::size_t i = 0; i < text.size(); ++i) {
@@ -165,20 +180,31 @@ std::string unixLines(const std::string& text) {
 
 std::string passText(const std::string& mml, int channel) {
   std::string text = unixLines(mml);
+  // 時間（１：１：０）; the time word of the kana dialect.
+  const std::string kanaTime =
+      "\x8E\x9E\x8A\xD4\x81\x69\x82\x50\x81\x46\x82\x50\x81\x46\x82\x4F\x81\x6A;";
+  const bool kana = text.find("\nTime(1:1:0);") == std::string::npos &&
+                    text.find(kanaTime) != std::string::npos;
+  const std::string time = kana ? kanaTime : "Time(1:1:0);";
   std::string::size_type start;
   if (channel == 0) {
     // The system pass is the first section and has no channel word.
-    start = text.find("Time(1:1:0);\n\t");
+    start = text.find(time + "\n\t");
     if (start == std::string::npos) return "<no system pass>";
-    start += 14;
+    start += time.size() + 2;
   } else {
-    std::string head = "CH(" + std::to_string(channel) + ");\tq100 h-1\n\t";
+    // チャンネル(n);\tゲート100\th-1 in the kana dialect.
+    const std::string number = std::to_string(channel);
+    std::string head =
+        kana ? "\x83\x60\x83\x83\x83\x93\x83\x6C\x83\x8B(" + number +
+                   ");\t\x83\x51\x81\x5B\x83\x67" "100\th-1\n\t"
+             : "CH(" + number + ");\tq100 h-1\n\t";
     start = text.find(head);
     if (start == std::string::npos) return "<no pass for channel " + std::to_string(channel) + ">";
     start += head.size();
   }
   // The section ends where the next one begins or the track block closes.
-  std::string::size_type stop = text.find("\nTime(1:1:0);", start);
+  std::string::size_type stop = text.find("\n" + time, start);
   std::string::size_type close = text.find("\n\n", start);
   if (close < stop) stop = close;
   return text.substr(start, stop == std::string::npos ? std::string::npos : stop - start);

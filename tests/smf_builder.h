@@ -61,11 +61,13 @@ void parseInto(Options& options, std::initializer_list<const char*> arguments);
 // Converts `smf` in-process; faults come back as status 1 with their message.
 Conversion convert(const Bytes& smf, const Options& options);
 Conversion convert(const Bytes& smf, std::initializer_list<const char*> arguments = {});
+// The same with the arguments in a container, for tables of cases.
+Conversion convertWith(const Bytes& smf, const std::vector<std::string>& arguments);
 
 // The MML text between the track's block head and its closing line ends is
 // often all a test needs: the text of the pass of `channel` (0: system pass)
 // in the first track, from the character after the pass header, with CR LF
-// shown as "\n".
+// shown as "\n". Works for both dialects.
 std::string passText(const std::string& mml, int channel);
 
 // CR LF to LF, for comparing with texts written with "\n".
