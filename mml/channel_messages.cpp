@@ -87,51 +87,56 @@ void Converter::writeControlChange() {
   output.write("; ");
 }
 
-// Reads the two events after controller 0, 99 or 101. When both are the ones
-// the idiom needs, at the same tick and on the same channel, writes the idiom
-// and keeps them read; otherwise puts the reader back and returns false.
+// Looks at the two events after controller 0, 99 or 101. When both are the
+// ones the idiom needs, at the same tick and on the same channel, writes the
+// idiom and takes them in (consumedAhead); otherwise writes nothing and
+// returns false.
 bool Converter::writeIdiom() {
-  const EventReader::State saved = reader.save();
   const std::uint8_t controller = reader.data1;
   const std::uint8_t m = reader.data2;
   const std::uint8_t controlStatus = reader.status;
   const std::uint8_t programStatus = static_cast<std::uint8_t>(0xC0 | (controlStatus & 0x0F));
   const std::uint8_t second = controller == 0 ? 32 : controller == 99 ? 98 : 100;
 
-  bool matched = false;
-  if (reader.readEvent() == 0 && reader.status == controlStatus && reader.data1 == second) {
-    const std::uint8_t l = reader.data2;
-    if (controller == 0) {
-      if (reader.readEvent() == 0 && reader.status == programStatus) {
-        output.write("Voice(");
-        output.writeUnsigned(reader.data1 + 1u);
-        output.writeChar(',');
-        output.writeUnsigned(m);
-        output.writeChar(',');
-        output.writeUnsigned(l);
-        output.write("); ");
-        matched = true;
-      }
-    } else if (reader.readEvent() == 0 && reader.status == controlStatus && reader.data1 == 6) {
-      const std::uint8_t d = reader.data2;
-      const unsigned parameter = m * 128u + l;
-      if (controller == 101 && parameter <= 2) {
-        static const char* const kRpn[] = {"BR(", "FineTune(", "CoarseTune("};
-        output.write(kRpn[parameter]);
-      } else {
-        output.write(controller == 101 ? "RPN(" : "NRPN(");
-        output.writeUnsigned(m);
-        output.writeChar(',');
-        output.writeUnsigned(l);
-        output.writeChar(',');
-      }
-      output.writeUnsigned(d);
-      output.write("); ");
-      matched = true;
-    }
+  // The end-of-track event is last and matches no step, so both exist when
+  // the first matches.
+  const DecodedEvent* next = &track.events[eventIndex];
+  const std::uint64_t tick = next->tick;
+  ++next;
+  if (eventIndex + 1 >= track.events.size() || next->tick != tick ||
+      next->status != controlStatus || next->data1 != second) {
+    return false;
   }
-  if (!matched) reader.restore(saved);
-  return matched;
+  const std::uint8_t l = next->data2;
+  ++next;
+  if (next->tick != tick) return false;
+  if (controller == 0) {
+    if (next->status != programStatus) return false;
+    output.write("Voice(");
+    output.writeUnsigned(next->data1 + 1u);
+    output.writeChar(',');
+    output.writeUnsigned(m);
+    output.writeChar(',');
+    output.writeUnsigned(l);
+    output.write("); ");
+  } else {
+    if (next->status != controlStatus || next->data1 != 6) return false;
+    const unsigned parameter = m * 128u + l;
+    if (controller == 101 && parameter <= 2) {
+      static const char* const kRpn[] = {"BR(", "FineTune(", "CoarseTune("};
+      output.write(kRpn[parameter]);
+    } else {
+      output.write(controller == 101 ? "RPN(" : "NRPN(");
+      output.writeUnsigned(m);
+      output.writeChar(',');
+      output.writeUnsigned(l);
+      output.writeChar(',');
+    }
+    output.writeUnsigned(next->data2);
+    output.write("); ");
+  }
+  consumedAhead = 2;
+  return true;
 }
 
 }  // namespace vantrel

@@ -45,10 +45,14 @@ void Converter::run() {
     output.write("(");
     output.writeSigned(trackIndex);
     output.write(");\n");
+    track.decode(reader, trackStart);
+    findNoteEnds();
     for (channelPass = 0; channelPass <= 16; ++channelPass) {
       resetPass();
-      while (!reader.endOfTrack) processEvent();
+      runPass();
     }
+    // The next track chunk follows the end-of-track event.
+    reader.position = track.endPosition;
     output.write("\n\n");
   }
 }
@@ -106,7 +110,8 @@ std::vector<KeySignature> Converter::collectTimeSignatures() {
 }
 
 void Converter::resetPass() {
-  reader.rewindTrack(trackStart);
+  reader.runningStatus = 0;
+  reader.endOfTrack = 0;
   rhythm.current = 0;
   pendingTicks = 0;
   absoluteTick = 0;
@@ -128,23 +133,39 @@ void Converter::resetPass() {
   pendingKey = kNoKey;
 }
 
-void Converter::processEvent() {
-  std::uint32_t delta = reader.readEvent();
-  pendingTicks += delta;
-  absoluteTick += delta;
-
-  std::uint8_t status = reader.status;
-  bool selected = status != 0 &&
-                  (status < 0xF0 ? channelPass == (status & 0x0F) + 1 : channelPass == 0);
-  if (!selected) {
-    if (reader.length > 0) reader.skip(static_cast<std::uint32_t>(reader.length));
-    // A note still sounding at the end of the track is written up to there.
-    if (reader.endOfTrack && channelPass > 0 && passHeaderWritten && pendingKey < 128 &&
-        pendingTicks > 0) {
-      flushPending();
-    }
-    return;
+void Converter::runPass() {
+  const std::uint32_t begin = track.passBegin[channelPass];
+  const std::uint32_t end = track.passBegin[channelPass + 1];
+  for (std::uint32_t k = begin; k < end; ++k) {
+    processEvent(track.passOrder[k]);
+    k += consumedAhead;  // events of this pass that an idiom has written
   }
+  // A note still sounding at the end of the track is written up to there.
+  if (channelPass > 0 && passHeaderWritten && pendingKey < 128) {
+    absoluteTick = track.events.back().tick;
+    pendingTicks = absoluteTick - writtenTick;
+    if (pendingTicks > 0) flushPending();
+  }
+}
+
+void Converter::processEvent(std::uint32_t index) {
+  const DecodedEvent& event = track.events[index];
+  eventIndex = index;
+  consumedAhead = 0;
+  reader.status = event.status;
+  reader.data1 = event.data1;
+  reader.data2 = event.data2;
+  reader.length = 0;
+  reader.endOfTrack = index + 1 == track.events.size();
+  if (event.status >= 0xF0) {
+    const DataRef& data = track.data[event.aux];
+    reader.position = data.offset;
+    reader.length = data.length;
+  }
+  // Every event of the track in between has added its time.
+  absoluteTick = event.tick;
+  pendingTicks = absoluteTick - writtenTick;
+  const std::uint8_t status = event.status;
 
   if (!passHeaderWritten) {
     passHeaderWritten = 1;

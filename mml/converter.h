@@ -4,7 +4,10 @@
 // and meta events, pass n the messages of MIDI channel n, each as one
 // time-ordered line. Time between the written events of a pass accumulates in
 // pendingTicks and is written, before the next written event, as the pending
-// note, its continuation, or a rest. The record is split over several source
+// note, its continuation, or a rest. Each track is decoded once; every pass
+// then visits only its own events, and each note's end and overlap are found
+// for the whole track in one backward sweep, so the work is linear in the
+// size of the input and the output. The record is split over several source
 // files by concern: converter.cpp (driver), timing.cpp (lengths and bars),
 // notes.cpp, channel_messages.cpp and meta_events.cpp.
 #pragma once
@@ -18,6 +21,7 @@
 #include "mml/text_writer.h"
 #include "mml/vocabulary.h"
 #include "rhythm/rhythm_table.h"
+#include "smf/decoded_track.h"
 #include "smf/event_reader.h"
 #include "smf/smf_header.h"
 
@@ -36,11 +40,14 @@ struct Converter {
 
   RhythmTable rhythm;
   EventReader reader;
+  DecodedTrack track;              // the current track, decoded once
   SmfHeader header;
   std::uint64_t trackStart = 0;   // offset of the current track's first event
   std::uint32_t trackLength = 0;  // the chunk's length field, only printed
   std::int32_t trackIndex = 0;
   std::int32_t channelPass = 0;   // 0: system events; 1..16: MIDI channel
+  std::uint32_t eventIndex = 0;   // the event being written, in `track`
+  std::uint32_t consumedAhead = 0;  // events after it that an idiom took in
 
   // Time accounting of a pass (writtenTick + pendingTicks = absoluteTick).
   std::uint64_t pendingTicks = 0;  // elapsed and not yet written as lengths
@@ -69,7 +76,8 @@ struct Converter {
   void buildRhythmTable();
   std::vector<KeySignature> collectTimeSignatures();  // and the key signatures met
   void resetPass();
-  void processEvent();
+  void runPass();
+  void processEvent(std::uint32_t index);
   void flushPending();
 
   // timing.cpp: lengths, ties, bar lines, line breaks, rhythm changes.
@@ -80,6 +88,7 @@ struct Converter {
   // notes.cpp
   void writeNoteHead();
   void startNote();
+  void findNoteEnds();  // for every Note On of `track`: its end and overlap
 
   // channel_messages.cpp
   void writeChannelMessage();
@@ -95,6 +104,17 @@ struct Converter {
   void writeVarLen(std::uint32_t value);
 
  private:
+  // The text of a length, for the cache of recent ones.
+  struct LengthText {
+    std::uint64_t ticks = 0;  // 0: empty (no length is 0 ticks)
+    std::uint8_t size = 0;
+    char text[24];
+  };
+  static constexpr std::size_t kLengthCacheSize = 64;
+  LengthText lengthCache_[kLengthCacheSize];
+
+  template <typename Put>
+  void formatLength(std::uint64_t ticks, Put put) const;
   void writePiece(std::uint64_t ticks, bool first);
   std::uint64_t ticksToNextChange() const;
   bool writeIdiom();

@@ -25,7 +25,7 @@ void Converter::writeHexList(std::span<const std::uint8_t> data) {
 void Converter::writeQuotedText() {
   std::span<const std::uint8_t> data = reader.take(static_cast<std::uint32_t>(reader.length));
   output.writeChar('"');
-  for (std::uint8_t byte : data) output.writeChar(static_cast<char>(byte));
+  output.write(std::string_view(reinterpret_cast<const char*>(data.data()), data.size()));
   output.writeChar('"');
 }
 

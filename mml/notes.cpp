@@ -46,38 +46,56 @@ void Converter::writeNoteHead() {
   if (kSharp[pitchClass]) output.write(words.sharp);
 }
 
-void Converter::startNote() {
-  const EventReader::State saved = reader.save();
-  const std::uint8_t noteStatus = reader.status;
-  const std::uint8_t channel = noteStatus & 0x0F;
-  const std::uint8_t key = reader.data1;
-  const std::uint8_t noteVelocity = reader.data2;
+namespace {
+constexpr std::uint32_t kOverlapBit = 0x80000000u;  // in DecodedEvent.aux of a Note On
+}  // namespace
 
-  // Read on to the note's end (or the track's), noting whether anything else
-  // of the channel begins on the way.
-  std::uint64_t duration = 0;
-  bool overlap = false;
-  while (!reader.endOfTrack) {
-    duration += reader.readEvent();
-    if (reader.length > 0) reader.skip(static_cast<std::uint32_t>(reader.length));
-    const std::uint8_t s = reader.status;
-    if ((s == noteStatus && reader.data2 != 0) ||
-        (s >= 0xA0 && s <= 0xEF && (s & 0x0F) == channel)) {
-      overlap = true;
-    }
-    bool noteOff = s == (noteStatus & ~0x10) && reader.data1 == key;
-    bool zeroOn = s == noteStatus && reader.data1 == key && reader.data2 == 0;
-    if (noteOff || zeroOn) break;
+void Converter::findNoteEnds() {
+  // Walking the track backwards, keep for each channel and key the nearest
+  // later event that ends such a note (a Note Off, or a Note On of velocity 0),
+  // and for each channel the nearest later event that begins while a note
+  // sounds (a Note On, or any other message of the channel). A note ends at
+  // the first; it overlaps when the second comes before its end. Notes with no
+  // end run to the end-of-track event, the last one.
+  const std::uint32_t endOfTrack = static_cast<std::uint32_t>(track.events.size() - 1);
+  static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
+  std::uint32_t nextEnd[16][256];
+  std::uint32_t nextOverlap[16];
+  for (auto& keys : nextEnd) {
+    for (std::uint32_t& index : keys) index = endOfTrack;
   }
-  reader.restore(saved);
+  for (std::uint32_t& index : nextOverlap) index = kNone;
+
+  for (std::uint32_t i = endOfTrack + 1; i-- > 0;) {
+    DecodedEvent& event = track.events[i];
+    const std::uint8_t kind = event.status & 0xF0;
+    const std::uint8_t channel = event.status & 0x0F;
+    if (event.status < 0x80 || event.status >= 0xF0) continue;
+    if (kind == 0x90 && event.data2 != 0) {
+      std::uint32_t end = nextEnd[channel][event.data1];
+      event.aux = end | (nextOverlap[channel] < end ? kOverlapBit : 0);
+      nextOverlap[channel] = i;
+    } else if (kind == 0x80 || kind == 0x90) {
+      nextEnd[channel][event.data1] = i;
+    } else {
+      nextOverlap[channel] = i;
+    }
+  }
+}
+
+void Converter::startNote() {
+  const DecodedEvent& event = track.events[eventIndex];
+  const std::uint32_t end = event.aux & ~kOverlapBit;
+  const bool overlap = (event.aux & kOverlapBit) != 0;
+  const std::uint64_t duration = track.events[end].tick - event.tick;
 
   if (duration == 0) {
     // A note that ends where it starts has no length to write.
     pendingKey = kNoKey;
     return;
   }
-  pendingKey = key;
-  pendingVelocity = noteVelocity;
+  pendingKey = event.data1;
+  pendingVelocity = event.data2;
   noteOpen = 1;
   if (!overlap) return;
 

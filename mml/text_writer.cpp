@@ -5,37 +5,21 @@
 #include "app/fault.h"
 
 namespace vantrel {
-namespace {
-constexpr std::size_t kBufferSize = 1 << 16;
-}
 
 TextWriter::TextWriter(std::streambuf* sink, std::string name)
-    : sink_(sink), name_(std::move(name)) {
-  buffer_.reserve(kBufferSize);
-}
+    : sink_(sink), name_(std::move(name)), buffer_(new char[kSize]) {}
 
-void TextWriter::write(std::string_view text) {
-  for (char c : text) writeChar(c);
-}
-
-void TextWriter::writeChar(char c) {
-  if (c == '\n') put('\r');
-  put(c);
-}
-
-void TextWriter::writeUnsigned(std::uint64_t value) {
-  char digits[20];
-  int n = 0;
-  do {
-    digits[n++] = static_cast<char>('0' + value % 10);
-    value /= 10;
-  } while (value != 0);
-  while (n > 0) put(digits[--n]);
+void TextWriter::writeLong(std::string_view text) {
+  while (!text.empty()) {
+    std::size_t piece = text.size() < kRoomPerWrite ? text.size() : kRoomPerWrite;
+    write(text.substr(0, piece));
+    text.remove_prefix(piece);
+  }
 }
 
 void TextWriter::writeSigned(std::int64_t value) {
   if (value < 0) {
-    put('-');
+    writeChar('-');
     writeUnsigned(0 - static_cast<std::uint64_t>(value));
   } else {
     writeUnsigned(static_cast<std::uint64_t>(value));
@@ -43,27 +27,28 @@ void TextWriter::writeSigned(std::int64_t value) {
 }
 
 void TextWriter::writeHex(std::uint32_t value) {
+  reserve(8);
   char digits[8];
   int n = 0;
   do {
     digits[n++] = "0123456789abcdef"[value & 0xF];
     value >>= 4;
   } while (value != 0);
-  while (n > 0) put(digits[--n]);
+  while (n > 0) buffer_[used_++] = digits[--n];
 }
 
 void TextWriter::drain() {
-  if (!buffer_.empty() && sink_ != nullptr && !failed_) {
+  if (used_ > 0 && sink_ != nullptr && !failed_) {
     errno = 0;
-    std::streamsize put = sink_->sputn(buffer_.data(), static_cast<std::streamsize>(buffer_.size()));
-    if (put != static_cast<std::streamsize>(buffer_.size())) {
+    std::streamsize put = sink_->sputn(buffer_.get(), static_cast<std::streamsize>(used_));
+    if (put != static_cast<std::streamsize>(used_)) {
       failed_ = true;
       if (errno == 0) errno = EIO;
       systemError(name_.c_str());
     }
   }
-  written_ += buffer_.size();
-  buffer_.clear();
+  written_ += used_;
+  used_ = 0;
 }
 
 void TextWriter::flush() {

@@ -3,14 +3,16 @@
 // Every line feed of the text is stored as CR LF, on every platform, and all
 // numbers are formatted here by hand, so the output never depends on a locale
 // or on text-mode translation. A write that the file does not take whole ends
-// the run with the file's name and the system's reason.
+// the run with the file's name and the system's reason. The small writes are
+// inline: the writer is the innermost loop of a conversion.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <streambuf>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace vantrel {
 
@@ -20,27 +22,60 @@ class TextWriter {
   // file's name for the message of a failed write.
   TextWriter(std::streambuf* sink, std::string name);
 
-  void write(std::string_view text);  // line feeds become CR LF
-  void writeChar(char c);
-  void writeSigned(std::int64_t value);    // decimal, "-" when negative
-  void writeUnsigned(std::uint64_t value);  // decimal
-  void writeHex(std::uint32_t value);       // lowercase, no leading zeros
+  // Line feeds become CR LF.
+  void write(std::string_view text) {
+    if (text.size() > kRoomPerWrite) return writeLong(text);
+    reserve(2 * text.size());
+    for (char c : text) {
+      if (c == '\n') buffer_[used_++] = '\r';
+      buffer_[used_++] = c;
+    }
+  }
+
+  void writeChar(char c) {
+    reserve(2);
+    if (c == '\n') buffer_[used_++] = '\r';
+    buffer_[used_++] = c;
+  }
+
+  // Decimal, as few digits as needed.
+  void writeUnsigned(std::uint64_t value) {
+    reserve(20);
+    if (value < 10) {
+      buffer_[used_++] = static_cast<char>('0' + value);
+      return;
+    }
+    char digits[20];
+    int n = 0;
+    do {
+      digits[n++] = static_cast<char>('0' + value % 10);
+      value /= 10;
+    } while (value != 0);
+    while (n > 0) buffer_[used_++] = digits[--n];
+  }
+
+  void writeSigned(std::int64_t value);  // decimal, "-" when negative
+  void writeHex(std::uint32_t value);    // lowercase, no leading zeros
 
   // Hands the buffered bytes to the sink and flushes it.
   void flush();
 
-  std::uint64_t bytesWritten() const { return written_ + buffer_.size(); }
+  std::uint64_t bytesWritten() const { return written_ + used_; }
 
  private:
-  void put(char c) {
-    if (buffer_.size() == buffer_.capacity()) drain();
-    buffer_.push_back(c);
+  static constexpr std::size_t kSize = 1 << 16;
+  static constexpr std::size_t kRoomPerWrite = 256;  // longer texts go piecewise
+
+  void reserve(std::size_t bytes) {
+    if (kSize - used_ < bytes) drain();
   }
+  void writeLong(std::string_view text);
   void drain();  // hands the buffer to the sink
 
   std::streambuf* sink_;
   std::string name_;
-  std::string buffer_;
+  std::unique_ptr<char[]> buffer_;
+  std::size_t used_ = 0;
   std::uint64_t written_ = 0;
   bool failed_ = false;
 };

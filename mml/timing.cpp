@@ -9,8 +9,35 @@
 #include "mml/converter.h"
 
 namespace vantrel {
+namespace {
+
+template <typename Put>
+void putDecimal(std::uint64_t value, Put put) {
+  char digits[20];
+  int n = 0;
+  do {
+    digits[n++] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value != 0);
+  while (n > 0) put(digits[--n]);
+}
+
+}  // namespace
 
 void Converter::writeLength(std::uint64_t ticks) {
+  // Music repeats its lengths: the text of recent ones is kept. The longest
+  // text is "%" and 20 digits.
+  LengthText& cached = lengthCache_[ticks % kLengthCacheSize];
+  if (cached.ticks != ticks) {
+    cached.ticks = ticks;
+    cached.size = 0;
+    formatLength(ticks, [&cached](char c) { cached.text[cached.size++] = c; });
+  }
+  output.write(std::string_view(cached.text, cached.size));
+}
+
+template <typename Put>
+void Converter::formatLength(std::uint64_t ticks, Put put) const {
   // A base value of q ticks with n dots lasts q * (2^(n+1) - 1) / 2^n ticks;
   // the fewest dots that give a whole-note divisor win.
   const std::uint64_t whole = 4 * std::uint64_t{header.division};
@@ -23,12 +50,12 @@ void Converter::writeLength(std::uint64_t ticks) {
     if (scaled % d != 0) continue;
     std::uint64_t q = scaled / d;
     if (whole % q != 0) continue;
-    output.writeUnsigned(whole / q);
-    for (int dot = 0; dot < n; ++dot) output.writeChar('.');
+    putDecimal(whole / q, put);
+    for (int dot = 0; dot < n; ++dot) put('.');
     return;
   }
-  output.writeChar('%');
-  output.writeUnsigned(ticks);
+  put('%');
+  putDecimal(ticks, put);
 }
 
 std::uint64_t Converter::ticksToNextChange() const {

@@ -11,23 +11,10 @@ void EventReader::rewindTrack(std::uint64_t offset) {
   endOfTrack = 0;
 }
 
-std::uint8_t EventReader::readByte() {
-  if (position >= file.size()) dataError(messages::kTrackCutShort);
-  return file[position++];
-}
-
-std::uint32_t EventReader::readVarLen() {
-  std::uint32_t value = 0;
-  for (int i = 0; i < 4; ++i) {
-    std::uint8_t b = readByte();
-    value = (value << 7) | (b & 0x7F);
-    if (!(b & 0x80)) break;
-  }
-  return value;
-}
+void EventReader::endOfFile() { dataError(messages::kTrackCutShort); }
 
 void EventReader::skip(std::uint64_t count) {
-  if (count > file.size() - position) dataError(messages::kTrackCutShort);
+  if (count > file.size() - position) endOfFile();
   position += count;
 }
 

@@ -36,8 +36,21 @@ struct EventReader {
   // status and the end of track.
   void rewindTrack(std::uint64_t offset);
 
-  std::uint8_t readByte();
-  std::uint32_t readVarLen();  // at most four bytes, so at most 28 bits
+  std::uint8_t readByte() {
+    if (position >= file.size()) endOfFile();
+    return file[position++];
+  }
+
+  // At most four bytes, so at most 28 bits.
+  std::uint32_t readVarLen() {
+    std::uint32_t value = 0;
+    for (int i = 0; i < 4; ++i) {
+      std::uint8_t b = readByte();
+      value = (value << 7) | (b & 0x7F);
+      if (!(b & 0x80)) break;
+    }
+    return value;
+  }
 
   // Decodes the next event into the fields and returns its delta time.
   std::uint32_t readEvent();
@@ -50,6 +63,9 @@ struct EventReader {
 
   State save() const;
   void restore(const State& state);
+
+ private:
+  [[noreturn]] static void endOfFile();  // the fault of a track cut short
 };
 
 }  // namespace vantrel

@@ -1,0 +1,42 @@
+#include "smf/decoded_track.h"
+
+namespace vantrel {
+
+void DecodedTrack::decode(EventReader& reader, std::uint64_t trackStart) {
+  events.clear();
+  data.clear();
+  reader.rewindTrack(trackStart);
+  std::uint64_t tick = 0;
+  std::array<std::uint32_t, kPassCount> perPass{};
+  while (!reader.endOfTrack) {
+    tick += reader.readEvent();
+    DecodedEvent event{tick, 0, reader.status, reader.data1, reader.data2, kNoPass};
+    if (reader.length > 0 || reader.status >= 0xF0 || reader.endOfTrack) {
+      // SysEx and meta events (also left-out ones, which still have data to skip).
+      event.aux = static_cast<std::uint32_t>(data.size());
+      data.push_back({reader.position, reader.length});
+      if (reader.length > 0) reader.skip(static_cast<std::uint32_t>(reader.length));
+    }
+    if (event.status >= 0xF0) {
+      event.pass = 0;
+    } else if (event.status >= 0x80) {
+      event.pass = static_cast<std::uint8_t>((event.status & 0x0F) + 1);
+    }
+    if (event.pass != kNoPass) ++perPass[event.pass];
+    events.push_back(event);
+  }
+  endPosition = reader.position;
+
+  // A counting sort keeps the track order within each pass.
+  passBegin[0] = 0;
+  for (int p = 0; p < kPassCount; ++p) passBegin[p + 1] = passBegin[p] + perPass[p];
+  passOrder.resize(passBegin[kPassCount]);
+  std::array<std::uint32_t, kPassCount> next;
+  for (int p = 0; p < kPassCount; ++p) next[p] = passBegin[p];
+  for (std::uint32_t i = 0; i < events.size(); ++i) {
+    std::uint8_t pass = events[i].pass;
+    if (pass != kNoPass) passOrder[next[pass]++] = i;
+  }
+}
+
+}  // namespace vantrel
