@@ -141,7 +141,7 @@ void Converter::runPass() {
     k += consumedAhead;  // events of this pass that an idiom has written
   }
   // A note still sounding at the end of the track is written up to there.
-  if (channelPass > 0 && passHeaderWritten && pendingKey < 128) {
+  if (channelPass > 0 && passHeaderWritten && pendingKey != kNoKey) {
     absoluteTick = track.events.back().tick;
     pendingTicks = absoluteTick - writtenTick;
     if (pendingTicks > 0) flushPending();

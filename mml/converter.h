@@ -27,7 +27,7 @@
 
 namespace vantrel {
 
-inline constexpr std::uint8_t kNoKey = 255;     // pendingKey: nothing sounds
+inline constexpr int kNoKey = -1;               // pendingKey: nothing sounds
 inline constexpr std::uint8_t kNoOctave = 80;   // octave: none written yet
 inline constexpr int kNoVelocity = -1;          // velocity: none written yet
 
@@ -60,7 +60,9 @@ struct Converter {
 
   // Note state of a pass.
   std::uint8_t passHeaderWritten = 0;
-  std::uint8_t pendingKey = kNoKey;  // 128 and above: time is a rest
+  // The key of the main-line note, or kNoKey: time is a rest. Apart from
+  // every key byte, so that even a malformed key of 128 or more is a note.
+  int pendingKey = kNoKey;
   std::uint8_t pendingVelocity = 0;
   std::uint8_t noteOpen = 0;         // head of the pending note not yet written
   std::uint8_t octave = kNoOctave;   // in effect in the text

@@ -19,7 +19,7 @@ constexpr bool kSharp[12] = {false, true, false, true, false, false,
 }  // namespace
 
 void Converter::writeNoteHead() {
-  if (pendingKey >= 128) {
+  if (pendingKey == kNoKey) {
     output.write(words.rest);
     return;
   }

@@ -162,7 +162,16 @@ INSTANTIATE_TEST_SUITE_P(
         NoteCase{"VelocityByte255AfterAnother", {},
                  Track().on(0, 1, 60, 100).off(480, 1, 60)
                      .raw(0, {0x90, 62, 0xFF}).off(480, 1, 62).end(0),
-                 "v100o5c4v255d4"}),
+                 "v100o5c4v255d4"},
+        // Likewise a key byte of 128 or more is a note, not a rest: key 200
+        // is octave 16, pitch class 8.
+        NoteCase{"KeyByte200", {},
+                 Track().raw(0, {0x90, 0xC8, 100}).raw(480, {0x80, 0xC8, 64}).end(0),
+                 "v100o16g+4"},
+        NoteCase{"KeyByte255InSubBlock", {},
+                 Track().raw(0, {0x90, 0xFF, 100}).on(0, 1, 60).raw(480, {0x80, 0xFF, 64})
+                     .off(0, 1, 60).end(0),
+                 " Sub{v100o21d+4}o5c4"}),
     noteCaseName);
 
 // A note that lasts no time writes nothing: no sub-block, and no velocity or
