@@ -2,6 +2,7 @@
 
 #include <iostream>
 
+#include "app/console.h"
 #include "app/fault.h"
 #include "app/options.h"
 #include "mml/converter.h"
@@ -9,6 +10,7 @@
 
 int main(int argc, char** argv) {
   using namespace vantrel;
+  setBinaryConsole();
   Options options(argc, argv);
 
   TextWriter output(options.output.rdbuf(), options.output.name);

@@ -7,6 +7,7 @@
 
 #include "app/fault.h"
 #include "app/messages.h"
+#include "app/native_path.h"
 #include "app/version.h"
 
 namespace vantrel {
@@ -140,7 +141,7 @@ void Options::openFiles() {
 
   // Writing onto the input would destroy it before it is converted.
   std::error_code error;
-  if (std::filesystem::equivalent(input.name, output.name, error)) {
+  if (std::filesystem::equivalent(nativePath(input.name), nativePath(output.name), error)) {
     failWith(output.name + ": " + messages::kOutputIsInput + "\n");
   }
   output.openOrExit(std::ios::out | std::ios::binary | std::ios::trunc);
