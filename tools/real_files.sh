@@ -1,0 +1,114 @@
+#!/usr/bin/env bash
+# Real files: MIDI files that Debian packages ship (games, music programs,
+# documentation), written by people with sequencers. Finds the packages with
+# apt-file, gathers their MIDI files into a folder outside the repository
+# (apt-get download and dpkg-deb -x), converts each with the built vantrel in
+# both dialects, and checks every conversion with vantrel_check. Prints how
+# many files round-trip exactly, how many are refused and with which message,
+# and every difference found.
+#
+#   tools/real_files.sh [BUILD_DIR] [WORK_DIR] [MAX_PACKAGES]
+#
+# BUILD_DIR holds vantrel and tools/vantrel_check (default: build);
+# WORK_DIR (default: /tmp/vantrel-real-files) keeps the downloads between
+# runs; at most MAX_PACKAGES packages (default 40) are fetched, the smallest
+# of those that ship MIDI files first. Needs root for apt-get (run as root).
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=$(cd "${1:-$root/build}" && pwd)
+work=${2:-/tmp/vantrel-real-files}
+max_packages=${3:-40}
+max_size=$((50 * 1024 * 1024))  # bytes of a .deb
+
+vantrel=$build/vantrel
+check=$build/tools/vantrel_check
+for program in "$vantrel" "$check"; do
+  [ -x "$program" ] || { echo "missing $program: build first" >&2; exit 2; }
+done
+case "$(cd "$(dirname "$work")" 2>/dev/null && pwd)/" in
+  "$root"/*) echo "the work folder must lie outside the repository" >&2; exit 2 ;;
+esac
+mkdir -p "$work/debs" "$work/tree" "$work/midi" "$work/out"
+
+# 1. Which packages ship MIDI files.
+if ! command -v apt-file > /dev/null; then
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq apt-file > /dev/null
+fi
+if [ ! -s "$work/contents.txt" ]; then
+  apt-file update > /dev/null
+  apt-file search --regexp '\.(mid|midi|kar|smf)(\.gz)?$' > "$work/contents.txt" || true
+fi
+echo "packages with MIDI files: $(cut -d: -f1 "$work/contents.txt" | sort -u | wc -l)"
+
+# 2. The smallest packages first, up to the limit.
+: > "$work/sizes.txt"
+for package in $(cut -d: -f1 "$work/contents.txt" | sort -u); do
+  size=$(apt-cache show --no-all-versions "$package" 2> /dev/null | sed -n 's/^Size: //p' | head -1)
+  [ -n "$size" ] && [ "$size" -le "$max_size" ] && echo "$size $package" >> "$work/sizes.txt"
+done
+sort -n "$work/sizes.txt" | head -n "$max_packages" | while read -r _ package; do
+  if [ ! -d "$work/tree/$package" ]; then
+    if ! (cd "$work/debs" && apt-get download -qq "$package" > /dev/null 2>&1); then
+      echo "cannot download $package"
+      continue
+    fi
+    deb=$(ls "$work/debs/${package}"_*.deb 2> /dev/null | head -1)
+    [ -n "$deb" ] && dpkg-deb -x "$deb" "$work/tree/$package"
+  fi
+done
+
+# 3. One copy of each distinct file, named after its package.
+rm -f "$work"/midi/*
+declare -A seen=()
+while IFS= read -r -d '' path; do
+  package=${path#"$work/tree/"}
+  package=${package%%/*}
+  name=$(basename "$path")
+  target="$work/midi/${package}__${name%.gz}"
+  target=${target// /_}
+  case "$path" in
+    *.gz) gzip -dc "$path" > "$target" 2> /dev/null || { rm -f "$target"; continue; } ;;
+    *) cp "$path" "$target" ;;
+  esac
+  sum=$(sha1sum "$target" | cut -d' ' -f1)
+  if [ -n "${seen[$sum]:-}" ]; then rm -f "$target"; else seen[$sum]=1; fi
+done < <(find "$work/tree" -type f -regextype posix-extended \
+           -iregex '.*\.(mid|midi|kar|smf)(\.gz)?$' -print0)
+files=$(ls "$work/midi" | wc -l)
+echo "distinct MIDI files: $files from $(ls "$work/tree" | wc -l) packages"
+
+# 4. Convert and check. Names are relative: vantrel reads a leading "/" as an
+#    option.
+cd "$work/midi"
+: > "$work/checks.txt"
+n=0
+for file in *; do
+  for options in "" "/J" "/Mc /C0"; do
+    n=$((n + 1))
+    status=0
+    # shellcheck disable=SC2086
+    "$vantrel" $options "/Fm../out/c$n.mml" "$file" > /dev/null 2> "../out/c$n.err" || status=$?
+    printf '%s\t../out/c%s.mml\t../out/c%s.err\t%s\t%s\n' "$file" "$n" "$n" "$status" "$options" \
+      >> "$work/checks.txt"
+  done
+done
+"$check" --batch="$work/checks.txt" > "$work/report.txt" || true
+
+# 5. What came out.
+exact=$(grep -c ': exact (' "$work/report.txt" || true)
+refused=$(grep -c ': refused as it must be: ' "$work/report.txt" || true)
+echo "conversions: $n ($files files, each with 3 option sets)"
+echo "round-trip exactly: $exact"
+echo "refused with the message the file calls for: $refused"
+# The messages as vantrel wrote them (code page 932, shown in UTF-8).
+while IFS=$'\t' read -r file _ err status _; do
+  [ "$status" -ne 0 ] || continue
+  echo "  $(iconv -f CP932 -t UTF-8 "${err/..\/out/$work/out}" | tr '\n' ' ')($file)"
+done < "$work/checks.txt" | sort | uniq -c
+echo "with differences:"
+grep -v -e ': exact (' -e ': refused as it must be: ' -e '^checked ' "$work/report.txt" ||
+  echo "  none"
+tail -1 "$work/report.txt"

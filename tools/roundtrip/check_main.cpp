@@ -1,0 +1,201 @@
+// vantrel_check: shows what a conversion by vantrel lost or changed.
+//
+//   vantrel_check [--status=N] [--stderr=FILE] SMF MML [vantrel options]
+//       Checks one conversion: the SMF, the MML text vantrel wrote from it
+//       and the options it was given. With the exit status and standard
+//       error of a refused run, checks that the refusal is the right one.
+//   vantrel_check --batch=LIST
+//       Checks many: each line of LIST holds, separated by tabs, the SMF,
+//       the MML, the file of standard error, the exit status and the options
+//       (separated by spaces).
+//   vantrel_check --generate=DIR FIRST COUNT [SETS]
+//       Writes the generated SMFs of seeds FIRST to FIRST + COUNT - 1 into
+//       DIR and prints, for each, SETS conversions to make (default 5): the
+//       file name, a tab and the options.
+//
+// Every difference is printed with its track, channel and tick. The exit
+// status is 0 when nothing differs, 1 when something does, 2 on misuse.
+
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tools/roundtrip/comparison.h"
+#include "tools/roundtrip/smf_generator.h"
+#include "tools/roundtrip/text_forms.h"
+
+namespace {
+
+using namespace vantrel::roundtrip;
+
+constexpr std::size_t kShownPerConversion = 40;
+
+bool readFile(const std::string& path, std::string& out) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return true;
+}
+
+std::vector<std::string> splitOn(const std::string& text, char separator) {
+  std::vector<std::string> parts;
+  std::string part;
+  std::istringstream in(text);
+  while (std::getline(in, part, separator)) {
+    if (!part.empty()) parts.push_back(part);
+  }
+  return parts;
+}
+
+struct Totals {
+  std::uint64_t conversions = 0, notes = 0, commands = 0, refused = 0, failing = 0, differences = 0;
+};
+
+// Checks one conversion, prints what differs; false on misuse.
+bool checkOne(const std::string& smfPath, const std::string& mmlPath, const std::string& errorPath,
+              int status, const std::vector<std::string>& arguments, Totals& totals) {
+  ConversionOptions options;
+  std::string reason;
+  if (!parseOptions(arguments, options, reason)) {
+    std::cerr << "vantrel_check: " << reason << "\n";
+    return false;
+  }
+  std::string smf, mml, error;
+  if (!readFile(smfPath, smf)) {
+    std::cerr << "vantrel_check: cannot read " << smfPath << "\n";
+    return false;
+  }
+  if (status == 0 && !readFile(mmlPath, mml)) {
+    std::cerr << "vantrel_check: cannot read " << mmlPath << "\n";
+    return false;
+  }
+  if (!errorPath.empty()) readFile(errorPath, error);
+
+  const auto* data = reinterpret_cast<const std::uint8_t*>(smf.data());
+  CheckResult result = checkConversion({data, smf.size()}, options, mml, status, error);
+  ++totals.conversions;
+  totals.notes += result.notes;
+  totals.commands += result.commands;
+  totals.refused += result.refused ? 1 : 0;
+  totals.differences += result.differences.size();
+  if (!result.differences.empty()) ++totals.failing;
+
+  std::string optionText;
+  for (const std::string& a : arguments) optionText += " " + a;
+  for (std::size_t i = 0; i < result.differences.size() && i < kShownPerConversion; ++i) {
+    std::cout << smfPath << optionText << ": " << describe(result.differences[i]) << "\n";
+  }
+  if (result.differences.size() > kShownPerConversion) {
+    std::cout << smfPath << optionText << ": ... and "
+              << result.differences.size() - kShownPerConversion << " more differences\n";
+  }
+  if (result.differences.empty()) {
+    std::cout << smfPath << optionText << ": "
+              << (result.refused ? "refused as it must be: " + result.refusal : "exact") << " ("
+              << result.notes << " notes, " << result.commands << " commands)\n";
+  }
+  return true;
+}
+
+void printTotals(const Totals& totals) {
+  std::cout << "checked " << totals.conversions << " conversions: " << totals.notes << " notes, "
+            << totals.commands << " commands; " << totals.refused << " refused; "
+            << totals.differences << " differences in " << totals.failing << " conversions\n";
+}
+
+int runBatch(const std::string& listPath) {
+  std::ifstream list(listPath);
+  if (!list) {
+    std::cerr << "vantrel_check: cannot read " << listPath << "\n";
+    return 2;
+  }
+  Totals totals;
+  std::string line;
+  while (std::getline(list, line)) {
+    if (line.empty()) continue;
+    std::vector<std::string> fields;
+    std::istringstream in(line);
+    for (std::string field; std::getline(in, field, '\t');) fields.push_back(field);
+    if (fields.size() < 4) {
+      std::cerr << "vantrel_check: a batch line needs SMF, MML, stderr file and status: " << line
+                << "\n";
+      return 2;
+    }
+    const std::vector<std::string> arguments =
+        fields.size() > 4 ? splitOn(fields[4], ' ') : std::vector<std::string>{};
+    if (!checkOne(fields[0], fields[1], fields[2], std::stoi(fields[3]), arguments, totals))
+      return 2;
+  }
+  printTotals(totals);
+  return totals.failing == 0 ? 0 : 1;
+}
+
+int runGenerate(const std::string& directory, std::uint64_t first, std::uint64_t count,
+                std::size_t sets) {
+  for (std::uint64_t seed = first; seed < first + count; ++seed) {
+    GeneratedSmf file = generateSmf(seed);
+    const std::string name = directory + "/" + std::to_string(seed) + ".mid";
+    std::ofstream out(name, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(file.bytes.data()),
+              static_cast<std::streamsize>(file.bytes.size()));
+    if (!out) {
+      std::cerr << "vantrel_check: cannot write " << name << "\n";
+      return 2;
+    }
+    for (const auto& set : optionSetsFor(seed, file.division, sets)) {
+      std::cout << name << "\t";
+      for (std::size_t i = 0; i < set.size(); ++i) std::cout << (i ? " " : "") << set[i];
+      std::cout << "\n";
+    }
+  }
+  return 0;
+}
+
+int usage() {
+  std::cerr << "usage: vantrel_check [--status=N] [--stderr=FILE] SMF MML [vantrel options]\n"
+               "       vantrel_check --batch=LIST\n"
+               "       vantrel_check --generate=DIR FIRST COUNT [SETS]\n";
+  return 2;
+}
+
+int run(const std::vector<std::string>& args) {
+  if (args.empty()) return usage();
+  if (args[0].rfind("--batch=", 0) == 0) return runBatch(args[0].substr(8));
+  if (args[0].rfind("--generate=", 0) == 0) {
+    if (args.size() < 3) return usage();
+    const std::size_t sets = args.size() > 3 ? std::stoul(args[3]) : 5;
+    return runGenerate(args[0].substr(11), std::stoull(args[1]), std::stoull(args[2]), sets);
+  }
+
+  int status = 0;
+  std::string errorPath;
+  std::size_t i = 0;
+  for (; i < args.size() && args[i].rfind("--", 0) == 0; ++i) {
+    if (args[i].rfind("--status=", 0) == 0) {
+      status = std::stoi(args[i].substr(9));
+    } else if (args[i].rfind("--stderr=", 0) == 0) {
+      errorPath = args[i].substr(9);
+    } else {
+      return usage();
+    }
+  }
+  if (args.size() - i < 2) return usage();
+  Totals totals;
+  std::vector<std::string> options(args.begin() + static_cast<std::ptrdiff_t>(i) + 2, args.end());
+  if (!checkOne(args[i], args[i + 1], errorPath, status, options, totals)) return 2;
+  return totals.failing == 0 ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    return run(std::vector<std::string>(argv + 1, argv + argc));
+  } catch (const std::exception& e) {  // a number that is none, for one
+    std::cerr << "vantrel_check: " << e.what() << "\n";
+    return usage();
+  }
+}

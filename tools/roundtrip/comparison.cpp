@@ -1,0 +1,277 @@
+#include "tools/roundtrip/comparison.h"
+
+#include <algorithm>
+#include <map>
+
+#include "tools/roundtrip/text_forms.h"
+
+namespace vantrel::roundtrip {
+namespace {
+
+const char* const kPitchNames[12] = {"c",  "c+", "d",  "d+", "e",  "f",
+                                     "f+", "g",  "g+", "a",  "a+", "b"};
+
+class Comparer {
+ public:
+  Comparer(const Expectation& expected, const ConversionOptions& options)
+      : expected_(expected), options_(options) {}
+
+  std::vector<Difference> run(const Model& found) {
+    const Model& want = expected_.model;
+    compareNumber("header chunk size", want.headerSize, found.headerSize);
+    compareNumber("format", want.format, found.format);
+    compareNumber("track count", want.trackCount, found.trackCount);
+    compareNumber("division", want.division, found.division);
+    const std::size_t common = std::min(want.tracks.size(), found.tracks.size());
+    for (std::size_t t = 0; t < common; ++t)
+      compareTrack(static_cast<int>(t), want.tracks[t], found.tracks[t]);
+    for (std::size_t t = common; t < want.tracks.size(); ++t) {
+      add(static_cast<int>(t), -1, 0, "track", "a track block", "none");
+    }
+    for (std::size_t t = common; t < found.tracks.size(); ++t) {
+      add(static_cast<int>(t), -1, 0, "track", "no track block", "a track block");
+    }
+    return std::move(differences_);
+  }
+
+ private:
+  void add(int track, int channel, std::uint64_t tick, std::string what, std::string expected,
+           std::string found) {
+    differences_.push_back(
+        {track, channel, tick, std::move(what), std::move(expected), std::move(found)});
+  }
+
+  void compareNumber(const char* what, std::int64_t want, std::int64_t found, int track = -1) {
+    if (want != found) add(track, -1, 0, what, std::to_string(want), std::to_string(found));
+  }
+
+  static std::string sectionSummary(const Section& s) {
+    return "a section with " + std::to_string(s.notes.size()) + " notes and " +
+           std::to_string(s.commands.size()) + " commands";
+  }
+
+  void compareTrack(int track, const Track& want, const Track& found) {
+    compareNumber("track chunk size", want.size, found.size, track);
+    std::map<int, const Section*> wanted, got;
+    for (const Section& s : want.sections) wanted[s.channel] = &s;
+    for (const Section& s : found.sections) got[s.channel] = &s;
+    for (const auto& [channel, section] : wanted) {
+      auto other = got.find(channel);
+      if (other == got.end()) {
+        add(track, channel, 0, "section", sectionSummary(*section), "none");
+      } else {
+        compareSection(track, *section, *other->second);
+      }
+    }
+    for (const auto& [channel, section] : got) {
+      if (!wanted.count(channel))
+        add(track, channel, 0, "section", "none", sectionSummary(*section));
+    }
+  }
+
+  void compareSection(int track, const Section& want, const Section& found) {
+    // The line runs to its last event; only a note still sounding at the end
+    // of the track may take it on to there. Time after that is not written.
+    if (found.endTick != want.endTick &&
+        !(want.hangingEndTick && found.endTick == want.hangingEndTick)) {
+      add(track, want.channel, found.endTick, "end of the line",
+          "the line's time up to tick " + std::to_string(want.endTick) +
+              (want.hangingEndTick && want.hangingEndTick != want.endTick
+                   ? joined(" or ", want.hangingEndTick)
+                   : std::string()),
+          "up to tick " + std::to_string(found.endTick));
+    }
+    compareNotes(track, want.channel, want.notes, found.notes);
+    compareTimed(track, want.channel, "command", want.commands, found.commands);
+    std::vector<Command> marks;
+    for (const RhythmChange& change : expected_.rhythm) {
+      if (change.tick > 0 && change.tick <= found.endTick) {
+        marks.push_back({change.tick, std::to_string(change.numerator) + "/" +
+                                          std::to_string(change.denominator)});
+      }
+    }
+    compareTimed(track, want.channel, "rhythm comment", marks, found.rhythmMarks);
+    checkLayout(track, found);
+  }
+
+  // Notes are a set: same start, key, velocity and length is a match. What is
+  // left is paired by start and key, then by start, to say what differs.
+  void compareNotes(int track, int channel, std::vector<Note> want, std::vector<Note> found) {
+    std::sort(want.begin(), want.end());
+    std::sort(found.begin(), found.end());
+    std::vector<Note> missing, extra;
+    std::set_difference(want.begin(), want.end(), found.begin(), found.end(),
+                        std::back_inserter(missing));
+    std::set_difference(found.begin(), found.end(), want.begin(), want.end(),
+                        std::back_inserter(extra));
+    auto pairUp = [&](auto sameSlot) {
+      for (auto m = missing.begin(); m != missing.end();) {
+        auto e = std::find_if(extra.begin(), extra.end(),
+                              [&](const Note& n) { return sameSlot(*m, n); });
+        if (e == extra.end()) {
+          ++m;
+          continue;
+        }
+        std::string what =
+            m->key != e->key ? "note key"
+            : m->velocity != e->velocity
+                ? (m->duration != e->duration ? "note velocity and length" : "note velocity")
+                : "note length";
+        add(track, channel, m->tick, what, describe(*m), describe(*e));
+        extra.erase(e);
+        m = missing.erase(m);
+      }
+    };
+    pairUp([](const Note& a, const Note& b) { return a.tick == b.tick && a.key == b.key; });
+    pairUp([](const Note& a, const Note& b) { return a.tick == b.tick; });
+    for (const Note& n : missing) add(track, channel, n.tick, "note missing", describe(n), "none");
+    for (const Note& n : extra)
+      add(track, channel, n.tick, "note not in the SMF", "none", describe(n));
+  }
+
+  // Commands keep their order within a tick; each tick's lists are aligned by
+  // their longest common run, and what is left is reported.
+  void compareTimed(int track, int channel, const char* what, const std::vector<Command>& want,
+                    const std::vector<Command>& found) {
+    std::map<std::uint64_t, std::pair<std::vector<std::string>, std::vector<std::string>>> byTick;
+    for (const Command& c : want) byTick[c.tick].first.push_back(c.text);
+    for (const Command& c : found) byTick[c.tick].second.push_back(c.text);
+    for (const auto& [tick, lists] : byTick) {
+      const auto& [a, b] = lists;
+      if (a == b) continue;
+      // Longest common subsequence table, from the back.
+      std::vector<std::vector<int>> common(a.size() + 1, std::vector<int>(b.size() + 1, 0));
+      for (std::size_t i = a.size(); i-- > 0;) {
+        for (std::size_t j = b.size(); j-- > 0;) {
+          common[i][j] = a[i] == b[j] ? common[i + 1][j + 1] + 1
+                                      : std::max(common[i + 1][j], common[i][j + 1]);
+        }
+      }
+      std::size_t i = 0, j = 0;
+      while (i < a.size() || j < b.size()) {
+        if (i < a.size() && j < b.size() && a[i] == b[j]) {
+          ++i, ++j;
+        } else if (i < a.size() && j < b.size() && common[i + 1][j + 1] == common[i][j]) {
+          add(track, channel, tick, what, printable(a[i++]), printable(b[j++]));
+        } else if (j >= b.size() || (i < a.size() && common[i + 1][j] >= common[i][j + 1])) {
+          add(track, channel, tick, std::string(what) + " missing", printable(a[i++]), "none");
+        } else {
+          add(track, channel, tick, std::string(what) + " not in the SMF", "none",
+              printable(b[j++]));
+        }
+      }
+    }
+  }
+
+  // The time-signature change in effect at `tick`.
+  const RhythmChange& changeAt(std::uint64_t tick) const {
+    auto after =
+        std::upper_bound(expected_.rhythm.begin(), expected_.rhythm.end(), tick,
+                         [](std::uint64_t t, const RhythmChange& c) { return t < c.tick; });
+    return *(after - 1);
+  }
+
+  // A bar line stands only where a bar ends: a whole number of bars after the
+  // change in effect (never on a change, which its comment announces). A
+  // pickup shifts the bars of the first change to end on the pickup; inside a
+  // pickup longer than the first bar no bar ends. Counted line breaks
+  // likewise, every `lineBars` bars.
+  void checkLayout(int track, const Section& found) {
+    if (options_.pickupTicks < 0 || expected_.rhythm.empty()) return;
+    const std::int64_t pickup = options_.pickupTicks;
+    const bool longPickup = pickup > std::int64_t{expected_.rhythm.front().barLength};
+    auto onBars = [&](std::uint64_t tick, std::uint64_t bars) {
+      if (longPickup && static_cast<std::int64_t>(tick) < pickup) return false;
+      const RhythmChange& change = changeAt(tick);
+      const std::int64_t span = static_cast<std::int64_t>(std::uint64_t{change.barLength} * bars);
+      std::int64_t origin = static_cast<std::int64_t>(change.tick);
+      if (change.tick == 0 && pickup > 0) origin = pickup - span;
+      return tick != change.tick && (static_cast<std::int64_t>(tick) - origin) % span == 0;
+    };
+    for (std::uint64_t tick : found.barLines) {
+      if (!options_.barLines) {
+        add(track, found.channel, tick, "bar line", "none with /B-", "\\t|\\t");
+      } else if (!onBars(tick, 1)) {
+        add(track, found.channel, tick, "bar line", "bar lines only where a bar ends", "\\t|\\t");
+      }
+    }
+    for (std::uint64_t tick : found.lineBreaks) {
+      if (!options_.barLines || options_.lineBars < 0) {
+        add(track, found.channel, tick, "line break", "none counted with /B- or /C below 0",
+            "\\n\\t");
+      } else if (options_.lineBars > 0 && options_.lineBars <= 0xFFFF &&
+                 !onBars(tick, static_cast<std::uint64_t>(options_.lineBars))) {
+        add(track, found.channel, tick, "line break",
+            "counted line breaks only every " + std::to_string(options_.lineBars) + " bars",
+            "\\n\\t");
+      }
+    }
+  }
+
+  const Expectation& expected_;
+  const ConversionOptions& options_;
+  std::vector<Difference> differences_;
+};
+
+}  // namespace
+
+std::vector<Difference> compareModels(const Expectation& expected, const Model& found,
+                                      const ConversionOptions& options) {
+  return Comparer(expected, options).run(found);
+}
+
+CheckResult checkConversion(std::span<const std::uint8_t> smf, const ConversionOptions& options,
+                            std::string_view mml, int status, std::string_view error) {
+  CheckResult result;
+  const Expectation expected = expectFromSmf(smf, options);
+  for (const Track& track : expected.model.tracks) {
+    for (const Section& section : track.sections) {
+      result.notes += section.notes.size();
+      result.commands += section.commands.size();
+    }
+  }
+
+  if (status != 0) {
+    result.refused = true;
+    result.refusal = "unknown fault";
+    for (const faults::Fault& fault : faults::kAll) {
+      if (error == std::string(faults::kPrefix) + fault.text) result.refusal = fault.label;
+    }
+    const std::string message = expected.refusal ? expected.refusal->fault.label : "no fault";
+    if (!expected.refusal || error != std::string(faults::kPrefix) + expected.refusal->fault.text) {
+      result.differences.push_back({expected.refusal ? expected.refusal->track : -1, -1,
+                                    expected.refusal ? expected.refusal->tick : 0, "refusal",
+                                    message,
+                                    printable(error) + " (status " + std::to_string(status) + ")"});
+    }
+    return result;
+  }
+  if (expected.refusal) {
+    result.differences.push_back({expected.refusal->track, -1, expected.refusal->tick, "refusal",
+                                  expected.refusal->fault.label, "a finished conversion"});
+    return result;
+  }
+  Reading reading = readMml(mml, options.kana);
+  result.differences = std::move(reading.problems);
+  std::vector<Difference> more = compareModels(expected, reading.model, options);
+  result.differences.insert(result.differences.end(), more.begin(), more.end());
+  return result;
+}
+
+std::string describe(const Note& note) {
+  std::string name =
+      note.key >= 0 ? "o" + std::to_string(note.key / 12) + kPitchNames[note.key % 12] : "?";
+  return "key " + std::to_string(note.key) + " (" + name + ") velocity " +
+         std::to_string(note.velocity) + " length " + std::to_string(note.duration);
+}
+
+std::string describe(const Difference& d) {
+  std::string where;
+  if (d.track >= 0) where += "track " + std::to_string(d.track) + ", ";
+  if (d.channel == 0) where += "system, ";
+  if (d.channel > 0) where += "channel " + std::to_string(d.channel) + ", ";
+  where += "tick " + std::to_string(d.tick);
+  return where + ": " + d.what + ": expected " + d.expected + ", found " + d.found;
+}
+
+}  // namespace vantrel::roundtrip

@@ -1,0 +1,43 @@
+// Lays what the MML text holds over what the SMF says it must hold, and lists
+// every difference with its track, channel and tick: a note missing, extra,
+// or with another key, velocity or length; a command missing, extra or
+// different; a section missing or extra; a rhythm comment where no time
+// signature changes; a bar line or counted line break off the bars.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tools/roundtrip/conversion_options.h"
+#include "tools/roundtrip/mml_reading.h"
+#include "tools/roundtrip/model.h"
+#include "tools/roundtrip/smf_expectation.h"
+
+namespace vantrel::roundtrip {
+
+std::vector<Difference> compareModels(const Expectation& expected, const Model& found,
+                                      const ConversionOptions& options);
+
+// The outcome of checking one conversion.
+struct CheckResult {
+  std::vector<Difference> differences;
+  std::uint64_t notes = 0;     // notes that the SMF holds and the text was searched for
+  std::uint64_t commands = 0;  // commands likewise
+  bool refused = false;        // the conversion stopped at a fault
+  std::string refusal;         // that fault's name
+};
+
+// Checks one conversion of `smf` with `options`: the MML text it wrote, its
+// exit status and its message on standard error. A refused conversion is
+// right when the SMF has the fault whose message it gave.
+CheckResult checkConversion(std::span<const std::uint8_t> smf, const ConversionOptions& options,
+                            std::string_view mml, int status, std::string_view error);
+
+// "track 1, channel 3, tick 480: note length: expected ..., found ...".
+std::string describe(const Difference& difference);
+std::string describe(const Note& note);
+
+}  // namespace vantrel::roundtrip

@@ -1,0 +1,100 @@
+#include "tools/roundtrip/conversion_options.h"
+
+#include <cctype>
+
+namespace vantrel::roundtrip {
+namespace {
+
+// A decimal integer after the option letter, as a formatted scan reads it:
+// white space, a sign, digits, and whatever follows ignored.
+bool readInteger(const std::string& text, std::int32_t& value) {
+  std::size_t i = 0;
+  while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  std::int64_t magnitude = 0;
+  std::size_t digits = 0;
+  for (; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i, ++digits) {
+    if (magnitude < (std::int64_t{1} << 40)) magnitude = magnitude * 10 + (text[i] - '0');
+  }
+  if (digits == 0) return false;
+  value = static_cast<std::int32_t>(negative ? -magnitude : magnitude);
+  return true;
+}
+
+}  // namespace
+
+bool parseOptions(const std::vector<std::string>& arguments, ConversionOptions& options,
+                  std::string& reason) {
+  for (const std::string& argument : arguments) {
+    if (argument.size() < 2 || (argument[0] != '/' && argument[0] != '-')) {
+      reason = "not an option: '" + argument + "'";
+      return false;
+    }
+    const char third = argument.size() > 2 ? argument[2] : '\0';
+    switch (argument[1]) {
+      case 'J':
+        options.kana = true;
+        break;
+      case 'B':
+        if (third != '+' && third != '-') {
+          reason = "/B needs + or -";
+          return false;
+        }
+        options.barLines = third == '+';
+        break;
+      case 'C':
+        if (!readInteger(argument.substr(2), options.lineBars)) {
+          reason = "/C needs a number";
+          return false;
+        }
+        break;
+      case 'A':
+        if (!readInteger(argument.substr(2), options.pickupTicks) || options.pickupTicks < 0) {
+          reason = "/A needs a number of ticks";
+          return false;
+        }
+        break;
+      case 'M':
+        switch (third) {
+          case 'A':
+            options.filterMask = 0xFFFF;
+            break;
+          case 'a':
+            options.filterMask |= kLeaveOutKeyPressure | kLeaveOutChannelPressure;
+            break;
+          case 'b':
+            options.filterMask |= kLeaveOutPitchBend;
+            break;
+          case 'c':
+            options.filterMask |= kLeaveOutControlChange;
+            break;
+          case 'm':
+            options.filterMask |= kLeaveOutMeta;
+            break;
+          case 'p':
+            options.filterMask |= kLeaveOutProgramChange;
+            break;
+          case 'x':
+            options.filterMask |= kLeaveOutSysEx | kLeaveOutSysExEscape;
+            break;
+          default:
+            reason = "unknown /M letter in '" + argument + "'";
+            return false;
+        }
+        break;
+      case 'F':
+        if (third != 'm' || argument.size() < 4) {
+          reason = "/F needs m and a file name";
+          return false;
+        }
+        break;
+      default:
+        reason = "not an option of a conversion: '" + argument + "'";
+        return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace vantrel::roundtrip

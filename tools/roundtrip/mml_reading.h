@@ -1,0 +1,24 @@
+// Reads the MML text that vantrel writes, in either dialect, back into notes
+// and commands: per track and per section, the line's time is rebuilt from
+// the lengths of its notes, ties and rests (dotted, "%" in ticks); a
+// " Sub{...}" block holds a note without moving the line's time; bar lines,
+// line breaks and rhythm comments take no time. Whatever the reader cannot
+// make sense of is reported as a difference at the place where it stands.
+#pragma once
+
+#include <string_view>
+#include <vector>
+
+#include "tools/roundtrip/model.h"
+
+namespace vantrel::roundtrip {
+
+struct Reading {
+  Model model;
+  std::vector<Difference> problems;
+};
+
+// `text` is the file as written, with CR LF line ends.
+Reading readMml(std::string_view text, bool kana);
+
+}  // namespace vantrel::roundtrip

@@ -1,0 +1,84 @@
+// What a conversion must carry over from the SMF into the MML text, in one
+// form for both sides: per track and per section (the system events, or one
+// MIDI channel), the notes with start, key, velocity and length, and the
+// commands with their ticks. The SMF side says what should be there, the MML
+// side what is there; the comparison lays one over the other.
+#pragma once
+
+#include <compare>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace vantrel::roundtrip {
+
+struct Note {
+  std::uint64_t tick = 0;  // start, counted from the start of the track
+  int key = 0;
+  int velocity = 0;
+  std::uint64_t duration = 0;
+
+  friend bool operator==(const Note&, const Note&) = default;
+  friend auto operator<=>(const Note&, const Note&) = default;
+};
+
+// One command of the text at its tick: its whole text with its separator
+// ("Tempo(120);\n\t", "y7,100; "), words of the kana dialect given in the
+// MML dialect. Rhythm comments are kept the same way ("3/4").
+struct Command {
+  std::uint64_t tick = 0;
+  std::string text;
+
+  friend bool operator==(const Command&, const Command&) = default;
+};
+
+struct Section {
+  int channel = 0;  // 0: the system events; 1 to 16: a MIDI channel
+  std::vector<Note> notes;
+  std::vector<Command> commands;
+  std::vector<Command> rhythmMarks;
+  // The time the section's line reaches: the tick of its last written
+  // event, or, on the SMF side, also `hangingEndTick` when not 0: the end of
+  // the track, which a note still sounding there may reach.
+  std::uint64_t endTick = 0;
+  std::uint64_t hangingEndTick = 0;
+  // Layout, only known on the MML side: the ticks of the bar lines and of
+  // the counted line breaks (not those of rhythm comments or commands).
+  std::vector<std::uint64_t> barLines;
+  std::vector<std::uint64_t> lineBreaks;
+};
+
+struct Track {
+  std::uint32_t size = 0;         // the chunk's length field
+  std::vector<Section> sections;  // in pass order
+};
+
+struct Model {
+  std::uint32_t headerSize = 0;
+  int format = 0;
+  int trackCount = 0;
+  int division = 0;
+  std::vector<Track> tracks;
+};
+
+// A time-signature change as the bar layout uses it.
+struct RhythmChange {
+  std::uint64_t tick = 0;
+  unsigned numerator = 4;
+  unsigned denominator = 4;
+  std::uint32_t barLength = 0;
+};
+
+// Something the comparison found: where, and what was expected and found
+// there. `channel` is -1 for the file as a whole, 0 for the system section;
+// `track` is -1 for the file as a whole.
+struct Difference {
+  int track = -1;
+  int channel = -1;
+  std::uint64_t tick = 0;
+  std::string what;
+  std::string expected;
+  std::string found;
+};
+
+}  // namespace vantrel::roundtrip

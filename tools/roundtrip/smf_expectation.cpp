@@ -1,0 +1,306 @@
+#include "tools/roundtrip/smf_expectation.h"
+
+#include <algorithm>
+#include <map>
+#include <string>
+
+#include "tools/roundtrip/text_forms.h"
+
+namespace vantrel::roundtrip {
+namespace {
+
+bool isChannelMessage(std::uint8_t status) { return status >= 0x80 && status < 0xF0; }
+
+// The check that writing a system event makes first, if it fails.
+std::optional<faults::Fault> systemEventFault(const SmfEvent& event) {
+  if (event.status != 0xFF) {
+    if (event.status == 0xF0 || event.status == 0xF7) return std::nullopt;
+    return faults::kInvalidMidiEvent;
+  }
+  struct Rule {
+    std::uint8_t type;
+    std::size_t length;
+    faults::Fault fault;
+  };
+  static const Rule kRules[] = {
+      {0x00, 2, faults::kBadSequenceNumber}, {0x20, 1, faults::kBadChannelPrefix},
+      {0x21, 1, faults::kBadPort},           {0x2F, 0, faults::kBadEndOfTrack},
+      {0x51, 3, faults::kBadTempo},          {0x54, 5, faults::kBadSmpteOffset},
+      {0x58, 4, faults::kBadTimeSignature},  {0x59, 2, faults::kBadKeySignature},
+  };
+  for (const Rule& rule : kRules) {
+    if (event.data1 == rule.type) {
+      if (event.data.size() != rule.length) return rule.fault;
+      return std::nullopt;
+    }
+  }
+  const std::uint8_t type = event.data1;
+  if ((type >= 0x01 && type <= 0x07) || type == 0x7F) return std::nullopt;
+  return faults::kBadMetaEvent;
+}
+
+std::string quoted(const char* word, std::span<const std::uint8_t> text, const char* ending) {
+  std::string out = word;
+  out += "{\"";
+  out.append(text.begin(), text.end());
+  out += '"';
+  out += ending;
+  return out;
+}
+
+// The command of a system event; empty for the end of the track.
+std::string systemCommand(const SmfEvent& event) {
+  const auto data = event.data;
+  if (event.status == 0xF0) return joined("SysEx = $F0,", hexList(data), ";\n\t");
+  if (event.status == 0xF7) return joined("SysEx = ", hexList(data), ";\n\t");
+  switch (event.data1) {
+    case 0x00:
+      return joined("DirectSMF($FF,$00,$02,", hexList(data), "); ");
+    case 0x01:
+      return quoted("MetaText=", data, "};\n\t");
+    case 0x02:
+      return quoted("Copyright=", data, "};\n\t");
+    case 0x03:
+      return quoted("TrackName=", data, "};\n\t");
+    case 0x04:
+      return quoted("InstrumentName=", data, "};\n\t");
+    case 0x05:
+      return quoted("Lyric=", data, "}; ");
+    case 0x06:
+      return quoted("Marker=", data, "}; ");
+    case 0x07:
+      return quoted("CuePoint=", data, "}; ");
+    case 0x20:
+      return joined("ChannelPrefix(", data[0], "); ");
+    case 0x21:
+      return joined("Port(", data[0], "); ");
+    case 0x2F:
+      return "";
+    case 0x51: {
+      const std::uint32_t micros = (data[0] << 16) | (data[1] << 8) | data[2];
+      if (micros == 0) return joined("DirectSMF($FF,$51,$03,", hexList(data), ");\n\t");
+      return joined("Tempo(", 60000000u / micros, ");\n\t");
+    }
+    case 0x54:
+      return joined("DirectSMF($FF,$54,$05,", hexList(data), "); ");
+    case 0x58:
+      if (data[1] >= 32) return joined("DirectSMF($FF,$58,$04,", hexList(data), ");\n\t");
+      return joined("TimeSignature(", data[0], ",", std::int64_t{1} << data[1], ");\n\t");
+    case 0x59:
+      return joined("DirectSMF($FF,$59,$02,", hexList(data), ");\n\t");
+    default: {  // 0x7F, sequencer specific
+      std::string out =
+          joined("DirectSMF($FF,$7F,", varLenList(static_cast<std::uint32_t>(data.size())));
+      if (!data.empty()) out += joined(",", hexList(data));
+      return joined(out, ");\n\t");
+    }
+  }
+}
+
+const char* namedController(std::uint8_t controller) {
+  switch (controller) {
+    case 1:
+      return "M(";
+    case 5:
+      return "PT(";
+    case 6:
+      return "DataMSB(";
+    case 7:
+      return "V(";
+    case 10:
+      return "P(";
+    case 11:
+      return "EP(";
+    case 65:
+      return "PS(";
+    case 91:
+      return "Reverb(";
+    case 93:
+      return "Chorus(";
+    case 94:
+      return "VAR(";
+    default:
+      return nullptr;
+  }
+}
+
+// Bank select (0, 32, program), NRPN (99, 98, 6) and RPN (101, 100, 6): three
+// messages of one channel, one right after the other in the track and at one
+// tick, are one command. Returns it, or nothing when the two events after
+// `index` are not the idiom's.
+std::optional<std::string> idiom(const std::vector<SmfEvent>& events, std::size_t index) {
+  const SmfEvent& first = events[index];
+  const std::uint8_t controller = first.data1;
+  if (controller != 0 && controller != 99 && controller != 101) return std::nullopt;
+  if (index + 2 >= events.size()) return std::nullopt;
+  const SmfEvent& second = events[index + 1];
+  const SmfEvent& third = events[index + 2];
+  const std::uint8_t secondController = controller == 0 ? 32 : controller == 99 ? 98 : 100;
+  if (second.delta != 0 || second.status != first.status || second.data1 != secondController) {
+    return std::nullopt;
+  }
+  if (third.delta != 0) return std::nullopt;
+  const long long m = first.data2, l = second.data2;
+  if (controller == 0) {
+    if (third.status != (0xC0 | (first.status & 0x0F))) return std::nullopt;
+    return joined("Voice(", third.data1 + 1, ",", m, ",", l, "); ");
+  }
+  if (third.status != first.status || third.data1 != 6) return std::nullopt;
+  const long long d = third.data2;
+  if (controller == 99) return joined("NRPN(", m, ",", l, ",", d, "); ");
+  switch (m * 128 + l) {
+    case 0:
+      return joined("BR(", d, "); ");
+    case 1:
+      return joined("FineTune(", d, "); ");
+    case 2:
+      return joined("CoarseTune(", d, "); ");
+    default:
+      return joined("RPN(", m, ",", l, ",", d, "); ");
+  }
+}
+
+std::string channelCommand(const SmfEvent& event) {
+  switch (event.status & 0xF0) {
+    case 0xA0:
+      return joined("DirectSMF($A0+Channel-1,", event.data1, ",", event.data2, "); ");
+    case 0xB0:
+      if (const char* named = namedController(event.data1))
+        return joined(named, event.data2, "); ");
+      return joined("y", event.data1, ",", event.data2, "; ");
+    case 0xC0:
+      return joined("Voice(", event.data1 + 1, "); ");
+    case 0xD0:
+      return joined("DirectSMF($D0+Channel-1,", event.data1, "); ");
+    default:  // 0xE0
+      return joined("PitchBend(", event.data1 + 128 * event.data2 - 8192, "); ");
+  }
+}
+
+// The tick where the note that starts at `index` ends: at its Note Off, or
+// at the end of the track when it has none.
+std::uint64_t noteEnd(const SmfTrack& track, std::size_t index) {
+  const SmfEvent& on = track.events[index];
+  const std::uint8_t channel = on.status & 0x0F;
+  for (std::size_t j = index + 1; j < track.events.size(); ++j) {
+    const SmfEvent& e = track.events[j];
+    if (e.data1 != on.data1) continue;
+    if (e.status == (0x80 | channel) || (e.status == (0x90 | channel) && e.data2 == 0))
+      return e.tick;
+  }
+  return track.endTick;
+}
+
+Section systemSection(const SmfTrack& track, bool& any) {
+  Section section;
+  section.channel = 0;
+  for (const SmfEvent& event : track.events) {
+    if (event.status < 0xF0) continue;
+    any = true;
+    // The end of the track is selected, but no time is written up to it.
+    if (!(event.status == 0xFF && event.data1 == 0x2F)) section.endTick = event.tick;
+    std::string text = systemCommand(event);
+    if (!text.empty()) section.commands.push_back({event.tick, std::move(text)});
+  }
+  return section;
+}
+
+Section channelSection(const SmfTrack& track, int channel, bool& any) {
+  Section section;
+  section.channel = channel;
+  std::vector<bool> consumed(track.events.size(), false);
+  for (std::size_t i = 0; i < track.events.size(); ++i) {
+    const SmfEvent& event = track.events[i];
+    if (!isChannelMessage(event.status) || (event.status & 0x0F) + 1 != channel) continue;
+    any = true;
+    section.endTick = event.tick;
+    if (consumed[i]) continue;
+    const std::uint8_t kind = event.status & 0xF0;
+    if (kind == 0x80 || (kind == 0x90 && event.data2 == 0)) continue;
+    if (kind == 0x90) {
+      const std::uint64_t end = noteEnd(track, i);
+      if (end > event.tick) {
+        section.notes.push_back({event.tick, event.data1, event.data2, end - event.tick});
+        if (end == track.endTick) section.hangingEndTick = end;
+      }
+      continue;
+    }
+    if (kind == 0xB0) {
+      if (std::optional<std::string> text = idiom(track.events, i)) {
+        consumed[i + 1] = consumed[i + 2] = true;
+        section.commands.push_back({event.tick, *text});
+        continue;
+      }
+    }
+    section.commands.push_back({event.tick, channelCommand(event)});
+  }
+  return section;
+}
+
+// The bar layout: 4/4 at 0, the pickup's 4/4, then the time signatures of all
+// tracks (the last one met at a tick wins). Signatures that give no usable
+// bar (numerator 0, a note value past 1/128, a bar of 0 ticks) are passed over.
+std::vector<RhythmChange> rhythmOf(const SmfFile& file, const ConversionOptions& options) {
+  std::map<std::uint64_t, RhythmChange> changes;
+  auto insert = [&](std::uint64_t tick, unsigned numerator, unsigned exponent) {
+    if (numerator == 0 || exponent > 7) return;
+    const unsigned denominator = 1u << exponent;
+    const std::uint32_t bar =
+        static_cast<std::uint32_t>(file.division) * 4 * numerator / denominator;
+    if (bar == 0) return;
+    changes[tick] = {tick, numerator, denominator, bar};
+  };
+  insert(0, 4, 2);
+  if (options.pickupTicks != 0) insert(static_cast<std::uint32_t>(options.pickupTicks), 4, 2);
+  for (const SmfTrack& track : file.tracks) {
+    for (const SmfEvent& event : track.events) {
+      if (event.status == 0xFF && event.data1 == 0x58 && event.data.size() >= 2) {
+        insert(event.tick, event.data[0], event.data[1]);
+      }
+    }
+  }
+  std::vector<RhythmChange> out;
+  for (const auto& [tick, change] : changes) out.push_back(change);
+  return out;
+}
+
+}  // namespace
+
+Expectation expectFromSmf(std::span<const std::uint8_t> smf, const ConversionOptions& options) {
+  Expectation expectation;
+  SmfFile file;
+  expectation.refusal = readSmf(smf, options.filterMask, file);
+  if (expectation.refusal) return expectation;
+
+  // Tracks are written one after the other, each starting with its system
+  // events: the first faulty system event stops the conversion.
+  for (std::size_t t = 0; t < file.tracks.size() && !expectation.refusal; ++t) {
+    for (const SmfEvent& event : file.tracks[t].events) {
+      if (event.status < 0xF0) continue;
+      if (std::optional<faults::Fault> fault = systemEventFault(event)) {
+        expectation.refusal = SmfRefusal{*fault, static_cast<int>(t), event.tick};
+        break;
+      }
+    }
+  }
+
+  Model& model = expectation.model;
+  model.headerSize = file.headerSize;
+  model.format = file.format;
+  model.division = file.division;
+  model.trackCount = static_cast<int>(file.tracks.size());
+  expectation.rhythm = rhythmOf(file, options);
+  for (const SmfTrack& smfTrack : file.tracks) {
+    Track& track = model.tracks.emplace_back();
+    track.size = smfTrack.size;
+    for (int pass = 0; pass <= 16; ++pass) {
+      bool any = false;
+      Section section =
+          pass == 0 ? systemSection(smfTrack, any) : channelSection(smfTrack, pass, any);
+      if (any) track.sections.push_back(std::move(section));
+    }
+  }
+  return expectation;
+}
+
+}  // namespace vantrel::roundtrip
