@@ -47,7 +47,6 @@ void TextWriter::drain() {
       systemError(name_.c_str());
     }
   }
-  written_ += used_;
   used_ = 0;
 }
 

@@ -60,8 +60,6 @@ class TextWriter {
   // Hands the buffered bytes to the sink and flushes it.
   void flush();
 
-  std::uint64_t bytesWritten() const { return written_ + used_; }
-
  private:
   static constexpr std::size_t kSize = 1 << 16;
   static constexpr std::size_t kRoomPerWrite = 256;  // longer texts go piecewise
@@ -76,7 +74,6 @@ class TextWriter {
   std::string name_;
   std::unique_ptr<char[]> buffer_;
   std::size_t used_ = 0;
-  std::uint64_t written_ = 0;
   bool failed_ = false;
 };
 

@@ -64,18 +64,4 @@ std::uint32_t EventReader::readEvent() {
   return delta;
 }
 
-EventReader::State EventReader::save() const {
-  return State{position, runningStatus, status, data1, data2, length, endOfTrack};
-}
-
-void EventReader::restore(const State& state) {
-  position = state.position;
-  runningStatus = state.runningStatus;
-  status = state.status;
-  data1 = state.data1;
-  data2 = state.data2;
-  length = state.length;
-  endOfTrack = state.endOfTrack;
-}
-
 }  // namespace vantrel

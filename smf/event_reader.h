@@ -13,14 +13,6 @@
 namespace vantrel {
 
 struct EventReader {
-  // The fields that a look-ahead saves with the position and puts back.
-  struct State {
-    std::uint64_t position;
-    std::uint8_t runningStatus, status, data1, data2;
-    std::int32_t length;
-    std::uint8_t endOfTrack;
-  };
-
   std::span<const std::uint8_t> file;  // the whole SMF
   std::uint64_t position = 0;          // offset of the next byte to read
   std::int32_t filterMask = 0;         // the /M options
@@ -60,9 +52,6 @@ struct EventReader {
 
   // The bytes from `position` on, `count` of them, consumed.
   std::span<const std::uint8_t> take(std::uint64_t count);
-
-  State save() const;
-  void restore(const State& state);
 
  private:
   [[noreturn]] static void endOfFile();  // the fault of a track cut short
