@@ -12,6 +12,7 @@ Converter::Converter(const Options& options, std::span<const std::uint8_t> input
                      TextWriter& output, std::ostream& console)
     : options(options), output(output), input(input), console(console),
       words(vocabulary(options.dialect)) {
+  prepareHeadTexts();
   reader.file = input;
   reader.filterMask = options.filterMask;
   header.readHeader(input);
@@ -45,7 +46,7 @@ void Converter::run() {
     output.write("(");
     output.writeSigned(trackIndex);
     output.write(");\n");
-    track.decode(reader, trackStart);
+    track.decode(reader, trackStart, trackLength);
     findNoteEnds();
     for (channelPass = 0; channelPass <= 16; ++channelPass) {
       resetPass();

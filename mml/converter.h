@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <ostream>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "app/options.h"
@@ -106,11 +107,20 @@ struct Converter {
   void writeVarLen(std::uint32_t value);
 
  private:
-  // The text of a length, for the cache of recent ones.
+  // The words of note heads in the dialect, made once: each pitch class's
+  // name with its sharp word, the velocity word with each value, the octave
+  // word with each octave (a key byte of up to 255 is octave 21) and the
+  // relative marks for differences -2 to +2.
+  ShortText pitchTexts_[12];
+  ShortText velocityTexts_[256];
+  ShortText octaveTexts_[22];
+  ShortText octaveMarkTexts_[5];
+  void prepareHeadTexts();
+
+  // The texts of recent lengths ("%" and 20 digits at the most).
   struct LengthText {
     std::uint64_t ticks = 0;  // 0: empty (no length is 0 ticks)
-    std::uint8_t size = 0;
-    char text[24];
+    ShortText text;
   };
   static constexpr std::size_t kLengthCacheSize = 64;
   LengthText lengthCache_[kLengthCacheSize];

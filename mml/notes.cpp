@@ -18,32 +18,47 @@ constexpr bool kSharp[12] = {false, true, false, true, false, false,
 
 }  // namespace
 
+void Converter::prepareHeadTexts() {
+  for (int pitchClass = 0; pitchClass < 12; ++pitchClass) {
+    pitchTexts_[pitchClass].append(words.noteNames[kStep[pitchClass]]);
+    if (kSharp[pitchClass]) pitchTexts_[pitchClass].append(words.sharp);
+  }
+  for (int value = 0; value < 256; ++value) {
+    velocityTexts_[value].append(words.velocity);
+    velocityTexts_[value].appendNumber(static_cast<std::uint64_t>(value));
+  }
+  for (int number = 0; number < 22; ++number) {
+    octaveTexts_[number].append(words.octaveWord());
+    octaveTexts_[number].appendNumber(static_cast<std::uint64_t>(number));
+  }
+  for (int difference = -2; difference <= 2; ++difference) {
+    octaveMarkTexts_[difference + 2].append(words.octaveMark(difference));
+  }
+}
+
 void Converter::writeNoteHead() {
+  // No word of a note head holds a line feed.
   if (pendingKey == kNoKey) {
-    output.write(words.rest);
+    output.writePlain(words.rest);
     return;
   }
   if (!noteOpen) {
-    output.write(words.tie);
+    output.writePlain(words.tie);
     return;
   }
   if (velocity != pendingVelocity) {
     velocity = pendingVelocity;
-    output.write(words.velocity);
-    output.writeUnsigned(pendingVelocity);
+    output.writeShort(velocityTexts_[pendingVelocity]);
   }
   int newOctave = pendingKey / 12;
   int difference = newOctave - octave;
   octave = static_cast<std::uint8_t>(newOctave);
   if (difference >= -2 && difference <= 2) {
-    output.write(words.octaveMark(difference));
+    output.writeShort(octaveMarkTexts_[difference + 2]);
   } else {
-    output.write(words.octaveWord());
-    output.writeUnsigned(static_cast<unsigned>(newOctave));
+    output.writeShort(octaveTexts_[newOctave]);
   }
-  int pitchClass = pendingKey % 12;
-  output.write(words.noteNames[kStep[pitchClass]]);
-  if (kSharp[pitchClass]) output.write(words.sharp);
+  output.writeShort(pitchTexts_[pendingKey % 12]);
 }
 
 namespace {
@@ -99,7 +114,7 @@ void Converter::startNote() {
   noteOpen = 1;
   if (!overlap) return;
 
-  output.write(" Sub{");
+  output.writePlain(" Sub{");
   writeNoteHead();
   writeLength(duration);
   output.writeChar('}');

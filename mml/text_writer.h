@@ -9,12 +9,38 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <streambuf>
 #include <string>
 #include <string_view>
 
 namespace vantrel {
+
+// A word of the output with no line feed, at most kCapacity bytes, kept in a
+// block of fixed size so that writing it is one fixed-size copy: the words of
+// note heads and lengths are written millions of times.
+struct ShortText {
+  static constexpr std::size_t kCapacity = 31;
+  char bytes[kCapacity + 1] = {};
+  std::uint8_t size = 0;
+
+  void append(std::string_view text) {
+    for (char c : text) {
+      if (size < kCapacity) bytes[size++] = c;
+    }
+  }
+  void appendNumber(std::uint64_t value) {
+    char digits[20];
+    int n = 0;
+    do {
+      digits[n++] = static_cast<char>('0' + value % 10);
+      value /= 10;
+    } while (value != 0);
+    while (n > 0) append(std::string_view(&digits[--n], 1));
+  }
+  std::string_view view() const { return {bytes, size}; }
+};
 
 class TextWriter {
  public:
@@ -30,6 +56,22 @@ class TextWriter {
       if (c == '\n') buffer_[used_++] = '\r';
       buffer_[used_++] = c;
     }
+  }
+
+  // A text with no line feed in it: copied as it is.
+  void writePlain(std::string_view text) {
+    if (text.size() > kRoomPerWrite) return writeLong(text);
+    reserve(text.size());
+    // Words are a few bytes: a plain loop beats a call of memcpy.
+    char* out = buffer_.get() + used_;
+    for (char c : text) *out++ = c;
+    used_ += text.size();
+  }
+
+  void writeShort(const ShortText& text) {
+    reserve(sizeof text.bytes);
+    std::memcpy(buffer_.get() + used_, text.bytes, sizeof text.bytes);
+    used_ += text.size;
   }
 
   void writeChar(char c) {

@@ -30,10 +30,10 @@ void Converter::writeLength(std::uint64_t ticks) {
   LengthText& cached = lengthCache_[ticks % kLengthCacheSize];
   if (cached.ticks != ticks) {
     cached.ticks = ticks;
-    cached.size = 0;
-    formatLength(ticks, [&cached](char c) { cached.text[cached.size++] = c; });
+    cached.text = ShortText();
+    formatLength(ticks, [&cached](char c) { cached.text.append(std::string_view(&c, 1)); });
   }
-  output.write(std::string_view(cached.text, cached.size));
+  output.writeShort(cached.text);
 }
 
 template <typename Put>
@@ -82,7 +82,7 @@ void Converter::checkBoundaries() {
   if (longPickup && writtenTick < static_cast<std::uint64_t>(options.pickupTicks)) return;
   if (ticksSinceBar >= barLength) {
     ticksSinceBar -= barLength;
-    output.write("\t|\t");
+    output.writePlain("\t|\t");
   }
   std::uint32_t threshold = static_cast<std::uint32_t>(options.lineBars) * barLength;
   if (ticksSinceLine >= threshold) {
@@ -92,7 +92,7 @@ void Converter::checkBoundaries() {
 }
 
 void Converter::writePiece(std::uint64_t ticks, bool first) {
-  if (!first) output.write(words.tie);
+  if (!first) output.writePlain(words.tie);
   writeLength(ticks);
   pendingTicks -= ticks;
   ticksSinceBar += static_cast<std::uint32_t>(ticks);

@@ -1,10 +1,18 @@
 #include "smf/decoded_track.h"
 
+#include <algorithm>
+
 namespace vantrel {
 
-void DecodedTrack::decode(EventReader& reader, std::uint64_t trackStart) {
+void DecodedTrack::decode(EventReader& reader, std::uint64_t trackStart,
+                          std::uint32_t chunkLength) {
   events.clear();
   data.clear();
+  // Most events of a big track are notes of three bytes with running status:
+  // reserving for that avoids copying the array as it grows.
+  // The chunk's length says how big the track is, unless it lies.
+  std::uint64_t size = std::min<std::uint64_t>(chunkLength, reader.file.size() - trackStart);
+  events.reserve(size / 3 + 1);
   reader.rewindTrack(trackStart);
   std::uint64_t tick = 0;
   std::array<std::uint32_t, kPassCount> perPass{};

@@ -43,9 +43,10 @@ struct DecodedTrack {
   std::uint64_t endPosition = 0;            // input offset after the end-of-track event
 
   // Decodes the track whose first event is at `trackStart`, up to and with its
-  // end-of-track event. Faults are the reader's (a file that ends inside the
+  // end-of-track event; `chunkLength` (the chunk's length field) only sizes
+  // the storage. Faults are the reader's (a file that ends inside the
   // track). Reuses the vectors' storage from track to track.
-  void decode(EventReader& reader, std::uint64_t trackStart);
+  void decode(EventReader& reader, std::uint64_t trackStart, std::uint32_t chunkLength);
 };
 
 }  // namespace vantrel
