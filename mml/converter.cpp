@@ -125,7 +125,7 @@ void Converter::resetPass() {
     // As if the first bar had already run for all but the pickup.
     std::uint32_t pickup = static_cast<std::uint32_t>(options.pickupTicks);
     ticksSinceBar = barLength - pickup;
-    ticksSinceLine = static_cast<std::uint32_t>(options.lineBars) * barLength - pickup;
+    ticksSinceLine = lineThreshold() - pickup;
   }
   noteOpen = 0;
   passHeaderWritten = 0;

@@ -55,7 +55,7 @@ struct Converter {
   std::uint64_t absoluteTick = 0;
   std::uint64_t writtenTick = 0;
   std::uint32_t ticksSinceBar = 0;
-  std::uint32_t ticksSinceLine = 0;
+  std::uint64_t ticksSinceLine = 0;  // exact: a line of many bars may pass 2^32 ticks
   std::uint32_t barLength = 0;     // of the rhythm entry in effect
   bool longPickup = false;         // a pickup longer than the first bar
 
@@ -128,6 +128,10 @@ struct Converter {
   template <typename Put>
   void formatLength(std::uint64_t ticks, Put put) const;
   void writePiece(std::uint64_t ticks, bool first);
+  // Ticks of a line of /C bars at the bar length in effect (0 for /C0).
+  std::uint64_t lineThreshold() const {
+    return options.lineBars > 0 ? std::uint64_t(options.lineBars) * barLength : 0;
+  }
   std::uint64_t ticksToNextChange() const;
   bool writeIdiom();
 };

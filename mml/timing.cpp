@@ -84,9 +84,10 @@ void Converter::checkBoundaries() {
     ticksSinceBar -= barLength;
     output.writePlain("\t|\t");
   }
-  std::uint32_t threshold = static_cast<std::uint32_t>(options.lineBars) * barLength;
-  if (ticksSinceLine >= threshold) {
-    ticksSinceLine -= threshold;
+  // A negative /C means no counted line breaks, whatever its size.
+  if (options.lineBars < 0) return;
+  if (ticksSinceLine >= lineThreshold()) {
+    ticksSinceLine -= lineThreshold();
     output.write("\n\t");
   }
 }
@@ -96,7 +97,7 @@ void Converter::writePiece(std::uint64_t ticks, bool first) {
   writeLength(ticks);
   pendingTicks -= ticks;
   ticksSinceBar += static_cast<std::uint32_t>(ticks);
-  ticksSinceLine += static_cast<std::uint32_t>(ticks);
+  ticksSinceLine += ticks;
   writtenTick += ticks;
   checkBoundaries();
 }

@@ -119,6 +119,13 @@ INSTANTIATE_TEST_SUITE_P(
                  "v100o5c4\n\td4\n\te2\t|\t\n\tf1\t|\t\n\t"},
         LineCase{"NoCountedLineBreaks", {"/C-1"}, 480, {c1, c1, c1, c1, c1, c1}, {},
                  "v100o5c1\t|\t" + repeat("c1\t|\t", 5)},
+        // Division 1: a bar of 4 ticks. Any negative /C means no counted
+        // breaks, and a line of 2^30 bars (2^32 ticks) is never complete
+        // here, though both products wrap to 0 in 32 bits.
+        LineCase{"MostNegativeLineCountBreaksNoLine", {"/C-2147483648"}, 1,
+                 {{60, 4}, {60, 4}, {60, 4}}, {}, "v100o5c1\t|\tc1\t|\tc1\t|\t"},
+        LineCase{"LineOfTwoToTheThirtyTwoTicks", {"/C1073741824"}, 1,
+                 {{60, 4}, {60, 4}, {60, 4}}, {}, "v100o5c1\t|\tc1\t|\tc1\t|\t"},
         LineCase{"RhythmChangeOnABarLine", {}, 480, {c1, {62, 1440}, {64, 1440}}, {{1920, 3, 2}},
                  "v100o5c1\n\t//Rhythm = 3/4\n\td2.\t|\te2.\t|\t"},
         LineCase{"RhythmChangeWithLineBreakAfterEveryPiece", {"/C0"}, 480, {c1, {62, 1440}},
