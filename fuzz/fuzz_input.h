@@ -1,0 +1,74 @@
+// FuzzInput: how one fuzz input is split into command-line options and an SMF.
+//
+// The first four bytes choose the options, the rest is the file. The options
+// are turned into command-line arguments and parsed like the program parses
+// them, so a finding replays exactly with `vantrel` and the same arguments.
+// The fuzz target and the regression tests share this one decoding.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace vantrel::fuzz {
+
+inline constexpr std::size_t kOptionBytes = 4;
+
+struct FuzzInput {
+  std::vector<std::string> arguments;  // e.g. "/J", "/B-", "/C0", "/A480", "/Mc"
+  std::span<const std::uint8_t> smf;
+};
+
+// Byte 0: bit 0 /J, bit 1 /B-, bits 2-4 the /C value, bits 5-7 the /A value.
+// Byte 1: one bit for each /M sub-letter (A, a, b, c, m, p, x); bit 7 none.
+// Bytes 2-3: a 16-bit number N that the /C and /A choices may use.
+// An input shorter than four bytes is all SMF, with no options.
+inline FuzzInput decodeFuzzInput(const std::uint8_t* data, std::size_t size) {
+  FuzzInput input;
+  if (size < kOptionBytes) {
+    input.smf = {data, size};
+    return input;
+  }
+  const std::uint8_t flags = data[0];
+  const std::uint8_t filters = data[1];
+  const std::int64_t n = (std::int64_t{data[2]} << 8) | data[3];
+  input.smf = {data + kOptionBytes, size - kOptionBytes};
+
+  auto add = [&](std::string argument) { input.arguments.push_back(std::move(argument)); };
+  if (flags & 0x01) add("/J");
+  if (flags & 0x02) add("/B-");
+
+  // Bars per line: the default, the special values 0 and -1, small counts,
+  // and the extremes of a 32-bit value, whose products with a bar length wrap.
+  static constexpr const char* kLineBars[8] = {nullptr, "0", "-1", "1", "N", "-N",
+                                               "2147483647", "-2147483648"};
+  if (const char* c = kLineBars[(flags >> 2) & 7]) {
+    std::string value = c;
+    if (value == "N") value = std::to_string(n);
+    if (value == "-N") value = std::to_string(-n);
+    add("/C" + value);
+  }
+
+  // Pickup: none, small and large values, longer than any bar, and the
+  // largest the option takes.
+  switch ((flags >> 5) & 7) {
+    case 0: case 1: case 2: break;
+    case 3: add("/A" + std::to_string(n)); break;
+    case 4: add("/A" + std::to_string(n & 0xFF)); break;
+    case 5: add("/A1"); break;
+    case 6: add("/A2147483647"); break;
+    case 7: add("/A" + std::to_string(n << 8)); break;
+  }
+
+  static constexpr const char* kFilters[7] = {"/MA", "/Ma", "/Mb", "/Mc", "/Mm", "/Mp", "/Mx"};
+  if (!(filters & 0x80)) {
+    for (int bit = 0; bit < 7; ++bit) {
+      if (filters & (1 << bit)) add(kFilters[bit]);
+    }
+  }
+  return input;
+}
+
+}  // namespace vantrel::fuzz
