@@ -43,12 +43,6 @@ class DiscardingSink : public std::streambuf {
   std::streamsize taken_ = 0;
 };
 
-// The console: the rhythm listing is formatted and then dropped.
-class NullBuffer : public std::streambuf {
- protected:
-  std::streamsize xsputn(const char*, std::streamsize count) override { return count; }
-  int_type overflow(int_type c) override { return traits_type::not_eof(c); }
-};
 
 }  // namespace
 
@@ -62,17 +56,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const fuzz::FuzzInput input = fuzz::decodeFuzzInput(data, size);
 
   Options options;
-  std::vector<char*> argv{const_cast<char*>("vantrel")};
-  for (const std::string& argument : input.arguments) argv.push_back(const_cast<char*>(argument.c_str()));
-  try {
-    options.parseArguments(static_cast<int>(argv.size()), argv.data());
-  } catch (const FaultStop&) {
-    // The decoder makes only valid options; a refusal is a fault of the parser.
-    std::abort();
-  }
+  fuzz::parseArguments(input, options);
 
   DiscardingSink sink;
-  NullBuffer nothing;
+  fuzz::NullBuffer nothing;
   std::ostream console(&nothing);
   TextWriter output(&sink, "fuzz.mml");
   setFaultFlush([&output] { output.flush(); });

@@ -8,9 +8,14 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <span>
+#include <streambuf>
 #include <string>
 #include <vector>
+
+#include "app/fault.h"
+#include "app/options.h"
 
 namespace vantrel::fuzz {
 
@@ -70,5 +75,24 @@ inline FuzzInput decodeFuzzInput(const std::uint8_t* data, std::size_t size) {
   }
   return input;
 }
+
+// Parses the decoded arguments into `options` as the command line would. The
+// decoder makes only valid options: a refusal is a fault of the parser.
+inline void parseArguments(const FuzzInput& input, Options& options) {
+  std::vector<char*> argv{const_cast<char*>("vantrel")};
+  for (const std::string& a : input.arguments) argv.push_back(const_cast<char*>(a.c_str()));
+  try {
+    options.parseArguments(static_cast<int>(argv.size()), argv.data());
+  } catch (const FaultStop&) {
+    std::abort();
+  }
+}
+
+// The console of a fuzz run: the rhythm listing is formatted and dropped.
+class NullBuffer : public std::streambuf {
+ protected:
+  std::streamsize xsputn(const char*, std::streamsize count) override { return count; }
+  int_type overflow(int_type c) override { return traits_type::not_eof(c); }
+};
 
 }  // namespace vantrel::fuzz

@@ -46,11 +46,6 @@ class CappedText : public std::stringbuf {
   std::streamsize taken_ = 0;
 };
 
-class NullBuffer : public std::streambuf {
- protected:
-  std::streamsize xsputn(const char*, std::streamsize count) override { return count; }
-  int_type overflow(int_type c) override { return traits_type::not_eof(c); }
-};
 
 // Points the C library's stderr at memory while it lives.
 class CaughtStderr {
@@ -91,19 +86,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const fuzz::FuzzInput input = fuzz::decodeFuzzInput(data, size);
 
   Options options;
-  std::vector<char*> argv{const_cast<char*>("vantrel")};
-  for (const std::string& a : input.arguments) argv.push_back(const_cast<char*>(a.c_str()));
   roundtrip::ConversionOptions checkOptions;
   std::string reason;
-  try {
-    options.parseArguments(static_cast<int>(argv.size()), argv.data());
-  } catch (const FaultStop&) {
-    std::abort();  // the decoder makes only valid options
-  }
+  fuzz::parseArguments(input, options);
   if (!roundtrip::parseOptions(input.arguments, checkOptions, reason)) std::abort();
 
   CappedText mml;
-  NullBuffer nothing;
+  fuzz::NullBuffer nothing;
   std::ostream console(&nothing);
   TextWriter output(&mml, "fuzz.mml");
   setFaultFlush([&output] { output.flush(); });

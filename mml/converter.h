@@ -125,8 +125,7 @@ struct Converter {
   static constexpr std::size_t kLengthCacheSize = 64;
   LengthText lengthCache_[kLengthCacheSize];
 
-  template <typename Put>
-  void formatLength(std::uint64_t ticks, Put put) const;
+  ShortText lengthText(std::uint64_t ticks) const;  // the MML length of `ticks`
   void writePiece(std::uint64_t ticks, bool first);
   // Ticks of a line of /C bars at the bar length in effect (0 for /C0).
   std::uint64_t lineThreshold() const {

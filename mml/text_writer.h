@@ -17,6 +17,19 @@
 
 namespace vantrel {
 
+// Puts the decimal digits of `value` at `out` (20 at the most) and returns
+// how many: the one formatter of numbers, independent of any locale.
+inline std::size_t formatDecimal(std::uint64_t value, char* out) {
+  char reversed[20];
+  std::size_t n = 0;
+  do {
+    reversed[n++] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value != 0);
+  for (std::size_t i = 0; i < n; ++i) out[i] = reversed[n - 1 - i];
+  return n;
+}
+
 // A word of the output with no line feed, at most kCapacity bytes, kept in a
 // block of fixed size so that writing it is one fixed-size copy: the words of
 // note heads and lengths are written millions of times.
@@ -32,12 +45,7 @@ struct ShortText {
   }
   void appendNumber(std::uint64_t value) {
     char digits[20];
-    int n = 0;
-    do {
-      digits[n++] = static_cast<char>('0' + value % 10);
-      value /= 10;
-    } while (value != 0);
-    while (n > 0) append(std::string_view(&digits[--n], 1));
+    append(std::string_view(digits, formatDecimal(value, digits)));
   }
   std::string_view view() const { return {bytes, size}; }
 };
@@ -83,17 +91,7 @@ class TextWriter {
   // Decimal, as few digits as needed.
   void writeUnsigned(std::uint64_t value) {
     reserve(20);
-    if (value < 10) {
-      buffer_[used_++] = static_cast<char>('0' + value);
-      return;
-    }
-    char digits[20];
-    int n = 0;
-    do {
-      digits[n++] = static_cast<char>('0' + value % 10);
-      value /= 10;
-    } while (value != 0);
-    while (n > 0) buffer_[used_++] = digits[--n];
+    used_ += formatDecimal(value, buffer_.get() + used_);
   }
 
   void writeSigned(std::int64_t value);  // decimal, "-" when negative

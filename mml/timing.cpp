@@ -9,20 +9,6 @@
 #include "mml/converter.h"
 
 namespace vantrel {
-namespace {
-
-template <typename Put>
-void putDecimal(std::uint64_t value, Put put) {
-  char digits[20];
-  int n = 0;
-  do {
-    digits[n++] = static_cast<char>('0' + value % 10);
-    value /= 10;
-  } while (value != 0);
-  while (n > 0) put(digits[--n]);
-}
-
-}  // namespace
 
 void Converter::writeLength(std::uint64_t ticks) {
   // Music repeats its lengths: the text of recent ones is kept. The longest
@@ -30,14 +16,13 @@ void Converter::writeLength(std::uint64_t ticks) {
   LengthText& cached = lengthCache_[ticks % kLengthCacheSize];
   if (cached.ticks != ticks) {
     cached.ticks = ticks;
-    cached.text = ShortText();
-    formatLength(ticks, [&cached](char c) { cached.text.append(std::string_view(&c, 1)); });
+    cached.text = lengthText(ticks);
   }
   output.writeShort(cached.text);
 }
 
-template <typename Put>
-void Converter::formatLength(std::uint64_t ticks, Put put) const {
+ShortText Converter::lengthText(std::uint64_t ticks) const {
+  ShortText text;
   // A base value of q ticks with n dots lasts q * (2^(n+1) - 1) / 2^n ticks;
   // the fewest dots that give a whole-note divisor win.
   const std::uint64_t whole = 4 * std::uint64_t{header.division};
@@ -50,12 +35,13 @@ void Converter::formatLength(std::uint64_t ticks, Put put) const {
     if (scaled % d != 0) continue;
     std::uint64_t q = scaled / d;
     if (whole % q != 0) continue;
-    putDecimal(whole / q, put);
-    for (int dot = 0; dot < n; ++dot) put('.');
-    return;
+    text.appendNumber(whole / q);
+    for (int dot = 0; dot < n; ++dot) text.append(".");
+    return text;
   }
-  put('%');
-  putDecimal(ticks, put);
+  text.append("%");
+  text.appendNumber(ticks);
+  return text;
 }
 
 std::uint64_t Converter::ticksToNextChange() const {
