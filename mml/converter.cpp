@@ -111,8 +111,6 @@ std::vector<KeySignature> Converter::collectTimeSignatures() {
 }
 
 void Converter::resetPass() {
-  reader.runningStatus = 0;
-  reader.endOfTrack = 0;
   rhythm.current = 0;
   pendingTicks = 0;
   absoluteTick = 0;
