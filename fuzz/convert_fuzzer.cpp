@@ -43,7 +43,6 @@ class DiscardingSink : public std::streambuf {
   std::streamsize taken_ = 0;
 };
 
-
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
