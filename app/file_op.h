@@ -1,29 +1,42 @@
-// FileOp: a file stream that knows its file's name.
+// The files of a run: the input SMF, read whole, and the output file as a
+// sink for the MML text.
 //
-// The name is what the messages about the file print; an empty name means no
-// name has been given yet. The input SMF is read whole into `bytes` right after
-// it opens, and every walk over a track works on offsets into that buffer.
+// Failures come back as the errno of the failing call; the caller names the
+// file in its message, as perror does.
 #pragma once
 
 #include <cstdint>
-#include <fstream>
+#include <cstdio>
 #include <string>
 #include <vector>
 
+#include "mml/sink.h"
+
 namespace vantrel {
 
-class FileOp : public std::basic_fstream<char> {
+// Reads the file called `name` whole into `bytes`. Returns 0, or the errno
+// of the open or read that failed (ENOMEM for a file larger than memory).
+int readWholeFile(const std::string& name, std::vector<std::uint8_t>& bytes);
+
+// The output file. Opening creates it or empties it; the sink's writes go
+// straight to the system, since the MML writer has its own buffer.
+class FileSink : public Sink {
  public:
-  std::string name;
-  std::vector<std::uint8_t> bytes;  // the whole input, after readWhole
+  FileSink() = default;
+  FileSink(const FileSink&) = delete;
+  FileSink& operator=(const FileSink&) = delete;
+  ~FileSink() override;
 
-  // Opens the file called `name`; on failure writes "name: reason" on
-  // standard error and ends the process with status 1.
-  void openOrExit(std::ios_base::openmode mode);
+  // Returns 0, or the errno of the failed open.
+  int open(const std::string& name);
+  // Returns 0, or the errno of a failed close.
+  int close();
 
-  // Reads the open file to its end into `bytes`; a read error ends the
-  // process like a failed open.
-  void readWhole();
+  bool write(const char* bytes, std::size_t size) override;
+  bool flush() override;
+
+ private:
+  std::FILE* file_ = nullptr;
 };
 
 }  // namespace vantrel

@@ -10,12 +10,12 @@
 #include <cstdint>
 #include <cstdlib>
 #include <span>
-#include <streambuf>
 #include <string>
 #include <vector>
 
-#include "app/fault.h"
-#include "app/options.h"
+#include "app/command_line.h"
+#include "mml/settings.h"
+#include "mml/sink.h"
 
 namespace vantrel::fuzz {
 
@@ -76,23 +76,21 @@ inline FuzzInput decodeFuzzInput(const std::uint8_t* data, std::size_t size) {
   return input;
 }
 
-// Parses the decoded arguments into `options` as the command line would. The
-// decoder makes only valid options: a refusal is a fault of the parser.
-inline void parseArguments(const FuzzInput& input, Options& options) {
-  std::vector<char*> argv{const_cast<char*>("vantrel")};
-  for (const std::string& a : input.arguments) argv.push_back(const_cast<char*>(a.c_str()));
-  try {
-    options.parseArguments(static_cast<int>(argv.size()), argv.data());
-  } catch (const FaultStop&) {
-    std::abort();
-  }
+// The settings that the decoded arguments give when parsed as the command
+// line parses them. The decoder makes only valid options: a refusal is a
+// fault of the parser.
+inline Settings settingsOf(const FuzzInput& input) {
+  std::vector<std::string> arguments = input.arguments;
+  arguments.push_back("fuzz.mid");
+  const CommandLine line = parseCommandLine(arguments);
+  if (line.action != CommandLine::Action::kConvert) std::abort();
+  return line.options.settings;
 }
 
-// The console of a fuzz run: the rhythm listing is formatted and dropped.
-class NullBuffer : public std::streambuf {
- protected:
-  std::streamsize xsputn(const char*, std::streamsize count) override { return count; }
-  int_type overflow(int_type c) override { return traits_type::not_eof(c); }
+// The console of a fuzz run: the rhythm listing is made and dropped.
+class NullSink : public Sink {
+ public:
+  bool write(const char*, std::size_t) override { return true; }
 };
 
 }  // namespace vantrel::fuzz

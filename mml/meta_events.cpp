@@ -4,29 +4,23 @@
 // written as their raw bytes in DirectSMF(...). A meta event whose type needs
 // a fixed data length is checked before anything of it is written.
 
-#include "app/fault.h"
-#include "app/messages.h"
 #include "mml/converter.h"
+#include "mml/mml_messages.h"
 
 namespace vantrel {
 
-void Converter::writeHexBytes() {
-  writeHexList(reader.take(static_cast<std::uint32_t>(reader.length)));
-}
-
 void Converter::writeHexList(std::span<const std::uint8_t> data) {
   for (std::size_t i = 0; i < data.size(); ++i) {
-    if (i > 0) output.writeChar(',');
-    output.writeChar('$');
-    output.writeHex(data[i]);
+    if (i > 0) output_.writeChar(',');
+    output_.writeChar('$');
+    output_.writeHex(data[i]);
   }
 }
 
-void Converter::writeQuotedText() {
-  std::span<const std::uint8_t> data = reader.take(static_cast<std::uint32_t>(reader.length));
-  output.writeChar('"');
-  output.write(std::string_view(reinterpret_cast<const char*>(data.data()), data.size()));
-  output.writeChar('"');
+void Converter::writeQuotedText(std::span<const std::uint8_t> data) {
+  output_.writeChar('"');
+  output_.write(std::string_view(reinterpret_cast<const char*>(data.data()), data.size()));
+  output_.writeChar('"');
 }
 
 void Converter::writeVarLen(std::uint32_t value) {
@@ -39,22 +33,17 @@ void Converter::writeVarLen(std::uint32_t value) {
     value >>= 7;
   } while (value != 0);
   for (int i = n - 1; i >= 0; --i) {
-    output.writeChar('$');
-    output.writeHex(i > 0 ? groups[i] | 0x80u : groups[i]);
-    if (i > 0) output.writeChar(',');
+    output_.writeChar('$');
+    output_.writeHex(i > 0 ? groups[i] | 0x80u : groups[i]);
+    if (i > 0) output_.writeChar(',');
   }
 }
 
-void Converter::writeSysEx() {
-  output.write("SysEx = $F0,");
-  writeHexBytes();
-  output.write(";\n\t");
-}
-
-void Converter::writeSysExEscape() {
-  output.write("SysEx = ");
-  writeHexBytes();
-  output.write(";\n\t");
+void Converter::writeSysEx(std::uint8_t status, std::span<const std::uint8_t> data) {
+  // An escape (0xF7) carries its bytes as they are; a SysEx begins with F0.
+  output_.write(status == 0xF0 ? "SysEx = $F0," : "SysEx = ");
+  writeHexList(data);
+  output_.write(";\n\t");
 }
 
 namespace {
@@ -85,85 +74,79 @@ MetaRule metaRule(std::uint8_t type) {
 
 }  // namespace
 
-void Converter::writeMetaEvent() {
-  const std::uint8_t type = reader.data1;
+const char* Converter::writeMetaEvent(std::uint8_t type, std::span<const std::uint8_t> data) {
   const MetaRule rule = metaRule(type);
-  if (rule.requiredLength == -2) dataError(rule.message);
-  if (rule.requiredLength >= 0 && reader.length != rule.requiredLength) dataError(rule.message);
+  if (rule.requiredLength == -2) return rule.message;
+  if (rule.requiredLength >= 0 && data.size() != static_cast<std::size_t>(rule.requiredLength)) {
+    return rule.message;
+  }
 
   auto rawDump = [&](const char* prefix, const char* ending) {
-    output.write(prefix);
-    writeHexBytes();
-    output.write(ending);
+    output_.write(prefix);
+    writeHexList(data);
+    output_.write(ending);
   };
   auto quoted = [&](std::string_view word, const char* ending) {
-    output.write(word);
-    output.writeChar('{');
-    writeQuotedText();
-    output.write(ending);
+    output_.write(word);
+    output_.writeChar('{');
+    writeQuotedText(data);
+    output_.write(ending);
   };
 
   switch (type) {
     case 0x00: rawDump("DirectSMF($FF,$00,$02,", "); "); break;
-    case 0x01: quoted(words.text, "};\n\t"); break;
-    case 0x02: quoted(words.copyright, "};\n\t"); break;
-    case 0x03: quoted(words.trackName, "};\n\t"); break;
+    case 0x01: quoted(words_.text, "};\n\t"); break;
+    case 0x02: quoted(words_.copyright, "};\n\t"); break;
+    case 0x03: quoted(words_.trackName, "};\n\t"); break;
     case 0x04: quoted("InstrumentName=", "};\n\t"); break;
     case 0x05: quoted("Lyric=", "}; "); break;
     case 0x06: quoted("Marker=", "}; "); break;
     case 0x07: quoted("CuePoint=", "}; "); break;
     case 0x20:
     case 0x21:
-      output.write(type == 0x20 ? "ChannelPrefix(" : "Port(");
-      output.writeUnsigned(reader.take(1)[0]);
-      output.write("); ");
+      output_.write(type == 0x20 ? "ChannelPrefix(" : "Port(");
+      output_.writeUnsigned(data[0]);
+      output_.write("); ");
       break;
     case 0x2F:
-      reader.endOfTrack = 1;
       break;
     case 0x51: {
-      std::span<const std::uint8_t> data = reader.take(3);
-      std::uint32_t micros = readBigEndian(data.data(), 3);
+      const std::uint32_t micros = readBigEndian(data.data(), 3);
       if (micros == 0) {
         // No rate can be given for a zero tempo: the bytes are kept as they are.
-        output.write("DirectSMF($FF,$51,$03,");
-        writeHexList(data);
-        output.write(");\n\t");
+        rawDump("DirectSMF($FF,$51,$03,", ");\n\t");
         break;
       }
-      output.write(words.tempo);
-      output.writeChar('(');
-      output.writeUnsigned(60000000u / micros);
-      output.write(");\n\t");
+      output_.write(words_.tempo);
+      output_.writeChar('(');
+      output_.writeUnsigned(60000000u / micros);
+      output_.write(");\n\t");
       break;
     }
     case 0x54: rawDump("DirectSMF($FF,$54,$05,", "); "); break;
-    case 0x58: {
-      std::span<const std::uint8_t> data = reader.take(4);
+    case 0x58:
       if (data[1] >= 32) {
         // 2 to that power does not fit a 32-bit denominator.
-        output.write("DirectSMF($FF,$58,$04,");
-        writeHexList(data);
-        output.write(");\n\t");
+        rawDump("DirectSMF($FF,$58,$04,", ");\n\t");
         break;
       }
-      output.write(words.timeSignature);
-      output.writeChar('(');
-      output.writeUnsigned(data[0]);
-      output.writeChar(',');
-      output.writeUnsigned(std::uint32_t{1} << data[1]);
-      output.write(");\n\t");
+      output_.write(words_.timeSignature);
+      output_.writeChar('(');
+      output_.writeUnsigned(data[0]);
+      output_.writeChar(',');
+      output_.writeUnsigned(std::uint32_t{1} << data[1]);
+      output_.write(");\n\t");
       break;
-    }
     case 0x59: rawDump("DirectSMF($FF,$59,$02,", ");\n\t"); break;
     case 0x7F:
-      output.write("DirectSMF($FF,$7F,");
-      writeVarLen(static_cast<std::uint32_t>(reader.length));
-      if (reader.length > 0) output.writeChar(',');
-      writeHexBytes();
-      output.write(");\n\t");
+      output_.write("DirectSMF($FF,$7F,");
+      writeVarLen(static_cast<std::uint32_t>(data.size()));
+      if (!data.empty()) output_.writeChar(',');
+      writeHexList(data);
+      output_.write(");\n\t");
       break;
   }
+  return nullptr;
 }
 
 }  // namespace vantrel

@@ -9,61 +9,19 @@
 
 namespace vantrel {
 namespace {
-
-// Scale step and sharp of each pitch class: black keys are the white key
-// below with the sharp word.
-constexpr int kStep[12] = {0, 0, 1, 1, 2, 3, 3, 4, 4, 5, 5, 6};
-constexpr bool kSharp[12] = {false, true, false, true, false, false,
-                             true, false, true, false, true, false};
-
+constexpr std::uint32_t kOverlapBit = 0x80000000u;  // in DecodedEvent.aux of a Note On
 }  // namespace
-
-void Converter::prepareHeadTexts() {
-  for (int pitchClass = 0; pitchClass < 12; ++pitchClass) {
-    pitchTexts_[pitchClass].append(words.noteNames[kStep[pitchClass]]);
-    if (kSharp[pitchClass]) pitchTexts_[pitchClass].append(words.sharp);
-  }
-  for (int value = 0; value < 256; ++value) {
-    velocityTexts_[value].append(words.velocity);
-    velocityTexts_[value].appendNumber(static_cast<std::uint64_t>(value));
-  }
-  for (int number = 0; number < 22; ++number) {
-    octaveTexts_[number].append(words.octaveWord());
-    octaveTexts_[number].appendNumber(static_cast<std::uint64_t>(number));
-  }
-  for (int difference = -2; difference <= 2; ++difference) {
-    octaveMarkTexts_[difference + 2].append(words.octaveMark(difference));
-  }
-}
 
 void Converter::writeNoteHead() {
   // No word of a note head holds a line feed.
-  if (pendingKey == kNoKey) {
-    output.writePlain(words.rest);
-    return;
-  }
-  if (!noteOpen) {
-    output.writePlain(words.tie);
-    return;
-  }
-  if (velocity != pendingVelocity) {
-    velocity = pendingVelocity;
-    output.writeShort(velocityTexts_[pendingVelocity]);
-  }
-  int newOctave = pendingKey / 12;
-  int difference = newOctave - octave;
-  octave = static_cast<std::uint8_t>(newOctave);
-  if (difference >= -2 && difference <= 2) {
-    output.writeShort(octaveMarkTexts_[difference + 2]);
+  if (pass_.pendingKey == kNoKey) {
+    output_.writePlain(words_.rest);
+  } else if (!pass_.noteOpen) {
+    output_.writePlain(words_.tie);
   } else {
-    output.writeShort(octaveTexts_[newOctave]);
+    heads_.write(output_, pass_.pendingKey, pass_.pendingVelocity);
   }
-  output.writeShort(pitchTexts_[pendingKey % 12]);
 }
-
-namespace {
-constexpr std::uint32_t kOverlapBit = 0x80000000u;  // in DecodedEvent.aux of a Note On
-}  // namespace
 
 void Converter::findNoteEnds() {
   // Walking the track backwards, keep for each channel and key the nearest
@@ -72,7 +30,8 @@ void Converter::findNoteEnds() {
   // sounds (a Note On, or any other message of the channel). A note ends at
   // the first; it overlaps when the second comes before its end. Notes with no
   // end run to the end-of-track event, the last one.
-  const std::uint32_t endOfTrack = static_cast<std::uint32_t>(track.events.size() - 1);
+  std::vector<DecodedEvent>& events = track_.events;
+  const std::uint32_t endOfTrack = static_cast<std::uint32_t>(events.size() - 1);
   static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
   std::uint32_t nextEnd[16][256];
   std::uint32_t nextOverlap[16];
@@ -82,7 +41,7 @@ void Converter::findNoteEnds() {
   for (std::uint32_t& index : nextOverlap) index = kNone;
 
   for (std::uint32_t i = endOfTrack + 1; i-- > 0;) {
-    DecodedEvent& event = track.events[i];
+    DecodedEvent& event = events[i];
     const std::uint8_t kind = event.status & 0xF0;
     const std::uint8_t channel = event.status & 0x0F;
     if (event.status < 0x80 || event.status >= 0xF0) continue;
@@ -98,27 +57,26 @@ void Converter::findNoteEnds() {
   }
 }
 
-void Converter::startNote() {
-  const DecodedEvent& event = track.events[eventIndex];
+void Converter::startNote(const DecodedEvent& event) {
   const std::uint32_t end = event.aux & ~kOverlapBit;
   const bool overlap = (event.aux & kOverlapBit) != 0;
-  const std::uint64_t duration = track.events[end].tick - event.tick;
+  const std::uint64_t duration = track_.events[end].tick - event.tick;
 
   if (duration == 0) {
     // A note that ends where it starts has no length to write.
-    pendingKey = kNoKey;
+    pass_.pendingKey = kNoKey;
     return;
   }
-  pendingKey = event.data1;
-  pendingVelocity = event.data2;
-  noteOpen = 1;
+  pass_.pendingKey = event.data1;
+  pass_.pendingVelocity = event.data2;
+  pass_.noteOpen = true;
   if (!overlap) return;
 
-  output.writePlain(" Sub{");
+  output_.writePlain(" Sub{");
   writeNoteHead();
-  writeLength(duration);
-  output.writeChar('}');
-  pendingKey = kNoKey;
+  clock_.writeLength(duration);
+  output_.writeChar('}');
+  pass_.pendingKey = kNoKey;
 }
 
 }  // namespace vantrel

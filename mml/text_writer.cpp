@@ -2,12 +2,9 @@
 
 #include <cerrno>
 
-#include "app/fault.h"
-
 namespace vantrel {
 
-TextWriter::TextWriter(std::streambuf* sink, std::string name)
-    : sink_(sink), name_(std::move(name)), buffer_(new char[kSize]) {}
+TextWriter::TextWriter(Sink& sink) : sink_(sink), buffer_(new char[kSize]) {}
 
 void TextWriter::writeLong(std::string_view text) {
   while (!text.empty()) {
@@ -37,28 +34,21 @@ void TextWriter::writeHex(std::uint32_t value) {
   while (n > 0) buffer_[used_++] = digits[--n];
 }
 
+void TextWriter::fail() { error_ = errno != 0 ? errno : EIO; }
+
 void TextWriter::drain() {
-  if (used_ > 0 && sink_ != nullptr && !failed_) {
+  if (used_ > 0 && !failed()) {
     errno = 0;
-    std::streamsize put = sink_->sputn(buffer_.get(), static_cast<std::streamsize>(used_));
-    if (put != static_cast<std::streamsize>(used_)) {
-      failed_ = true;
-      if (errno == 0) errno = EIO;
-      systemError(name_.c_str());
-    }
+    if (!sink_.write(buffer_.get(), used_)) fail();
   }
   used_ = 0;
 }
 
 void TextWriter::flush() {
   drain();
-  if (sink_ != nullptr && !failed_) {
+  if (!failed()) {
     errno = 0;
-    if (sink_->pubsync() != 0) {
-      failed_ = true;
-      if (errno == 0) errno = EIO;
-      systemError(name_.c_str());
-    }
+    if (!sink_.flush()) fail();
   }
 }
 

@@ -2,18 +2,19 @@
 //
 // Every line feed of the text is stored as CR LF, on every platform, and all
 // numbers are formatted here by hand, so the output never depends on a locale
-// or on text-mode translation. A write that the file does not take whole ends
-// the run with the file's name and the system's reason. The small writes are
-// inline: the writer is the innermost loop of a conversion.
+// or on text-mode translation. When the sink refuses a write, the writer
+// keeps the system's reason and drops everything after it; the conversion
+// stops at its next check. The small writes are inline: the writer is the
+// innermost loop of a conversion.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <memory>
-#include <streambuf>
-#include <string>
 #include <string_view>
+
+#include "mml/sink.h"
 
 namespace vantrel {
 
@@ -52,9 +53,8 @@ struct ShortText {
 
 class TextWriter {
  public:
-  // `sink` receives the bytes (nullptr discards them); `name` is the output
-  // file's name for the message of a failed write.
-  TextWriter(std::streambuf* sink, std::string name);
+  // `sink` receives the bytes.
+  explicit TextWriter(Sink& sink);
 
   // Line feeds become CR LF.
   void write(std::string_view text) {
@@ -100,6 +100,11 @@ class TextWriter {
   // Hands the buffered bytes to the sink and flushes it.
   void flush();
 
+  // Whether the sink has refused a write, and the errno it gave then (EIO
+  // when it gave none).
+  bool failed() const { return error_ != 0; }
+  int error() const { return error_; }
+
  private:
   static constexpr std::size_t kSize = 1 << 16;
   static constexpr std::size_t kRoomPerWrite = 256;  // longer texts go piecewise
@@ -110,11 +115,12 @@ class TextWriter {
   void writeLong(std::string_view text);
   void drain();  // hands the buffer to the sink
 
-  std::streambuf* sink_;
-  std::string name_;
+  void fail();  // keeps errno as the reason
+
+  Sink& sink_;
   std::unique_ptr<char[]> buffer_;
   std::size_t used_ = 0;
-  bool failed_ = false;
+  int error_ = 0;
 };
 
 }  // namespace vantrel

@@ -49,6 +49,6 @@ const Vocabulary kKana = {
 
 }  // namespace
 
-const Vocabulary& vocabulary(int dialect) { return dialect == 1 ? kKana : kMml; }
+const Vocabulary& vocabulary(Dialect dialect) { return dialect == Dialect::kKana ? kKana : kMml; }
 
 }  // namespace vantrel

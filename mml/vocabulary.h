@@ -4,9 +4,12 @@
 // Words that are the same in both dialects are written where they are used.
 #pragma once
 
+#include <cstdint>
 #include <string_view>
 
 namespace vantrel {
+
+enum class Dialect : std::uint8_t { kMml, kKana };
 
 struct Vocabulary {
   std::string_view tie, rest, sharp, velocity, program;
@@ -20,7 +23,6 @@ struct Vocabulary {
   std::string_view octaveMark(int difference) const { return octaveRow[difference + 3]; }
 };
 
-// 0: the MML dialect; 1: the kana dialect.
-const Vocabulary& vocabulary(int dialect);
+const Vocabulary& vocabulary(Dialect dialect);
 
 }  // namespace vantrel

@@ -1,7 +1,9 @@
 #include "rhythm/rhythm_table.h"
 
 #include <algorithm>
-#include <string>
+
+#include "smf/event_reader.h"
+#include "smf/smf_messages.h"
 
 namespace vantrel {
 
@@ -33,15 +35,15 @@ void RhythmTable::sortEntries() {
   for (std::size_t i = 0; i < entries.size(); ++i) indexOfTick_.emplace(entries[i].tick, i);
 }
 
-void RhythmTable::printListing(std::ostream& out) const {
+std::string RhythmTable::listing() const {
+  std::string text;
   for (const RhythmEntry& e : entries) {
     // The tick is shown as its low 32 bits, signed: the sentinel shows -1.
-    std::string line = "Pointer:" + std::to_string(static_cast<std::int32_t>(e.tick)) +
-                       "\tLength:" + std::to_string(e.barLength) +
-                       "\tKey:" + std::to_string(int{e.key}) +
-                       "\tmi:" + std::to_string(unsigned{e.mi}) + "\n";
-    out << line << std::flush;
+    text += "Pointer:" + std::to_string(static_cast<std::int32_t>(e.tick)) +
+            "\tLength:" + std::to_string(e.barLength) + "\tKey:" + std::to_string(int{e.key}) +
+            "\tmi:" + std::to_string(unsigned{e.mi}) + "\n";
   }
+  return text;
 }
 
 void assignKeys(RhythmTable& table, std::vector<KeySignature> keys) {
@@ -55,6 +57,63 @@ void assignKeys(RhythmTable& table, std::vector<KeySignature> keys) {
     entry.key = inEffect ? inEffect->key : 0;
     entry.mi = inEffect ? inEffect->mi : 0;
   }
+}
+
+namespace {
+
+// Reads the time signatures of one track into `table` and its key signatures
+// into `keys`, leaving the reader after its end-of-track event. False when
+// the file ends inside the track.
+bool readSignatures(EventReader& reader, const TrackChunk& chunk, std::uint16_t division,
+                             RhythmTable& table, std::vector<KeySignature>& keys) {
+  reader.rewindTrack(chunk.start);
+  std::uint64_t tick = 0;
+  while (!reader.endOfTrack) {
+    if (!reader.readEvent()) return false;
+    tick += reader.delta;
+    const std::uint32_t length = reader.length > 0 ? static_cast<std::uint32_t>(reader.length) : 0;
+    const std::uint64_t dataStart = reader.position;
+    if (!reader.skip(length)) return false;
+    if (reader.status != 0xFF || (reader.data1 != 0x58 && reader.data1 != 0x59)) continue;
+    // Only the first two bytes matter; shorter events are passed over.
+    if (length < 2) continue;
+    const std::uint8_t* data = reader.file.data() + dataStart;
+    if (reader.data1 == 0x58) {
+      table.insertRhythm(tick, data[0], data[1], division);
+    } else {
+      keys.push_back({tick, static_cast<std::int8_t>(data[0]), data[1]});
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+const char* buildRhythmTable(std::span<const std::uint8_t> file, const SmfHeader& header,
+                             std::int32_t filterMask, std::int32_t pickupTicks,
+                             RhythmTable& table, std::vector<TrackChunk>& tracks) {
+  table.insertRhythm(0, 4, 2, header.division);
+  if (pickupTicks != 0) {
+    table.insertRhythm(static_cast<std::uint32_t>(pickupTicks), 4, 2, header.division);
+  }
+  EventReader reader;
+  reader.file = file;
+  reader.filterMask = filterMask;
+  std::vector<KeySignature> keys;
+  tracks.clear();
+  std::uint64_t offset = kFirstTrackOffset;
+  for (int t = 0; t < header.trackCount; ++t) {
+    TrackChunk& chunk = tracks.emplace_back();
+    if (const char* fault = readTrackHeader(file, offset, chunk)) return fault;
+    if (!readSignatures(reader, chunk, header.division, table, keys)) {
+      return messages::kTrackCutShort;
+    }
+    offset = reader.position;
+  }
+  table.sortEntries();
+  table.insertRhythm(kSentinelTick, 4, 2, header.division);
+  assignKeys(table, std::move(keys));
+  return nullptr;
 }
 
 }  // namespace vantrel

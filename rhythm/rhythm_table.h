@@ -1,14 +1,19 @@
 // RhythmTable: every time signature of the file, sorted by tick, with the bar
 // length in ticks at each; the MML writer walks it to place bar lines.
 //
-// Entry 0 is at tick 0 and the last entry is a sentinel that no position
-// reaches, so the entry after the current one always exists.
+// It is built once, by a walk over all tracks before any is converted, and is
+// only read after that: each pass keeps its own place in it. Entry 0 is at
+// tick 0 and the last entry is a sentinel that no position reaches, so the
+// entry after the current one always exists.
 #pragma once
 
 #include <cstdint>
-#include <ostream>
+#include <span>
+#include <string>
 #include <unordered_map>
 #include <vector>
+
+#include "smf/smf_header.h"
 
 namespace vantrel {
 
@@ -24,7 +29,6 @@ struct RhythmEntry {
 };
 
 struct RhythmTable {
-  std::uint32_t current = 0;  // the entry in effect at the writer's position
   std::vector<RhythmEntry> entries;
 
   std::uint32_t count() const { return static_cast<std::uint32_t>(entries.size()); }
@@ -39,13 +43,13 @@ struct RhythmTable {
   void sortEntries();
 
   // "Pointer:" tick "\tLength:" bar "\tKey:" key "\tmi:" mi, one line each.
-  void printListing(std::ostream& out) const;
+  std::string listing() const;
 
  private:
   std::unordered_map<std::uint64_t, std::size_t> indexOfTick_;  // valid until sorted
 };
 
-// The key signatures met in the pre-pass, in the order met.
+// The key signatures met in the walk, in the order met.
 struct KeySignature {
   std::uint64_t tick;
   std::int8_t key;
@@ -56,5 +60,17 @@ struct KeySignature {
 // greatest tick at or before it, the last met among equals; 0 and 0 if none.
 // The sentinel gets the last one of the file.
 void assignKeys(RhythmTable& table, std::vector<KeySignature> keys);
+
+// The walk before the conversion: reads every track of `file` once, in file
+// order, with the event filter of `filterMask` (left-out signatures do not
+// count), and fills `table` with 4/4 at tick 0, a 4/4 bar at the pickup when
+// there is one, every time signature, the sentinel, and the key signatures in
+// effect. `tracks` receives where each track chunk begins. Returns the
+// message of a fault in the data (a missing track chunk, a track cut short),
+// or nullptr.
+[[nodiscard]] const char* buildRhythmTable(std::span<const std::uint8_t> file,
+                                           const SmfHeader& header, std::int32_t filterMask,
+                                           std::int32_t pickupTicks, RhythmTable& table,
+                                           std::vector<TrackChunk>& tracks);
 
 }  // namespace vantrel

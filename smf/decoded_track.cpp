@@ -4,26 +4,28 @@
 
 namespace vantrel {
 
-void DecodedTrack::decode(EventReader& reader, std::uint64_t trackStart,
-                          std::uint32_t chunkLength) {
+bool DecodedTrack::decode(EventReader& reader, const TrackChunk& chunk) {
   events.clear();
   data.clear();
   // Most events of a big track are notes of three bytes with running status:
   // reserving for that avoids copying the array as it grows.
   // The chunk's length says how big the track is, unless it lies.
-  std::uint64_t size = std::min<std::uint64_t>(chunkLength, reader.file.size() - trackStart);
+  std::uint64_t size = std::min<std::uint64_t>(chunk.length, reader.file.size() - chunk.start);
   events.reserve(size / 3 + 1);
-  reader.rewindTrack(trackStart);
+  reader.rewindTrack(chunk.start);
   std::uint64_t tick = 0;
   std::array<std::uint32_t, kPassCount> perPass{};
   while (!reader.endOfTrack) {
-    tick += reader.readEvent();
+    if (!reader.readEvent()) return false;
+    tick += reader.delta;
     DecodedEvent event{tick, 0, reader.status, reader.data1, reader.data2, kNoPass};
     if (reader.length > 0 || reader.status >= 0xF0 || reader.endOfTrack) {
       // SysEx and meta events (also left-out ones, which still have data to skip).
       event.aux = static_cast<std::uint32_t>(data.size());
       data.push_back({reader.position, reader.length});
-      if (reader.length > 0) reader.skip(static_cast<std::uint32_t>(reader.length));
+      if (reader.length > 0 && !reader.skip(static_cast<std::uint32_t>(reader.length))) {
+        return false;
+      }
     }
     if (event.status >= 0xF0) {
       event.pass = 0;
@@ -45,6 +47,7 @@ void DecodedTrack::decode(EventReader& reader, std::uint64_t trackStart,
     std::uint8_t pass = events[i].pass;
     if (pass != kNoPass) passOrder[next[pass]++] = i;
   }
+  return true;
 }
 
 }  // namespace vantrel

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "smf/event_reader.h"
+#include "smf/smf_header.h"
 
 namespace vantrel {
 
@@ -42,11 +43,10 @@ struct DecodedTrack {
   std::array<std::uint32_t, kPassCount + 1> passBegin{};  // pass p: [passBegin[p], passBegin[p+1])
   std::uint64_t endPosition = 0;            // input offset after the end-of-track event
 
-  // Decodes the track whose first event is at `trackStart`, up to and with its
-  // end-of-track event; `chunkLength` (the chunk's length field) only sizes
-  // the storage. Faults are the reader's (a file that ends inside the
-  // track). Reuses the vectors' storage from track to track.
-  void decode(EventReader& reader, std::uint64_t trackStart, std::uint32_t chunkLength);
+  // Decodes the track of `chunk`, up to and with its end-of-track event; the
+  // chunk's length field only sizes the storage. False when the file ends
+  // inside the track. Reuses the vectors' storage from track to track.
+  [[nodiscard]] bool decode(EventReader& reader, const TrackChunk& chunk);
 };
 
 }  // namespace vantrel

@@ -3,8 +3,8 @@
 //
 // It keeps running status, applies the /M event filter (a left-out event comes
 // back with status 0), and leaves the data of SysEx and meta events unread for
-// the caller. Every byte it needs past the end of the file ends the run with
-// the "file ends inside a track" fault; it never reads outside the buffer.
+// the caller. It never reads outside the buffer: an event that the end of the
+// file cuts short is reported to the caller, who decides what it means.
 #pragma once
 
 #include <cstdint>
@@ -12,49 +12,67 @@
 
 namespace vantrel {
 
+// Bits of the event filter (the /M options): a set bit leaves that kind of
+// event out. Notes are never left out.
+enum FilterBits : std::int32_t {
+  kFilterKeyPressure = 0x0004,
+  kFilterControlChange = 0x0008,
+  kFilterProgramChange = 0x0010,
+  kFilterChannelPressure = 0x0020,
+  kFilterPitchBend = 0x0040,
+  kFilterSysEx = 0x0100,
+  kFilterSysExEscape = 0x0200,
+  kFilterMeta = 0x0400,
+};
+
+// Reads the variable-length quantity at bytes[pos] into `value` and moves
+// `pos` past it. At most four bytes are read, so at most 28 bits: a fourth
+// byte ends the quantity even with its top bit set. False, with `pos` at the
+// end of `bytes`, when the bytes end first.
+inline bool readVarLen(std::span<const std::uint8_t> bytes, std::uint64_t& pos,
+                       std::uint32_t& value) {
+  value = 0;
+  for (int i = 0; i < 4; ++i) {
+    if (pos >= bytes.size()) return false;
+    const std::uint8_t b = bytes[pos++];
+    value = (value << 7) | (b & 0x7F);
+    if (!(b & 0x80)) break;
+  }
+  return true;
+}
+
 struct EventReader {
   std::span<const std::uint8_t> file;  // the whole SMF
   std::uint64_t position = 0;          // offset of the next byte to read
-  std::int32_t filterMask = 0;         // the /M options
+  std::int32_t filterMask = 0;         // FilterBits of the events left out
 
   std::uint8_t runningStatus = 0;  // last channel status, 0 none
+  std::uint32_t delta = 0;         // delta time of the current event
   std::uint8_t status = 0;         // 0: nothing to act on
   std::uint8_t data1 = 0;          // first data byte; meta event type
   std::uint8_t data2 = 0;          // second data byte of two-byte messages
   std::int32_t length = 0;         // SysEx or meta data bytes still unread
-  std::uint8_t endOfTrack = 0;     // set by the end-of-track meta event
+  bool endOfTrack = false;         // set by the end-of-track meta event
 
   // Moves to `offset` (the first event of a track) and forgets running
   // status and the end of track.
-  void rewindTrack(std::uint64_t offset);
-
-  std::uint8_t readByte() {
-    if (position >= file.size()) endOfFile();
-    return file[position++];
+  void rewindTrack(std::uint64_t offset) {
+    position = offset;
+    runningStatus = 0;
+    endOfTrack = false;
   }
 
-  // At most four bytes, so at most 28 bits.
-  std::uint32_t readVarLen() {
-    std::uint32_t value = 0;
-    for (int i = 0; i < 4; ++i) {
-      std::uint8_t b = readByte();
-      value = (value << 7) | (b & 0x7F);
-      if (!(b & 0x80)) break;
-    }
-    return value;
+  // Decodes the next event into the fields. False when the file ends inside
+  // the event; `position` then stands at the end of the file.
+  [[nodiscard]] bool readEvent();
+
+  // Steps over `count` bytes (the data of a SysEx or meta event). False, and
+  // nothing skipped, when the file holds fewer.
+  [[nodiscard]] bool skip(std::uint64_t count) {
+    if (count > file.size() - position) return false;
+    position += count;
+    return true;
   }
-
-  // Decodes the next event into the fields and returns its delta time.
-  std::uint32_t readEvent();
-
-  // Steps over `count` bytes (the data of a SysEx or meta event).
-  void skip(std::uint64_t count);
-
-  // The bytes from `position` on, `count` of them, consumed.
-  std::span<const std::uint8_t> take(std::uint64_t count);
-
- private:
-  [[noreturn]] static void endOfFile();  // the fault of a track cut short
 };
 
 }  // namespace vantrel

@@ -27,7 +27,7 @@ class ChannelMessage : public testing::TestWithParam<MessageCase> {};
 
 TEST_P(ChannelMessage, IsWrittenAsExpected) {
   const MessageCase& c = GetParam();
-  Conversion result = convertWith(makeSmf(0, 480, {c.track}), c.options);
+  Conversion result = convert(makeSmf(0, 480, {c.track}), c.options);
   ASSERT_EQ(result.status, 0) << result.error;
   EXPECT_EQ(passText(result.mml, c.channel), c.expected);
 }

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "tests/expected_texts.h"
-#include "tests/option_list.h"
 #include "tests/run_program.h"
 #include "tests/smf_builder.h"
 
@@ -36,7 +35,7 @@ struct NameCase {
   std::vector<std::string> args;
   std::string smf;  // announced, and put in the directory beforehand
   std::string mml;  // announced, and the one file that must appear
-  std::vector<const char*> options;  // the same options, for the in-process conversion
+  std::vector<std::string> options;  // the same options, for the in-process conversion
 };
 
 TEST(CommandLineRun, NamesAreDerivedAnnouncedAndTheOutputWritten) {
@@ -61,9 +60,7 @@ TEST(CommandLineRun, NamesAreDerivedAnnouncedAndTheOutputWritten) {
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(run.out, names(c.smf, c.mml) + kPlainListing);
     EXPECT_EQ(dir.names(), (std::set<std::string>{c.smf, c.mml}));
-    Options options;
-    parseList(options, c.options);
-    EXPECT_EQ(dir.read(c.mml), convert(noteFile(), options).mml);
+    EXPECT_EQ(dir.read(c.mml), convert(noteFile(), c.options).mml);
   }
 }
 

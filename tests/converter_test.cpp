@@ -8,26 +8,16 @@
 #include <string>
 #include <vector>
 
-#include "app/messages.h"
+#include "mml/mml_messages.h"
+#include "smf/smf_messages.h"
+#include "tests/expected_texts.h"
 #include "tests/smf_builder.h"
 
 namespace vantrel::test {
 namespace {
 
 std::string fileHeader(int format, int tracks, int division) {
-  return "//--------------------------------------\n"
-         "//\t\tVANTREL\n"
-         "//--------------------------------------\n"
-         "//MThd Infomation :\n"
-         "//\tSize = 6\n"
-         "//\tFormat = " + std::to_string(format) + "\n"
-         "//\tTrack = " + std::to_string(tracks) + "\n"
-         "//\n"
-         "System.ControllerShift = 0;\n"
-         "System.TimeBase = " + std::to_string(division) + ";\n"
-         "\n"
-         "Include(stdmsg.h);\n"
-         "\n\n\n";
+  return unixLines(expected::headerComment(6, format, tracks, division));
 }
 
 std::string blockHead(int size, int index) {
@@ -98,7 +88,7 @@ class Passes : public testing::TestWithParam<PassCase> {};
 
 TEST_P(Passes, WriteOnlyWhatTheyHold) {
   const PassCase& c = GetParam();
-  Conversion result = convertWith(makeSmf(1, 480, {c.track}), c.options);
+  Conversion result = convert(makeSmf(1, 480, {c.track}), c.options);
   ASSERT_EQ(result.status, 0) << result.error;
   std::string text = unixLines(result.mml);
   EXPECT_EQ(text.substr(text.find("TR(0);\n") + 7), c.block);
@@ -166,7 +156,7 @@ TEST(Faults, UndefinedSystemStatusAfterEarlierText) {
     Conversion result = convert(makeSmf(0, 480, {t}));
     EXPECT_EQ(result.status, 1) << status;
     EXPECT_EQ(result.error,
-              std::string(messages::kDataErrorPrefix) + messages::kInvalidMidiEvent);
+              std::string(messages::kDataFaultPrefix) + messages::kInvalidMidiEvent);
     const std::string tail = "TR(0);\r\n\r\nTime(1:1:0);\r\n\tTempo(120);\r\n\tr4";
     ASSERT_GE(result.mml.size(), tail.size());
     EXPECT_EQ(result.mml.substr(result.mml.size() - tail.size()), tail) << status;
@@ -179,7 +169,7 @@ TEST(Faults, FaultInALaterTrackKeepsTheEarlierTracks) {
   second.text(0, 0x03, "Two").meta(0, 0x09, {}).end(0);
   Conversion result = convert(makeSmf(1, 480, {first, second}));
   EXPECT_EQ(result.status, 1);
-  EXPECT_EQ(result.error, std::string(messages::kDataErrorPrefix) + messages::kBadMetaEvent);
+  EXPECT_EQ(result.error, std::string(messages::kDataFaultPrefix) + messages::kBadMetaEvent);
   EXPECT_EQ(unixLines(result.mml),
             fileHeader(1, 2, 480) + blockHead(13, 0) + kTime + kTime +
                 "CH(1);\tq100 h-1\n\tv100o5c4" + "\n\n" + blockHead(15, 1) + kTime +

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/expected_texts.h"
 #include "tests/smf_builder.h"
 
 namespace vantrel::test {
@@ -13,29 +14,17 @@ Bytes oneNoteFile() {
   return makeSmf(0, 480, {t});
 }
 
-const char kHeader[] =
-    "//--------------------------------------\r\n"
-    "//\t\tVANTREL\r\n"
-    "//--------------------------------------\r\n"
-    "//MThd Infomation :\r\n"
-    "//\tSize = 6\r\n"
-    "//\tFormat = 0\r\n"
-    "//\tTrack = 1\r\n"
-    "//\r\n"
-    "System.ControllerShift = 0;\r\n"
-    "System.TimeBase = 480;\r\n"
-    "\r\n"
-    "Include(stdmsg.h);\r\n"
-    "\r\n\r\n\r\n"
-    "//--------------------------------------\r\n"
-    "//MTrk Infomation :\r\n"
-    "//\tSize = 13\r\n"
-    "\r\n";
+// The file's header comment, then the head of its one track block.
+const std::string kHeader = expected::headerComment(6, 0, 1, 480) +
+                            "//--------------------------------------\r\n"
+                            "//MTrk Infomation :\r\n"
+                            "//\tSize = 13\r\n"
+                            "\r\n";
 
 TEST(ExampleFile, MmlDialectByteForByte) {
   Conversion c = convert(oneNoteFile());
   EXPECT_EQ(c.status, 0);
-  EXPECT_EQ(c.mml, std::string(kHeader) +
+  EXPECT_EQ(c.mml, kHeader +
                        "TR(0);\r\n"
                        "\r\nTime(1:1:0);\r\n\t"
                        "\r\nTime(1:1:0);\r\n\tTR(1);\tCH(1);\tq100 h-1\r\n\t"
@@ -48,7 +37,7 @@ TEST(ExampleFile, MmlDialectByteForByte) {
 TEST(ExampleFile, KanaDialectByteForByte) {
   Conversion c = convert(oneNoteFile(), {"/J"});
   EXPECT_EQ(c.status, 0);
-  EXPECT_EQ(c.mml, std::string(kHeader) +
+  EXPECT_EQ(c.mml, kHeader +
                        "\x83\x67\x83\x89\x83\x62\x83\x4E(0);\r\n"  // トラック(0);
                        // 時間（１：１：０）;
                        "\r\n\x8E\x9E\x8A\xD4\x81\x69\x82\x50\x81\x46\x82\x50\x81\x46\x82\x4F\x81\x6A;\r\n\t"

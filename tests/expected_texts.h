@@ -1,5 +1,5 @@
-// The exact bytes the program writes: messages and the usage text as code
-// page 932, and the output file's header comment. They are spelled out here
+// The exact bytes the program writes: messages as code page 932, and the
+// output file's header comment. They are spelled out here
 // once more, on purpose, rather than taken from the program's own tables, so
 // that a wrong byte there shows up as a failing test.
 #pragma once
@@ -41,51 +41,6 @@ inline constexpr char kNoMTrk[] = "MTrk\x83\x60\x83\x83\x83\x93\x83\x4E\x82\xAA\
 inline constexpr char kCutShort[] = "\x83\x67\x83\x89\x83\x62\x83\x4E\x82\xCC\x93\x72\x92\x86\x82\xC5\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xAA\x8F\x49\x82\xED\x82\xC1\x82\xC4\x82\xA2\x82\xDC\x82\xB7\x81\x42\n";
 // 無効なMIDIイベントを検出しました。\n
 inline constexpr char kInvalidEvent[] = "\x96\xB3\x8C\xF8\x82\xC8MIDI\x83\x43\x83\x78\x83\x93\x83\x67\x82\xF0\x8C\x9F\x8F\x6F\x82\xB5\x82\xDC\x82\xB5\x82\xBD\x81\x42\n";
-inline constexpr char kUsageAfterLine2[] =
-    "\n\rvantrel [ /options ] [file(.mid)]\r\n"
-    // \n\r  /B[+/-]\t\t小節線と改行の出力有無を指定する。(Defailt=+)\r\n
-    "\n\r  /B[+/-]\t\t\x8F\xAC\x90\xDF\x90\xFC\x82\xC6\x89\xFC\x8D\x73\x82\xCC\x8F\x6F\x97\xCD\x97\x4C\x96\xB3\x82\xF0\x8E\x77\x92\xE8\x82\xB7\x82\xE9\x81\x42(Defailt=+)\r\n"
-    // \t\t\t +:Enable\r\n
-    "\t\t\t +:Enable\r\n"
-    // \t\t\t -:Disable\r\n
-    "\t\t\t -:Disable\r\n"
-    //   /C<number>\t\t改行の設定を指定する。(Default=4)\r\n
-    "  /C<number>\t\t\x89\xFC\x8D\x73\x82\xCC\x90\xDD\x92\xE8\x82\xF0\x8E\x77\x92\xE8\x82\xB7\x82\xE9\x81\x42(Default=4)\r\n"
-    // \t\t\t number>= 1 : 改行する小節数を指定する。\r\n
-    "\t\t\t number>= 1 : \x89\xFC\x8D\x73\x82\xB7\x82\xE9\x8F\xAC\x90\xDF\x90\x94\x82\xF0\x8E\x77\x92\xE8\x82\xB7\x82\xE9\x81\x42\r\n"
-    // \t\t\t number = 0 : 音符毎に改行する。\r\n
-    "\t\t\t number = 0 : \x89\xB9\x95\x84\x96\x88\x82\xC9\x89\xFC\x8D\x73\x82\xB7\x82\xE9\x81\x42\r\n"
-    // \t\t\t number =-1 : 改行しない。\r\n
-    "\t\t\t number =-1 : \x89\xFC\x8D\x73\x82\xB5\x82\xC8\x82\xA2\x81\x42\r\n"
-    //   /J\t\t\tみるぱで出力する。\r\n
-    "  /J\t\t\t\x82\xDD\x82\xE9\x82\xCF\x82\xC5\x8F\x6F\x97\xCD\x82\xB7\x82\xE9\x81\x42\r\n"
-    // \t\t\t　※みるぱで記述不可能な命令は、MMLになります。\r\n
-    "\t\t\t\x81\x40\x81\xA6\x82\xDD\x82\xE9\x82\xCF\x82\xC5\x8B\x4C\x8F\x71\x95\x73\x89\xC2\x94\x5C\x82\xC8\x96\xBD\x97\xDF\x82\xCD\x81\x41MML\x82\xC9\x82\xC8\x82\xE8\x82\xDC\x82\xB7\x81\x42\r\n"
-    //   /MA\t\t\tNote on/off以外、全て出力しない。\r\n
-    "  /MA\t\t\tNote on/off\x88\xC8\x8A\x4F\x81\x41\x91\x53\x82\xC4\x8F\x6F\x97\xCD\x82\xB5\x82\xC8\x82\xA2\x81\x42\r\n"
-    //   /Ma\t\t\tAfter Touch messageを出力しない。\r\n
-    "  /Ma\t\t\tAfter Touch message\x82\xF0\x8F\x6F\x97\xCD\x82\xB5\x82\xC8\x82\xA2\x81\x42\r\n"
-    //   /Mc\t\t\tControl Change messageを出力しない。\r\n
-    "  /Mc\t\t\tControl Change message\x82\xF0\x8F\x6F\x97\xCD\x82\xB5\x82\xC8\x82\xA2\x81\x42\r\n"
-    //   /Mp\t\t\tProgram Change messageを出力しない。\r\n
-    "  /Mp\t\t\tProgram Change message\x82\xF0\x8F\x6F\x97\xCD\x82\xB5\x82\xC8\x82\xA2\x81\x42\r\n"
-    //   /Mb\t\t\tPitch Bend Change messageを出力しない。\r\n
-    "  /Mb\t\t\tPitch Bend Change message\x82\xF0\x8F\x6F\x97\xCD\x82\xB5\x82\xC8\x82\xA2\x81\x42\r\n"
-    //   /Mx\t\t\tSystem Exclusive messageを出力しない。\r\n
-    "  /Mx\t\t\tSystem Exclusive message\x82\xF0\x8F\x6F\x97\xCD\x82\xB5\x82\xC8\x82\xA2\x81\x42\r\n"
-    //   /Mm\t\t\tMeta Event messageを出力しない。\r\n
-    "  /Mm\t\t\tMeta Event message\x82\xF0\x8F\x6F\x97\xCD\x82\xB5\x82\xC8\x82\xA2\x81\x42\r\n"
-    //   /Fm[file(.mml)]\t.mmlファイル名を指定する。\r\n
-    "  /Fm[file(.mml)]\t.mml\x83\x74\x83\x40\x83\x43\x83\x8B\x96\xBC\x82\xF0\x8E\x77\x92\xE8\x82\xB7\x82\xE9\x81\x42\r\n"
-    //   /H\t\t\tヘルプを表示する。\r\n
-    "  /H\t\t\t\x83\x77\x83\x8B\x83\x76\x82\xF0\x95\x5C\x8E\xA6\x82\xB7\x82\xE9\x81\x42\r\n"
-    ;
-
-// The first line of the usage text; the second is the program's name and
-// version line, which only has to be one line ending in CR LF.
-inline constexpr char kUsageLine1[] =
-    "Marlune Music Macro Language un-compiler for Standard MIDI File\r\n";
-
 // The header comment that opens every output file; when the SMF data fails
 // before the first track is converted, the file holds exactly this.
 inline std::string headerComment(std::uint32_t size, int format, int tracks, int division) {

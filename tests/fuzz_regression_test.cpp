@@ -13,7 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "app/messages.h"
+#include "mml/mml_messages.h"
+#include "smf/smf_messages.h"
 #include "fuzz/fuzz_input.h"
 #include "tests/smf_builder.h"
 #include "tools/roundtrip/comparison.h"
@@ -40,7 +41,7 @@ bool isDataFault(const std::string& error) {
       m::kBadPort,         m::kBadEndOfTrack,   m::kBadTempo,          m::kBadSmpteOffset,
       m::kBadTimeSignature, m::kBadKeySignature, m::kBadMetaEvent};
   return std::any_of(std::begin(known), std::end(known), [&](const char* text) {
-    return error == std::string(m::kDataErrorPrefix) + text;
+    return error == std::string(m::kDataFaultPrefix) + text;
   });
 }
 
@@ -54,7 +55,7 @@ TEST(FuzzRegressions, EveryInputEndsInTheTextOrAKnownFault) {
     SCOPED_TRACE(path.filename().string());
     const Bytes data = readFile(path);
     const fuzz::FuzzInput input = fuzz::decodeFuzzInput(data.data(), data.size());
-    const Conversion result = convertWith(Bytes(input.smf.begin(), input.smf.end()), input.arguments);
+    const Conversion result = convert(Bytes(input.smf.begin(), input.smf.end()), input.arguments);
     if (result.status == 0) {
       EXPECT_EQ(result.error, "");
       // A finished conversion closes its last track block with two line ends.

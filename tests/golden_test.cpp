@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <thread>
 
 #include "tests/run_program.h"
 #include "tests/smf_builder.h"
@@ -37,6 +38,19 @@ TEST(Golden, DemoInTheKanaDialect) {
   Conversion result = convert(demo(), {"/J"});
   ASSERT_EQ(result.status, 0) << result.error;
   EXPECT_EQ(result.mml, readExample("demo_kana.mml"));
+}
+
+// Conversions share no state: two at once, on two threads, each give the
+// text they give alone.
+TEST(Golden, TwoConversionsSideBySide) {
+  const Bytes smf = demo();
+  Conversion kana;
+  std::thread other([&] { kana = convert(smf, {"/J"}); });
+  const Conversion plain = convert(smf);
+  other.join();
+  EXPECT_EQ(plain.mml, readExample("demo.mml"));
+  EXPECT_EQ(kana.mml, readExample("demo_kana.mml"));
+  EXPECT_EQ(kana.listing, plain.listing);
 }
 
 TEST(Golden, DemoConvertedByTheProgram) {

@@ -8,7 +8,8 @@
 #include <utility>
 #include <vector>
 
-#include "app/messages.h"
+#include "mml/mml_messages.h"
+#include "smf/smf_messages.h"
 #include "tests/smf_builder.h"
 
 namespace vantrel::test {
@@ -188,7 +189,7 @@ TEST_P(MetaFault, StopsWithItsMessage) {
   t.text(0, 0x06, "x").meta(0, c.type, c.data).end(0);
   Conversion result = convert(makeSmf(0, 480, {t}));
   EXPECT_EQ(result.status, 1);
-  EXPECT_EQ(result.error, std::string(messages::kDataErrorPrefix) + c.message);
+  EXPECT_EQ(result.error, std::string(messages::kDataFaultPrefix) + c.message);
   const std::string tail = "\r\nTime(1:1:0);\r\n\tMarker={\"x\"}; ";
   ASSERT_GE(result.mml.size(), tail.size());
   EXPECT_EQ(result.mml.substr(result.mml.size() - tail.size()), tail);

@@ -26,7 +26,7 @@ class NoteLine : public testing::TestWithParam<NoteCase> {};
 
 TEST_P(NoteLine, IsWrittenAsExpected) {
   const NoteCase& c = GetParam();
-  Conversion result = convertWith(makeSmf(0, 480, {c.track}), c.options);
+  Conversion result = convert(makeSmf(0, 480, {c.track}), c.options);
   ASSERT_EQ(result.status, 0) << result.error;
   EXPECT_EQ(passText(result.mml, 1), c.expected);
 }

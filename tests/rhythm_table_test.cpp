@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "tests/expected_texts.h"
-#include "tests/option_list.h"
 #include "tests/smf_builder.h"
 
 namespace vantrel::test {
@@ -28,17 +27,11 @@ Track signatureAt(std::uint32_t tick, int numerator, int exponent) {
   return t;
 }
 
-Conversion convertWith(const Bytes& smf, const std::vector<const char*>& arguments) {
-  Options options;
-  parseList(options, arguments);
-  return convert(smf, options);
-}
-
 struct ListingCase {
   const char* what;
   int division;
   std::vector<Track> tracks;
-  std::vector<const char*> options;
+  std::vector<std::string> options;
   std::vector<std::string> lines;
   int status = 0;  // of the conversion that follows the listing
 };
@@ -46,7 +39,7 @@ struct ListingCase {
 void expectListings(const std::vector<ListingCase>& cases) {
   for (const ListingCase& c : cases) {
     SCOPED_TRACE(c.what);
-    Conversion result = convertWith(makeSmf(1, c.division, c.tracks), c.options);
+    Conversion result = convert(makeSmf(1, c.division, c.tracks), c.options);
     EXPECT_EQ(result.status, c.status) << result.error;
     std::string want;
     for (const std::string& l : c.lines) want += l;

@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "app/fault.h"
 #include "tests/smf_builder.h"
 #include "tools/roundtrip/comparison.h"
 #include "tools/roundtrip/smf_expectation.h"
@@ -20,21 +19,6 @@ namespace vantrel::test {
 namespace {
 
 namespace rt = vantrel::roundtrip;
-
-// Converts in-process with options given at run time.
-Conversion convertWith(const Bytes& smf, const std::vector<std::string>& arguments) {
-  Options options;
-  std::vector<char*> argv{const_cast<char*>("vantrel")};
-  for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
-  setFaultThrows(true);
-  try {
-    options.parseArguments(static_cast<int>(argv.size()), argv.data());
-  } catch (const FaultStop&) {
-    ADD_FAILURE() << "the options were refused";
-  }
-  setFaultThrows(false);
-  return convert(smf, options);
-}
 
 rt::ConversionOptions optionsOf(const std::vector<std::string>& arguments) {
   rt::ConversionOptions options;
@@ -81,7 +65,7 @@ TEST_P(GeneratedFiles, EveryNoteAndCommandComesThrough) {
     const rt::GeneratedSmf file = rt::generateSmf(seed);
     for (const std::vector<std::string>& set :
          rt::optionSetsFor(seed, file.division, kOptionSets)) {
-      const Conversion c = convertWith(file.bytes, set);
+      const Conversion c = convert(file.bytes, set);
       const rt::CheckResult result = checkText(file.bytes, set, c.mml, c.status, c.error);
       EXPECT_TRUE(result.differences.empty()) << "seed " << seed << ", " << joined(set) << ":\n"
                                               << listed(result);
@@ -306,7 +290,7 @@ class CheckCatches : public testing::TestWithParam<const char*> {
 };
 
 TEST_P(CheckCatches, NothingInTheUntouchedText) {
-  const Conversion c = convertWith(smallSong(), options());
+  const Conversion c = convert(smallSong(), options());
   ASSERT_EQ(c.status, 0);
   const rt::CheckResult result = checkText(smallSong(), options(), c.mml);
   EXPECT_TRUE(result.differences.empty()) << listed(result);
@@ -315,7 +299,7 @@ TEST_P(CheckCatches, NothingInTheUntouchedText) {
 }
 
 TEST_P(CheckCatches, AShiftedLength) {
-  const Conversion c = convertWith(smallSong(), options());
+  const Conversion c = convert(smallSong(), options());
   // c4 becomes c8: the note is short, and everything after it comes early.
   const std::string c4 = word("o5c4",
                               "\x89\xB9\x8A\x4B"
@@ -333,7 +317,7 @@ TEST_P(CheckCatches, AShiftedLength) {
 }
 
 TEST_P(CheckCatches, ADroppedNote) {
-  const Conversion c = convertWith(smallSong(), options());
+  const Conversion c = convert(smallSong(), options());
   const std::string sub = word(" Sub{e4}",
                                " Sub{\x83\x7E"
                                "4}");  // Sub{ミ4}
@@ -344,7 +328,7 @@ TEST_P(CheckCatches, ADroppedNote) {
 }
 
 TEST_P(CheckCatches, AWrongVelocity) {
-  const Conversion c = convertWith(smallSong(), options());
+  const Conversion c = convert(smallSong(), options());
   const std::string v = word("v80",
                              "\x89\xB9\x97\xCA"
                              "80");  // 音量80
@@ -357,7 +341,7 @@ TEST_P(CheckCatches, AWrongVelocity) {
 }
 
 TEST_P(CheckCatches, AChangedOrMovedCommand) {
-  const Conversion c = convertWith(smallSong(), options());
+  const Conversion c = convert(smallSong(), options());
   rt::CheckResult result = checkText(smallSong(), options(), changed(c.mml, "V(100); ", "V(99); "));
   EXPECT_TRUE(has(result, 1, 1200, "command", "V(100); ", "V(99); ")) << listed(result);
   // The rest before the command made longer: the command comes late.
@@ -372,7 +356,7 @@ TEST(CheckCatchesRefusals, OnlyTheRightMessage) {
   Track t;
   t.meta(0, 0x51, {0x07, 0xA1}).end(0);  // a tempo of two bytes
   const Bytes smf = makeSmf(0, 480, {t});
-  const Conversion c = convertWith(smf, {});
+  const Conversion c = convert(smf);
   ASSERT_EQ(c.status, 1);
   rt::CheckResult result = checkText(smf, {}, c.mml, c.status, c.error);
   EXPECT_TRUE(result.differences.empty()) << listed(result);
@@ -386,7 +370,7 @@ TEST(CheckCatchesRefusals, OnlyTheRightMessage) {
   ASSERT_EQ(result.differences.size(), 1u);
   EXPECT_EQ(result.differences[0].what, "refusal");
   // With meta events left out there is nothing to refuse.
-  const Conversion filtered = convertWith(smf, {"/Mm"});
+  const Conversion filtered = convert(smf, {"/Mm"});
   EXPECT_EQ(filtered.status, 0);
   EXPECT_TRUE(checkText(smf, {"/Mm"}, filtered.mml).differences.empty());
 }
@@ -397,7 +381,7 @@ TEST(CheckCatchesMutations, InGeneratedTexts) {
   int tried = 0;
   for (std::uint64_t seed = 5000; seed < 5030; ++seed) {
     const rt::GeneratedSmf file = rt::generateSmf(seed);
-    const Conversion c = convertWith(file.bytes, {});
+    const Conversion c = convert(file.bytes);
     ASSERT_EQ(c.status, 0);
     // A length before a bar line, a velocity, a sub-block's note, an octave.
     for (const auto& [from, to] : std::vector<std::pair<std::string, std::string>>{

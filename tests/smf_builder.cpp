@@ -2,12 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
-#include <utility>
-
-#include "app/fault.h"
-#include "mml/converter.h"
-#include "mml/text_writer.h"
+#include "app/command_line.h"
+#include "mml/convert.h"
 
 namespace vantrel::test {
 
@@ -114,59 +110,23 @@ Bytes makeSmf(int format, int division, const std::vector<Track>& tracks) {
   return out;
 }
 
-namespace {
-void parseArgv(Options& options, std::vector<char*> argv) {
-  setFaultThrows(true);
-  try {
-    options.parseArguments(static_cast<int>(argv.size()), argv.data());
-  } catch (const FaultStop&) {
-    ADD_FAILURE() << "the options were refused";
-  }
-  setFaultThrows(false);
-}
-}  // namespace
-
-void parseInto(Options& options, std::initializer_list<const char*> arguments) {
-  std::vector<char*> argv{const_cast<char*>("vantrel")};
-  for (const char* a : arguments) argv.push_back(const_cast<char*>(a));
-  parseArgv(options, std::move(argv));
+Settings settingsFor(const std::vector<std::string>& options) {
+  std::vector<std::string> arguments = options;
+  arguments.push_back("song");
+  const CommandLine line = parseCommandLine(arguments);
+  EXPECT_EQ(line.action, CommandLine::Action::kConvert) << "the options were refused: " << line.fault;
+  return line.options.settings;
 }
 
-Conversion convert(const Bytes& smf, const Options& options) {
+Conversion convert(const Bytes& smf, const std::vector<std::string>& options) {
+  StringSink mml, console;
+  const Outcome outcome = vantrel::convert(smf, settingsFor(options), mml, console);
   Conversion result;
-  std::stringbuf mml;
-  std::ostringstream listing;
-  TextWriter output(&mml, "test.mml");
-  setFaultThrows(true);
-  setFaultFlush([&output] { output.flush(); });
-  testing::internal::CaptureStderr();
-  try {
-    Converter converter(options, smf, output, listing);
-    converter.run();
-    output.flush();
-  } catch (const FaultStop& stop) {
-    result.status = stop.status;
-  }
-  result.error = testing::internal::GetCapturedStderr();
-  setFaultFlush(nullptr);
-  setFaultThrows(false);
-  result.mml = mml.str();
-  result.listing = listing.str();
+  result.mml = mml.text;
+  result.listing = console.text;
+  if (outcome.fault != nullptr) result.error = dataFaultMessage(outcome.fault);
+  result.status = outcome.ok() ? 0 : 1;
   return result;
-}
-
-Conversion convert(const Bytes& smf, std::initializer_list<const char*> arguments) {
-  Options options;
-  parseInto(options, arguments);
-  return convert(smf, options);
-}
-
-Conversion convertWith(const Bytes& smf, const std::vector<std::string>& arguments) {
-  std::vector<char*> argv{const_cast<char*>("vantrel")};
-  for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
-  Options options;
-  parseArgv(options, std::move(argv));
-  return convert(smf, options);
 }
 
 std::string unixLines(const std::string& text) {

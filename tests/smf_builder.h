@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/options.h"
+#include "mml/settings.h"
 
 namespace vantrel::test {
 
@@ -54,15 +54,13 @@ struct Conversion {
   int status = 0;
 };
 
-// Parses options as the command line gives them, e.g. {"/J", "/C0"}, into
-// `options`; a fault in them fails the test.
-void parseInto(Options& options, std::initializer_list<const char*> arguments);
+// The settings that the command line's options give, e.g. {"/J", "/C0"};
+// options that the command line refuses fail the test.
+Settings settingsFor(const std::vector<std::string>& options);
 
-// Converts `smf` in-process; faults come back as status 1 with their message.
-Conversion convert(const Bytes& smf, const Options& options);
-Conversion convert(const Bytes& smf, std::initializer_list<const char*> arguments = {});
-// The same with the arguments in a container, for tables of cases.
-Conversion convertWith(const Bytes& smf, const std::vector<std::string>& arguments);
+// Converts `smf` in-process with the settings of `options`, as the program
+// does: a data fault comes back as status 1 with the program's message.
+Conversion convert(const Bytes& smf, const std::vector<std::string>& options = {});
 
 // The MML text between the track's block head and its closing line ends is
 // often all a test needs: the text of the pass of `channel` (0: system pass)

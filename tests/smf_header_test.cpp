@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "mml/converter.h"
-#include "mml/text_writer.h"
+#include "smf/event_reader.h"
+#include "smf/smf_header.h"
 #include "tests/expected_texts.h"
 #include "tests/smf_builder.h"
 
@@ -185,18 +185,17 @@ TEST(SmfTrackChunks, TrackStartFollowsTheLastEndOfTrack) {
   Track first;
   first.on(0, 1, 60).off(96, 1, 60).end();
   Bytes file = makeSmf(1, 96, {first, Track().end()});
-  Options options;
-  TextWriter output(nullptr, "unused.mml");
-  std::ostringstream console;
-  Converter converter(options, file, output, console);
-  converter.readTrackHeader();
-  EXPECT_EQ(converter.trackStart, 22u);
-  EXPECT_EQ(converter.trackLength, first.data().size());
-  converter.reader.rewindTrack(converter.trackStart);
-  while (!converter.reader.endOfTrack) converter.reader.readEvent();
-  converter.readTrackHeader();
-  EXPECT_EQ(converter.trackStart, 22u + first.data().size() + 8);
-  EXPECT_EQ(converter.trackLength, 4u);
+  TrackChunk chunk;
+  ASSERT_EQ(readTrackHeader(file, kFirstTrackOffset, chunk), nullptr);
+  EXPECT_EQ(chunk.start, 22u);
+  EXPECT_EQ(chunk.length, first.data().size());
+  EventReader reader;
+  reader.file = file;
+  reader.rewindTrack(chunk.start);
+  while (!reader.endOfTrack) ASSERT_TRUE(reader.readEvent());
+  ASSERT_EQ(readTrackHeader(file, reader.position, chunk), nullptr);
+  EXPECT_EQ(chunk.start, 22u + first.data().size() + 8);
+  EXPECT_EQ(chunk.length, 4u);
 }
 
 }  // namespace

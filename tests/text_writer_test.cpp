@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
+#include <cerrno>
 #include <string>
 
 #include "mml/text_writer.h"
@@ -12,11 +12,11 @@ namespace vantrel {
 namespace {
 
 std::string written(void (*fill)(TextWriter&)) {
-  std::stringbuf sink;
-  TextWriter writer(&sink, "out.mml");
+  StringSink sink;
+  TextWriter writer(sink);
   fill(writer);
   writer.flush();
-  return sink.str();
+  return sink.text;
 }
 
 TEST(TextWriter, LineFeedsBecomeCrLfAndNothingElseChanges) {
@@ -53,22 +53,22 @@ TEST(TextWriter, ShortTextsKeepTheirBytes) {
   text.append("v");
   text.appendNumber(127);
   EXPECT_EQ(text.view(), "v127");
-  std::stringbuf sink;
-  TextWriter writer(&sink, "out.mml");
+  StringSink sink;
+  TextWriter writer(sink);
   writer.writeShort(text);
   writer.writeShort(ShortText());
   writer.writeShort(text);
   writer.flush();
-  EXPECT_EQ(sink.str(), "v127v127");
+  EXPECT_EQ(sink.text, "v127v127");
 }
 
 // Many small and long pieces whose total crosses the 64 KiB buffer several
 // times, each piece at a different offset from its end.
 TEST(TextWriter, TextsAcrossTheBufferEndArriveWhole) {
   std::string expected;
-  std::stringbuf sink;
+  StringSink sink;
   {
-    TextWriter writer(&sink, "out.mml");
+    TextWriter writer(sink);
     for (int i = 0; i < 5000; ++i) {
       std::string piece(static_cast<std::size_t>(i % 700), static_cast<char>('a' + i % 26));
       if (i % 3 == 0) piece += '\n';
@@ -88,7 +88,39 @@ TEST(TextWriter, TextsAcrossTheBufferEndArriveWhole) {
     writer.flush();
   }
   ASSERT_GT(expected.size(), 4u << 16);
-  EXPECT_EQ(sink.str(), expected);
+  EXPECT_EQ(sink.text, expected);
+}
+
+// A sink that takes `room` bytes and refuses every write after them.
+class FullSink : public Sink {
+ public:
+  explicit FullSink(std::size_t room) : room_(room) {}
+  std::string text;
+  bool write(const char* bytes, std::size_t size) override {
+    if (text.size() + size > room_) {
+      errno = ENOSPC;
+      return false;
+    }
+    text.append(bytes, size);
+    return true;
+  }
+
+ private:
+  std::size_t room_;
+};
+
+TEST(TextWriter, ARefusedWriteIsKeptWithItsReasonAndNothingFollows) {
+  FullSink sink(100000);
+  TextWriter writer(sink);
+  for (int i = 0; i < 3000 && !writer.failed(); ++i) writer.write(std::string(100, 'x'));
+  EXPECT_TRUE(writer.failed());
+  EXPECT_EQ(writer.error(), ENOSPC);
+  const std::size_t taken = sink.text.size();
+  EXPECT_GT(taken, 0u) << "the first buffer was taken";
+  writer.write("more");
+  writer.flush();
+  EXPECT_EQ(sink.text.size(), taken);
+  EXPECT_EQ(writer.error(), ENOSPC);
 }
 
 }  // namespace

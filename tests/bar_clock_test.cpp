@@ -8,6 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "mml/bar_clock.h"
+#include "mml/length_text.h"
+#include "mml/settings.h"
+#include "rhythm/rhythm_table.h"
 #include "tests/smf_builder.h"
 
 namespace vantrel::test {
@@ -78,7 +82,7 @@ class ChannelLine : public testing::TestWithParam<LineCase> {};
 
 TEST_P(ChannelLine, IsWrittenWithItsBarsAndLines) {
   const LineCase& c = GetParam();
-  Conversion result = convertWith(line(c.division, c.steps, c.signatures), c.options);
+  Conversion result = convert(line(c.division, c.steps, c.signatures), c.options);
   ASSERT_EQ(result.status, 0) << result.error;
   EXPECT_EQ(passText(result.mml, 1), c.expected);
 }
@@ -178,11 +182,10 @@ INSTANTIATE_TEST_SUITE_P(
                  "v100o5c%2400\n\t//Rhythm = 4/4\n\t^4"}),
     lineCaseName);
 
-// One length, written whole: a time signature of 255/1 makes the bar longer
-// than every length here, and without bar lines nothing else is cut.
+// The text of one length.
 struct LengthCase {
   int division;
-  std::uint32_t ticks;
+  std::uint64_t ticks;
   const char* written;
 };
 
@@ -192,9 +195,7 @@ class Length : public testing::TestWithParam<LengthCase> {};
 
 TEST_P(Length, TakesTheFewestDotsOrTicks) {
   const LengthCase& c = GetParam();
-  Conversion result = convertWith(line(c.division, {{60, c.ticks}}, {{0, 255, 0}}), {"/B-"});
-  ASSERT_EQ(result.status, 0) << result.error;
-  EXPECT_EQ(passText(result.mml, 1), std::string("v100o5c") + c.written);
+  EXPECT_EQ(lengthText(c.ticks, static_cast<std::uint16_t>(c.division)).view(), c.written);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -211,7 +212,40 @@ INSTANTIATE_TEST_SUITE_P(
                     // Thirteen dots, and pieces where 32-bit products would overflow.
                     LengthCase{16384, 131064, "1............."},
                     LengthCase{16384, 262144, "%262144"},
-                    LengthCase{32767, 33422340, "%33422340"}));
+                    LengthCase{32767, 33422340, "%33422340"},
+                    LengthCase{480, 18446744073709551615ull, "%18446744073709551615"}));
+
+// The clock on its own: time written up to a rhythm change and across it, a
+// sub-block's length that does not move the clock, and a new pass.
+TEST(BarClock, WritesPendingTimeAndStartsAgainEachPass) {
+  RhythmTable rhythm;
+  rhythm.insertRhythm(0, 4, 2, 480);
+  rhythm.insertRhythm(1920, 3, 2, 480);
+  rhythm.insertRhythm(kSentinelTick, 4, 2, 480);
+  const Settings settings;
+  StringSink sink;
+  std::string written;
+  {
+    TextWriter output(sink);
+    BarClock clock(rhythm, settings, 480, "^", output);
+    clock.advanceTo(960);
+    EXPECT_EQ(clock.pendingTicks(), 960u);
+    clock.writePendingTicks();
+    EXPECT_EQ(clock.pendingTicks(), 0u);
+    clock.writeLength(480);
+    clock.advanceTo(960);
+    EXPECT_EQ(clock.pendingTicks(), 0u) << "a sub-block's length is not time of the line";
+    clock.advanceTo(1920 + 1440);
+    clock.writePendingTicks();
+    output.write("|");
+    clock.reset();
+    clock.advanceTo(1920);
+    clock.writePendingTicks();
+    output.flush();
+  }
+  EXPECT_EQ(unixLines(sink.text),
+            "2" "4" "2\n\t//Rhythm = 3/4\n\t^2.\t|\t" "|" "1\n\t//Rhythm = 3/4\n\t");
+}
 
 // Time beyond 2^32 ticks between two events of a channel: seventeen events of
 // another channel, each 0x0FFFFFFF ticks after the one before.

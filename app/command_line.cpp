@@ -1,0 +1,131 @@
+#include "app/command_line.h"
+
+#include <cstdint>
+#include <string_view>
+
+#include "app/messages.h"
+#include "app/version.h"
+
+namespace vantrel {
+namespace {
+
+bool isSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// Reads a decimal integer as a formatted scan does (white space, sign, digits,
+// anything after the digits ignored). False when there are no digits or the
+// number does not fit 32 bits.
+bool scanInteger(std::string_view text, std::int32_t& value) {
+  std::size_t i = 0;
+  while (i < text.size() && isSpace(text[i])) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  std::int64_t magnitude = 0;
+  std::size_t digits = 0;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i, ++digits) {
+    magnitude = magnitude * 10 + (text[i] - '0');
+    if (magnitude > 0x80000000LL) return false;
+  }
+  if (digits == 0) return false;
+  std::int64_t signedValue = negative ? -magnitude : magnitude;
+  if (signedValue > INT32_MAX || signedValue < INT32_MIN) return false;
+  value = static_cast<std::int32_t>(signedValue);
+  return true;
+}
+
+bool hasDot(const std::string& name) { return name.find('.') != std::string::npos; }
+
+// The text of a command-line fault after the common prefix, or nullptr when
+// the option is accepted.
+const char* applyOption(std::string_view arg, Options& options) {
+  Settings& settings = options.settings;
+  const char letter = arg.size() > 1 ? arg[1] : '\0';
+  const char third = arg.size() > 2 ? arg[2] : '\0';
+  switch (letter) {
+    case '?':
+    case 'H':
+    case 'h':
+      options.helpRequested = true;
+      return nullptr;
+    case 'J':
+      settings.dialect = Dialect::kKana;
+      return nullptr;
+    case 'B':
+      if (third != '+' && third != '-') return "/B";
+      settings.barLines = third == '+';
+      return nullptr;
+    case 'C':
+      return scanInteger(arg.substr(2), settings.lineBars) ? nullptr : "/C";
+    case 'A':
+      // A pickup is a length; a negative one has no meaning.
+      if (!scanInteger(arg.substr(2), settings.pickupTicks) || settings.pickupTicks < 0) {
+        return "/A";
+      }
+      return nullptr;
+    case 'M':
+      switch (third) {
+        case 'A': settings.filterMask = 0xFFFF; return nullptr;
+        case 'a': settings.filterMask |= kFilterKeyPressure | kFilterChannelPressure; return nullptr;
+        case 'b': settings.filterMask |= kFilterPitchBend; return nullptr;
+        case 'c': settings.filterMask |= kFilterControlChange; return nullptr;
+        case 'm': settings.filterMask |= kFilterMeta; return nullptr;
+        case 'p': settings.filterMask |= kFilterProgramChange; return nullptr;
+        case 'x': settings.filterMask |= kFilterSysEx | kFilterSysExEscape; return nullptr;
+        default: return "/M";
+      }
+    case 'F':
+      if (arg.size() < 4) return messages::kNoOutputName;
+      if (third != 'm') return "/F";
+      if (!options.outputName.empty()) return messages::kSecondOutputName;
+      options.outputName = arg.substr(3);
+      if (!hasDot(options.outputName)) options.outputName += ".mml";
+      return nullptr;
+    default:
+      return "";
+  }
+}
+
+}  // namespace
+
+CommandLine parseCommandLine(std::span<const std::string> arguments) {
+  CommandLine line;
+  Options& options = line.options;
+  for (const std::string& arg : arguments) {
+    const char* fault = nullptr;
+    if (arg.empty() || (arg[0] != '/' && arg[0] != '-')) {
+      if (!options.inputName.empty()) {
+        fault = messages::kSecondSmfName;
+      } else {
+        options.inputName = arg;
+        if (!hasDot(options.inputName)) options.inputName += ".mid";
+      }
+    } else {
+      fault = applyOption(arg, options);
+    }
+    if (fault != nullptr) {
+      line.action = CommandLine::Action::kFault;
+      line.fault = std::string(messages::kOptionErrorPrefix) + fault + "\n";
+      return line;
+    }
+  }
+  if (options.helpRequested || options.inputName.empty()) {
+    line.action = CommandLine::Action::kUsage;
+    return line;
+  }
+  // The first dot counts even in a folder's name: "../x.mid" writes ".mml".
+  if (options.outputName.empty()) {
+    options.outputName = options.inputName.substr(0, options.inputName.find('.')) + ".mml";
+  }
+  return line;
+}
+
+std::string usageText() {
+  return std::string(
+             "Marlune Music Macro Language un-compiler for Standard MIDI File\r\n"
+             "vantrel version " VANTREL_VERSION "\r\n"
+             "\n\rvantrel [ /options ] [file(.mid)]\r\n") +
+         messages::kUsageOptions;
+}
+
+}  // namespace vantrel

@@ -1,0 +1,41 @@
+// The command line: its arguments turned into what the user asked for.
+//
+// Parsing follows the program's historic rules letter by letter: an option is
+// decided by its second character, `-` and `/` are interchangeable, and every
+// argument is examined before the usage text or a file is touched. Parsing
+// prints and opens nothing: the caller does what the result says.
+#pragma once
+
+#include <span>
+#include <string>
+
+#include "mml/settings.h"
+
+namespace vantrel {
+
+// The parsed command line.
+struct Options {
+  Settings settings;
+  std::string inputName;   // ".mid" added when the argument has no dot
+  std::string outputName;  // from /Fm, or derived from the input's name
+  bool helpRequested = false;
+};
+
+struct CommandLine {
+  enum class Action {
+    kConvert,  // convert `options.inputName` into `options.outputName`
+    kUsage,    // print the usage text; status 0
+    kFault,    // print `fault` on standard error; status 1
+  };
+  Action action = Action::kConvert;
+  Options options;
+  std::string fault;  // the whole message, line end included
+};
+
+// `arguments` are those after the program's name.
+CommandLine parseCommandLine(std::span<const std::string> arguments);
+
+// The usage text, byte for byte (its lines end in CR LF).
+std::string usageText();
+
+}  // namespace vantrel

@@ -1,0 +1,71 @@
+#include "app/program.h"
+
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <vector>
+
+#include "app/command_line.h"
+#include "app/file_op.h"
+#include "app/messages.h"
+#include "app/native_path.h"
+#include "mml/convert.h"
+
+namespace vantrel {
+namespace {
+
+void put(Sink& sink, const std::string& text) {
+  sink.write(text.data(), text.size());
+  sink.flush();
+}
+
+// What perror writes for a file: its name, then the system's reason.
+std::string fileError(const std::string& name, int error) {
+  return name + ": " + std::strerror(error) + "\n";
+}
+
+}  // namespace
+
+int runProgram(std::span<const std::string> arguments, Sink& out, Sink& err) {
+  const CommandLine line = parseCommandLine(arguments);
+  if (line.action == CommandLine::Action::kFault) {
+    put(err, line.fault);
+    return 1;
+  }
+  if (line.action == CommandLine::Action::kUsage) {
+    put(out, usageText());
+    return 0;
+  }
+  const Options& options = line.options;
+  put(out, "SMF = " + options.inputName + "\nMML = " + options.outputName + "\n");
+
+  std::vector<std::uint8_t> smf;
+  if (int error = readWholeFile(options.inputName, smf)) {
+    put(err, fileError(options.inputName, error));
+    return 1;
+  }
+  // Writing onto the input would destroy it before it is converted.
+  std::error_code ignored;
+  if (std::filesystem::equivalent(nativePath(options.inputName), nativePath(options.outputName),
+                                  ignored)) {
+    put(err, options.outputName + ": " + messages::kOutputIsInput + "\n");
+    return 1;
+  }
+  FileSink output;
+  if (int error = output.open(options.outputName)) {
+    put(err, fileError(options.outputName, error));
+    return 1;
+  }
+
+  const Outcome outcome = convert(smf, options.settings, output, out);
+  const int closeError = output.close();
+  if (outcome.fault != nullptr) put(err, dataFaultMessage(outcome.fault));
+  // A close that fails after a full conversion loses the end of the text.
+  const int writeError = outcome.writeError != 0 ? outcome.writeError
+                         : outcome.ok()          ? closeError
+                                                 : 0;
+  if (writeError != 0) put(err, fileError(options.outputName, writeError));
+  return outcome.fault != nullptr || writeError != 0 ? 1 : 0;
+}
+
+}  // namespace vantrel

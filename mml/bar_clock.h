@@ -1,0 +1,69 @@
+// BarClock: where a pass stands in time, and the writing of the time that has
+// passed since its last written event.
+//
+// Time is written as pieces joined by the tie word. A piece never ends past
+// the next rhythm change, so every change is announced ("//Rhythm = 3/4")
+// exactly where it falls; with bar lines on, pieces are also cut at the bar
+// lines, and a line breaks after every /C bars. writtenTick + pendingTicks is
+// always the tick of the event the pass has reached.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "mml/length_text.h"
+#include "mml/settings.h"
+#include "mml/text_writer.h"
+#include "rhythm/rhythm_table.h"
+
+namespace vantrel {
+
+class BarClock {
+ public:
+  // `rhythm` is the file's table (built, with its sentinel); `tie` is the
+  // dialect's tie word.
+  BarClock(const RhythmTable& rhythm, const Settings& settings, std::uint16_t division,
+           std::string_view tie, TextWriter& output);
+
+  // The start of a pass: tick 0, the first bar (or the pickup).
+  void reset();
+
+  // The pass has reached `tick` (not before the last written one).
+  void advanceTo(std::uint64_t tick) { pendingTicks_ = tick - writtenTick_; }
+
+  // Time reached and not yet written.
+  std::uint64_t pendingTicks() const { return pendingTicks_; }
+
+  // Writes all pending time as lengths, with ties, bar lines, line breaks
+  // and rhythm-change comments.
+  void writePendingTicks();
+
+  // Writes the length of `ticks` on its own, without moving the clock (the
+  // whole length of a note in a sub-block).
+  void writeLength(std::uint64_t ticks) { output_.writeShort(lengths_.text(ticks)); }
+
+ private:
+  void writePiece(std::uint64_t ticks, bool first);
+  void checkBoundaries();
+  std::uint64_t ticksToNextChange() const;
+  // Ticks of a line of /C bars at the bar length in effect (0 for /C0).
+  std::uint64_t lineThreshold() const {
+    return settings_.lineBars > 0 ? std::uint64_t(settings_.lineBars) * barLength_ : 0;
+  }
+
+  const RhythmTable& rhythm_;
+  const Settings& settings_;
+  const std::string_view tie_;
+  TextWriter& output_;
+  LengthCache lengths_;
+  const bool longPickup_;  // a pickup longer than the first bar
+
+  std::uint32_t current_ = 0;       // the rhythm entry in effect
+  std::uint64_t pendingTicks_ = 0;  // reached and not yet written as lengths
+  std::uint64_t writtenTick_ = 0;
+  std::uint32_t ticksSinceBar_ = 0;
+  std::uint64_t ticksSinceLine_ = 0;  // exact: a line of many bars may pass 2^32 ticks
+  std::uint32_t barLength_ = 0;       // of the rhythm entry in effect
+};
+
+}  // namespace vantrel

@@ -1,0 +1,39 @@
+// convert: the whole conversion of one SMF held in memory, as one call.
+//
+// It never ends the process, prints nothing of its own and touches no global
+// state, so that several conversions can run side by side; what went wrong
+// comes back as a value, after every byte of MML written before it has
+// reached the sink. The front end decides what that means to its user.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "mml/settings.h"
+#include "mml/sink.h"
+
+namespace vantrel {
+
+struct Outcome {
+  // The message of the fault in the SMF data that stopped the conversion
+  // (code page 932, ending in a line feed, to be written after
+  // kDataFaultPrefix), or nullptr when the whole file was converted.
+  const char* fault = nullptr;
+  // The errno of the write that the MML sink refused (its flush included),
+  // 0 when it took everything. A refused write stops the conversion; a
+  // fault found after it is not reported.
+  int writeError = 0;
+
+  bool ok() const { return fault == nullptr && writeError == 0; }
+};
+
+// Converts `smf` with `settings`: the MML text goes to `mml`, the listing of
+// the bar structure found (one line per time-signature entry) to `console`.
+Outcome convert(std::span<const std::uint8_t> smf, const Settings& settings, Sink& mml,
+                Sink& console);
+
+// The whole message of a data fault, as the program prints it.
+std::string dataFaultMessage(const char* fault);
+
+}  // namespace vantrel

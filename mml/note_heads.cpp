@@ -1,0 +1,48 @@
+#include "mml/note_heads.h"
+
+namespace vantrel {
+namespace {
+
+// Scale step and sharp of each pitch class: black keys are the white key
+// below with the sharp word.
+constexpr int kStep[12] = {0, 0, 1, 1, 2, 3, 3, 4, 4, 5, 5, 6};
+constexpr bool kSharp[12] = {false, true, false, true, false, false,
+                             true, false, true, false, true, false};
+
+}  // namespace
+
+NoteHeads::NoteHeads(const Vocabulary& words) {
+  for (int pitchClass = 0; pitchClass < 12; ++pitchClass) {
+    pitchTexts_[pitchClass].append(words.noteNames[kStep[pitchClass]]);
+    if (kSharp[pitchClass]) pitchTexts_[pitchClass].append(words.sharp);
+  }
+  for (int value = 0; value < 256; ++value) {
+    velocityTexts_[value].append(words.velocity);
+    velocityTexts_[value].appendNumber(static_cast<std::uint64_t>(value));
+  }
+  for (int number = 0; number < 22; ++number) {
+    octaveTexts_[number].append(words.octaveWord());
+    octaveTexts_[number].appendNumber(static_cast<std::uint64_t>(number));
+  }
+  for (int difference = -2; difference <= 2; ++difference) {
+    octaveMarkTexts_[difference + 2].append(words.octaveMark(difference));
+  }
+}
+
+void NoteHeads::write(TextWriter& output, int key, std::uint8_t velocity) {
+  if (velocity_ != velocity) {
+    velocity_ = velocity;
+    output.writeShort(velocityTexts_[velocity]);
+  }
+  int newOctave = key / 12;
+  int difference = newOctave - octave_;
+  octave_ = static_cast<std::uint8_t>(newOctave);
+  if (difference >= -2 && difference <= 2) {
+    output.writeShort(octaveMarkTexts_[difference + 2]);
+  } else {
+    output.writeShort(octaveTexts_[newOctave]);
+  }
+  output.writeShort(pitchTexts_[key % 12]);
+}
+
+}  // namespace vantrel

@@ -1,0 +1,21 @@
+// Settings: what a conversion is asked to do, as the command line's options
+// (or a page's controls) give it. It holds no file names: where the bytes
+// come from and go to is the front end's business.
+#pragma once
+
+#include <cstdint>
+
+#include "mml/vocabulary.h"
+#include "smf/event_reader.h"
+
+namespace vantrel {
+
+struct Settings {
+  bool barLines = true;             // bar lines and counted line breaks (/B+, /B-)
+  std::int32_t lineBars = 4;        // bars per line (/C): 0 after every piece, negative never
+  std::int32_t pickupTicks = 0;     // length of an incomplete first bar (/A), 0 none
+  Dialect dialect = Dialect::kMml;  // the kana dialect with /J
+  std::int32_t filterMask = 0;      // FilterBits of the events left out (/M)
+};
+
+}  // namespace vantrel
