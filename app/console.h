@@ -1,25 +1,32 @@
-// The console: standard output and standard error as sinks of bytes.
+// Console: one of the program's two output streams (standard output or
+// standard error) as the program writes to it.
 //
-// The usage text carries its own CR LF and the messages are code page 932
-// bytes; on Windows the C runtime would add a CR before every line feed of a
-// text-mode stream, so both streams are switched to binary mode there.
+// The program's own texts (the usage text and the messages, code page 932)
+// go through writeText; everything else (file names as the user typed them,
+// the bar structure listing) through write. A console on a file or a pipe
+// takes both as the bytes they are; a console that a person reads may show
+// the texts in its own encoding instead.
 #pragma once
 
 #include <cstdio>
+#include <string>
+#include <string_view>
 
 #include "mml/sink.h"
 
 namespace vantrel {
 
-// Call before anything is written to standard output or standard error. On
-// systems whose streams never translate, this does nothing.
-void setBinaryConsole();
-
-// Writes to a C stream as it is; a failed write of the console is not a
-// fault of the conversion.
-class StreamSink : public Sink {
+class Console : public Sink {
  public:
-  explicit StreamSink(std::FILE* stream) : stream_(stream) {}
+  // The program's own text, code page 932; by default its bytes as they are.
+  virtual void writeText(std::string_view text) { write(text.data(), text.size()); }
+};
+
+// A C stream (stdout or stderr), bytes as they are. A failed write of the
+// console is not a fault of the conversion.
+class StreamConsole : public Console {
+ public:
+  explicit StreamConsole(std::FILE* stream) : stream_(stream) {}
   bool write(const char* bytes, std::size_t size) override {
     return std::fwrite(bytes, 1, size, stream_) == size;
   }
@@ -28,5 +35,21 @@ class StreamSink : public Sink {
  private:
   std::FILE* stream_;
 };
+
+// Keeps what is written, bytes as they are.
+class StringConsole : public Console {
+ public:
+  std::string text;
+  bool write(const char* bytes, std::size_t size) override {
+    text.append(bytes, size);
+    return true;
+  }
+};
+
+// Call before anything is written to standard output or standard error. On
+// Windows the C runtime would add a CR before every line feed of a text-mode
+// stream, so both streams are switched to binary mode there; elsewhere the
+// streams never translate and this does nothing.
+void setBinaryConsole();
 
 }  // namespace vantrel

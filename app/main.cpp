@@ -11,7 +11,7 @@ int main(int argc, char** argv) {
   using namespace vantrel;
   setBinaryConsole();
   const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
-  StreamSink out(stdout);
-  StreamSink err(stderr);
+  StreamConsole out(stdout);
+  StreamConsole err(stderr);
   return runProgram(arguments, out, err);
 }

@@ -14,9 +14,14 @@
 namespace vantrel {
 namespace {
 
-void put(Sink& sink, const std::string& text) {
-  sink.write(text.data(), text.size());
-  sink.flush();
+void put(Console& console, const std::string& bytes) {
+  console.write(bytes.data(), bytes.size());
+  console.flush();
+}
+
+void putText(Console& console, const std::string& text) {
+  console.writeText(text);
+  console.flush();
 }
 
 // What perror writes for a file: its name, then the system's reason.
@@ -26,14 +31,14 @@ std::string fileError(const std::string& name, int error) {
 
 }  // namespace
 
-int runProgram(std::span<const std::string> arguments, Sink& out, Sink& err) {
+int runProgram(std::span<const std::string> arguments, Console& out, Console& err) {
   const CommandLine line = parseCommandLine(arguments);
   if (line.action == CommandLine::Action::kFault) {
-    put(err, line.fault);
+    putText(err, line.fault);
     return 1;
   }
   if (line.action == CommandLine::Action::kUsage) {
-    put(out, usageText());
+    putText(out, usageText());
     return 0;
   }
   const Options& options = line.options;
@@ -48,7 +53,8 @@ int runProgram(std::span<const std::string> arguments, Sink& out, Sink& err) {
   std::error_code ignored;
   if (std::filesystem::equivalent(nativePath(options.inputName), nativePath(options.outputName),
                                   ignored)) {
-    put(err, options.outputName + ": " + messages::kOutputIsInput + "\n");
+    put(err, options.outputName + ": ");
+    putText(err, std::string(messages::kOutputIsInput) + "\n");
     return 1;
   }
   FileSink output;
@@ -59,7 +65,7 @@ int runProgram(std::span<const std::string> arguments, Sink& out, Sink& err) {
 
   const Outcome outcome = convert(smf, options.settings, output, out);
   const int closeError = output.close();
-  if (outcome.fault != nullptr) put(err, dataFaultMessage(outcome.fault));
+  if (outcome.fault != nullptr) putText(err, dataFaultMessage(outcome.fault));
   // A close that fails after a full conversion loses the end of the text.
   const int writeError = outcome.writeError != 0 ? outcome.writeError
                          : outcome.ok()          ? closeError

@@ -11,11 +11,11 @@
 #include <span>
 #include <string>
 
-#include "mml/sink.h"
+#include "app/console.h"
 
 namespace vantrel {
 
 // `arguments` are those after the program's name.
-int runProgram(std::span<const std::string> arguments, Sink& out, Sink& err);
+int runProgram(std::span<const std::string> arguments, Console& out, Console& err);
 
 }  // namespace vantrel
