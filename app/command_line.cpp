@@ -36,6 +36,17 @@ bool scanInteger(std::string_view text, std::int32_t& value) {
 
 bool hasDot(const std::string& name) { return name.find('.') != std::string::npos; }
 
+// Where the last path component of `name` begins.
+std::size_t lastComponent(const std::string& name) {
+#ifdef _WIN32
+  const char* separators = "/\\";
+#else
+  const char* separators = "/";
+#endif
+  const std::size_t separator = name.find_last_of(separators);
+  return separator == std::string::npos ? 0 : separator + 1;
+}
+
 // The text of a command-line fault after the common prefix, or nullptr when
 // the option is accepted.
 const char* applyOption(std::string_view arg, Options& options) {
@@ -91,15 +102,26 @@ const char* applyOption(std::string_view arg, Options& options) {
 CommandLine parseCommandLine(std::span<const std::string> arguments) {
   CommandLine line;
   Options& options = line.options;
+  bool optionsEnded = false;   // a "--" has been met
+  bool nameAfterEnd = false;   // the input was named after it
   for (const std::string& arg : arguments) {
     const char* fault = nullptr;
-    if (arg.empty() || (arg[0] != '/' && arg[0] != '-')) {
-      if (!options.inputName.empty()) {
-        fault = messages::kSecondSmfName;
-      } else {
-        options.inputName = arg;
-        if (!hasDot(options.inputName)) options.inputName += ".mid";
-      }
+    const bool isName = optionsEnded || arg.empty() || (arg[0] != '/' && arg[0] != '-');
+    if (isName && !options.inputName.empty()) {
+      fault = messages::kSecondSmfName;
+    } else if (isName) {
+      // After "--" only the last path component counts: "my.songs/tune" reads
+      // "my.songs/tune.mid". Before it, any dot does, as it always has.
+      options.inputName = arg;
+      const std::size_t component = optionsEnded ? lastComponent(arg) : 0;
+      if (arg.find('.', component) == std::string::npos) options.inputName += ".mid";
+      nameAfterEnd = optionsEnded;
+    } else if (arg == "--") {
+      optionsEnded = true;
+    } else if (arg == "--help") {
+      options.helpRequested = true;
+    } else if (arg == "--version") {
+      options.versionRequested = true;
     } else {
       fault = applyOption(arg, options);
     }
@@ -109,16 +131,26 @@ CommandLine parseCommandLine(std::span<const std::string> arguments) {
       return line;
     }
   }
-  if (options.helpRequested || options.inputName.empty()) {
+  if (options.helpRequested) {
     line.action = CommandLine::Action::kUsage;
-    return line;
-  }
-  // The first dot counts even in a folder's name: "../x.mid" writes ".mml".
-  if (options.outputName.empty()) {
-    options.outputName = options.inputName.substr(0, options.inputName.find('.')) + ".mml";
+  } else if (options.versionRequested) {
+    line.action = CommandLine::Action::kVersion;
+  } else if (options.inputName.empty()) {
+    line.action = CommandLine::Action::kUsage;
+  } else if (options.outputName.empty()) {
+    // A name given after "--" has the extension of its last component
+    // replaced ("my.songs/tune.v2.mid" writes "my.songs/tune.v2.mml"); the old
+    // way, the first dot counts even in a folder's name ("../x.mid" writes
+    // ".mml").
+    const std::string& input = options.inputName;
+    const std::size_t dot =
+        nameAfterEnd ? input.rfind('.') : input.find('.');
+    options.outputName = input.substr(0, dot) + ".mml";
   }
   return line;
 }
+
+std::string versionText() { return "vantrel " VANTREL_VERSION "\n"; }
 
 std::string usageText() {
   return std::string(

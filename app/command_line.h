@@ -2,8 +2,11 @@
 //
 // Parsing follows the program's historic rules letter by letter: an option is
 // decided by its second character, `-` and `/` are interchangeable, and every
-// argument is examined before the usage text or a file is touched. Parsing
-// prints and opens nothing: the caller does what the result says.
+// argument is examined before the usage text or a file is touched. Two later
+// additions take only arguments that those rules refuse: `--help` and
+// `--version`, and `--`, after which every argument is a file name read by
+// its last path component. Parsing prints and opens nothing: the caller does
+// what the result says.
 #pragma once
 
 #include <span>
@@ -16,15 +19,17 @@ namespace vantrel {
 // The parsed command line.
 struct Options {
   Settings settings;
-  std::string inputName;   // ".mid" added when the argument has no dot
+  std::string inputName;   // ".mid" added when the name has no dot
   std::string outputName;  // from /Fm, or derived from the input's name
   bool helpRequested = false;
+  bool versionRequested = false;
 };
 
 struct CommandLine {
   enum class Action {
     kConvert,  // convert `options.inputName` into `options.outputName`
     kUsage,    // print the usage text; status 0
+    kVersion,  // print versionText(); status 0
     kFault,    // print `fault` on standard error; status 1
   };
   Action action = Action::kConvert;
@@ -37,5 +42,8 @@ CommandLine parseCommandLine(std::span<const std::string> arguments);
 
 // The usage text, byte for byte (its lines end in CR LF).
 std::string usageText();
+
+// The program's name and version, on one line.
+std::string versionText();
 
 }  // namespace vantrel

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -45,6 +46,12 @@ class StringConsole : public Console {
     return true;
   }
 };
+
+// The console for `stream` (stdout or stderr): on a terminal, one that shows
+// the program's texts in a form the terminal reads (UTF-8 where the locale
+// asks for it; Unicode on a Windows console); otherwise a StreamConsole, so
+// that a file or a pipe gets the bytes the program has always written.
+std::unique_ptr<Console> openConsole(std::FILE* stream);
 
 // Call before anything is written to standard output or standard error. On
 // Windows the C runtime would add a CR before every line feed of a text-mode

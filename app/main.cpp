@@ -1,6 +1,7 @@
 // vantrel: converts a Standard MIDI File into MML source text.
 
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -11,7 +12,7 @@ int main(int argc, char** argv) {
   using namespace vantrel;
   setBinaryConsole();
   const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
-  StreamConsole out(stdout);
-  StreamConsole err(stderr);
-  return runProgram(arguments, out, err);
+  const std::unique_ptr<Console> out = openConsole(stdout);
+  const std::unique_ptr<Console> err = openConsole(stderr);
+  return runProgram(arguments, *out, *err);
 }

@@ -41,6 +41,10 @@ int runProgram(std::span<const std::string> arguments, Console& out, Console& er
     putText(out, usageText());
     return 0;
   }
+  if (line.action == CommandLine::Action::kVersion) {
+    put(out, versionText());
+    return 0;
+  }
   const Options& options = line.options;
   put(out, "SMF = " + options.inputName + "\nMML = " + options.outputName + "\n");
 
@@ -55,6 +59,11 @@ int runProgram(std::span<const std::string> arguments, Console& out, Console& er
                                   ignored)) {
     put(err, options.outputName + ": ");
     putText(err, std::string(messages::kOutputIsInput) + "\n");
+    return 1;
+  }
+  // A file that is not MIDI at all leaves an existing output as it was.
+  if (const char* fault = checkHeader(smf)) {
+    putText(err, dataFaultMessage(fault));
     return 1;
   }
   FileSink output;

@@ -5,6 +5,7 @@
 #include "mml/converter.h"
 #include "mml/text_writer.h"
 #include "rhythm/rhythm_table.h"
+#include "smf/riff.h"
 #include "smf/smf_header.h"
 #include "smf/smf_messages.h"
 
@@ -30,8 +31,9 @@ void writeFileHeader(TextWriter& output, const SmfHeader& header) {
 
 }  // namespace
 
-Outcome convert(std::span<const std::uint8_t> smf, const Settings& settings, Sink& mml,
+Outcome convert(std::span<const std::uint8_t> file, const Settings& settings, Sink& mml,
                 Sink& console) {
+  const std::span<const std::uint8_t> smf = unwrapRiff(file);
   SmfHeader header;
   if (const char* fault = header.readHeader(smf)) return {fault, 0};
 
@@ -61,6 +63,11 @@ Outcome convert(std::span<const std::uint8_t> smf, const Settings& settings, Sin
     if (fault != nullptr || output.failed()) return finish(fault);
   }
   return finish(nullptr);
+}
+
+const char* checkHeader(std::span<const std::uint8_t> smf) {
+  SmfHeader header;
+  return header.readHeader(unwrapRiff(smf));
 }
 
 std::string dataFaultMessage(const char* fault) {

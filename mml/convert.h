@@ -30,8 +30,15 @@ struct Outcome {
 
 // Converts `smf` with `settings`: the MML text goes to `mml`, the listing of
 // the bar structure found (one line per time-signature entry) to `console`.
+// An SMF wrapped in a RIFF MIDI form (.rmi) is converted as the SMF alone.
 Outcome convert(std::span<const std::uint8_t> smf, const Settings& settings, Sink& mml,
                 Sink& console);
+
+// The message of the fault that the header chunk of `smf` (unwrapped from a
+// RIFF form, as convert does) makes convert end with before it writes
+// anything, or nullptr: a front end can check a file before it creates
+// anything for its output.
+const char* checkHeader(std::span<const std::uint8_t> smf);
 
 // The whole message of a data fault, as the program prints it.
 std::string dataFaultMessage(const char* fault);

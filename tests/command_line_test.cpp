@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/command_line.h"
 #include "tests/expected_texts.h"
 #include "tests/run_program.h"
 #include "tests/smf_builder.h"
@@ -144,18 +145,25 @@ TEST(CommandLineRun, OutputThatIsTheInputIsRefused) {
   }
 }
 
-// A data fault keeps in the output file every byte written before it.
+// A file whose header is refused creates no output and leaves an existing
+// one as it was; a later data fault keeps in the output file every byte
+// written before it.
 TEST(CommandLineRun, DataFaultsLeaveWhatWasWrittenBeforeThem) {
-  {
-    SCOPED_TRACE("header fault: output created and empty");
+  for (bool existing : {false, true}) {
+    SCOPED_TRACE(existing ? "header fault: an existing output stays" : "header fault: no output");
     ScratchDir dir;
     Bytes smf = makeSmf(2, 480, {Track().end()});
     dir.write("song.mid", smf);
+    if (existing) dir.write("song.mml", Bytes{'o', 'l', 'd'});
     ProgramRun run = runVantrel({"song"}, dir.path());
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, names("song.mid", "song.mml"));
     EXPECT_EQ(run.err, std::string(ex::kDataFault) + ex::kFormat2);
-    EXPECT_EQ(dir.read("song.mml"), "");
+    if (existing) {
+      EXPECT_EQ(dir.read("song.mml"), "old");
+    } else {
+      EXPECT_EQ(dir.names(), std::set<std::string>{"song.mid"});
+    }
   }
   {
     SCOPED_TRACE("second track cut short: only the header comment, no listing");
@@ -185,6 +193,102 @@ TEST(CommandLineRun, DataFaultsLeaveWhatWasWrittenBeforeThem) {
     EXPECT_EQ(file, convert(smf).mml);
     EXPECT_GT(file.size(), ex::headerComment(6, 1, 1, 480).size());
   }
+}
+
+// Arguments that the historic rules refused and that now have a meaning: "--"
+// before a file name, "--help" and "--version". Any other "--" argument is
+// refused as it always was.
+TEST(CommandLineRun, DoubleDashArguments) {
+  struct Case {
+    std::vector<std::string> args;  // "{dir}" stands for the folder's absolute path
+    int status;
+    std::string out;                // standard output, up to the listing
+    std::string err;
+    std::vector<std::string> made;  // the files the run adds
+  };
+  const std::string secondName = std::string(ex::kOptionFault) + ex::kSecondSmf + "\n";
+  const std::vector<Case> cases = {
+      {{"--", "{dir}/my.songs/tune.v2.mid"}, 0,
+       names("{dir}/my.songs/tune.v2.mid", "{dir}/my.songs/tune.v2.mml"), "", {"my.songs/tune.v2.mml"}},
+      {{"/J", "--", "my.songs/tune"}, 0, names("my.songs/tune.mid", "my.songs/tune.mml"), "",
+       {"my.songs/tune.mml"}},
+      {{"--", "-song.mid", "/C2"}, 1, "", secondName, {}},
+      {{"--", "-song.mid"}, 0, names("-song.mid", "-song.mml"), "", {"-song.mml"}},
+      {{"-Fmout", "--", "/song"}, 1, names("/song.mid", "out.mml"),
+       "/song.mid: No such file or directory\n", {}},
+      {{"song", "--", "song"}, 1, "", secondName, {}},
+      {{"--", "--help"}, 1, names("--help.mid", "--help.mml"),
+       "--help.mid: No such file or directory\n", {}},
+      {{"--help", "song"}, 0, usageText(), "", {}},
+      {{"--version"}, 0, "vantrel " VANTREL_VERSION "\n", "", {}},
+      {{"--version", "--help"}, 0, usageText(), "", {}},
+      {{"--version", "/Bx", "song"}, 1, "", std::string(ex::kOptionFault) + "/B\n", {}},
+      {{"--verbose", "song"}, 1, "", std::string(ex::kOptionFault) + "\n", {}},
+  };
+  for (const Case& c : cases) {
+    std::string trace;
+    for (const std::string& a : c.args) trace += " " + a;
+    SCOPED_TRACE(trace);
+    ScratchDir dir;
+    const std::string here = dir.path().string();
+    auto placed = [&](std::string text) {
+      for (std::size_t at; (at = text.find("{dir}")) != std::string::npos;) text.replace(at, 5, here);
+      return text;
+    };
+    fs::create_directory(dir.path() / "my.songs");
+    for (const char* name : {"song.mid", "-song.mid", "my.songs/tune.v2.mid", "my.songs/tune.mid"}) {
+      dir.write(name, noteFile());
+    }
+    auto fileCount = [&] {
+      return std::distance(fs::recursive_directory_iterator(dir.path()), {});
+    };
+    const auto before = fileCount();
+    std::vector<std::string> args;
+    for (const std::string& a : c.args) args.push_back(placed(a));
+    ProgramRun run = runVantrel(args, dir.path());
+    EXPECT_EQ(run.status, c.status);
+    EXPECT_EQ(run.out.substr(0, placed(c.out).size()), placed(c.out));
+    EXPECT_EQ(run.err, c.err);
+    const std::string head = ex::headerComment(6, 0, 1, 480);
+    for (const std::string& name : c.made) {
+      EXPECT_EQ(dir.read(name).substr(0, head.size()), head) << name;
+    }
+    EXPECT_EQ(fileCount(), before + static_cast<long>(c.made.size()));
+  }
+}
+
+// On a terminal whose locale reads UTF-8, the program's own texts come in
+// UTF-8 and names as they were typed; elsewhere as the code page 932 bytes a
+// file or a pipe gets.
+TEST(CommandLineTerminal, TextsInTheTerminalsEncodingNamesAsTyped) {
+  struct Case {
+    std::vector<std::string> args;
+    std::string lang;
+    std::string shown;  // standard output and standard error together
+  };
+  const std::string notMidi = "SMF = 曲.mid\nMML = 曲.mml\n"
+                              "SMFファイルのデータが不正です。\nMThdチャンクがありません。\n";
+  const std::vector<Case> cases = {
+      {{"/Q"}, "C.UTF-8", "オプションが不正です。：\n"},
+      {{"/Fm"}, "ja_JP.utf8", "オプションが不正です。：/F ファイル名が書いてありません。\n"},
+      {{"/Q"}, "C", std::string(ex::kOptionFault) + "\n"},
+      {{"/Q"}, "ja_JP.SJIS", std::string(ex::kOptionFault) + "\n"},
+      {{"曲"}, "en_US.UTF-8", notMidi},
+      {{"/Fm曲.mid", "曲"}, "C.UTF-8", "SMF = 曲.mid\nMML = 曲.mid\n曲.mid: "
+                                      "SMFファイルと同じファイルには出力できません。\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.lang + " " + c.args[0]);
+    ScratchDir dir;
+    dir.write("曲.mid", Bytes{'n', 'o', 't', ' ', 'M', 'I', 'D', 'I', ' ', 'a', 't', ' ', 'a', 'l', 'l'});
+    ProgramRun run = runVantrelOnTerminal(c.args, dir.path(), c.lang);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, c.shown);
+  }
+  ScratchDir dir;
+  ProgramRun usage = runVantrelOnTerminal({"/H"}, dir.path(), "C.UTF-8");
+  EXPECT_EQ(usage.status, 0);
+  EXPECT_NE(usage.out.find("  /H\t\t\tヘルプを表示する。\r\n"), std::string::npos) << usage.out;
 }
 
 }  // namespace

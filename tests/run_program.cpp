@@ -1,7 +1,10 @@
 #include "tests/run_program.h"
 
+#include <fcntl.h>
 #include <poll.h>
+#include <stdlib.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -122,6 +125,55 @@ ProgramRun runProgram(const std::string& program, const std::vector<std::string>
 ProgramRun runVantrel(const std::vector<std::string>& arguments,
                       const std::filesystem::path& directory) {
   return runProgram(VANTREL_BINARY, arguments, directory);
+}
+
+ProgramRun runVantrelOnTerminal(const std::vector<std::string>& arguments,
+                                const std::filesystem::path& directory, const std::string& lang) {
+  int master = posix_openpt(O_RDWR | O_NOCTTY);
+  if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) fail("posix_openpt");
+  const std::string terminal = ptsname(master);
+  int slave = open(terminal.c_str(), O_RDWR | O_NOCTTY);
+  if (slave < 0) fail("open pty");
+  // Raw mode: no CR added before line feeds, nothing echoed.
+  termios mode;
+  if (tcgetattr(slave, &mode) != 0) fail("tcgetattr");
+  cfmakeraw(&mode);
+  if (tcsetattr(slave, TCSANOW, &mode) != 0) fail("tcsetattr");
+
+  const std::string program = VANTREL_BINARY;
+  std::vector<char*> argv{const_cast<char*>(program.c_str())};
+  for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  const std::string langSetting = "LANG=" + lang;
+  char* envp[] = {const_cast<char*>(langSetting.c_str()), nullptr};
+
+  pid_t child = fork();
+  if (child < 0) fail("fork");
+  if (child == 0) {
+    if (chdir(directory.c_str()) != 0) _exit(126);
+    dup2(slave, STDOUT_FILENO);
+    dup2(slave, STDERR_FILENO);
+    close(slave);
+    close(master);
+    execve(program.c_str(), argv.data(), envp);
+    _exit(127);
+  }
+  close(slave);
+  ProgramRun run;
+  char buffer[4096];
+  for (;;) {
+    ssize_t got = read(master, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;  // EIO once the child has closed the terminal
+    run.out.append(buffer, static_cast<std::size_t>(got));
+  }
+  close(master);
+  int wstatus = 0;
+  while (waitpid(child, &wstatus, 0) < 0) {
+    if (errno != EINTR) fail("waitpid");
+  }
+  run.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
+  return run;
 }
 
 }  // namespace vantrel::test

@@ -46,4 +46,11 @@ ProgramRun runProgram(const std::string& program, const std::vector<std::string>
 ProgramRun runVantrel(const std::vector<std::string>& arguments,
                       const std::filesystem::path& directory);
 
+// Runs the program under test with standard output and standard error on a
+// pseudo-terminal, as a person at a terminal would, with `lang` as the LANG
+// of its environment (LC_ALL and LC_CTYPE unset). The terminal passes bytes
+// through unchanged; both streams come back together in `out`.
+ProgramRun runVantrelOnTerminal(const std::vector<std::string>& arguments,
+                                const std::filesystem::path& directory, const std::string& lang);
+
 }  // namespace vantrel::test
