@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs vantrel into a fresh temporary prefix and checks what a user gets:
 # PREFIX/bin/vantrel converts the demo piece in both dialects exactly as the
-# examples show, its usage text carries the project's version, and
-# `man PREFIX/share/man/man1/vantrel.1` shows the manual page.
+# examples show, its usage text carries the project's version,
+# `man PREFIX/share/man/man1/vantrel.1` shows the manual page, and the documents
+# are in PREFIX/share/doc/vantrel.
 #
 #   tools/install_check.sh [BUILD_DIR]     (default: build-inst)
 #
@@ -55,6 +56,9 @@ exe=$prefix/bin/vantrel
 page=$prefix/share/man/man1/vantrel.1
 check "bin/vantrel is installed" test -x "$exe"
 check "share/man/man1/vantrel.1 is installed" test -f "$page"
+docs=$prefix/share/doc/vantrel
+check "share/doc/vantrel has the READMEs, LICENSE and CHANGELOG.md" test -f "$docs/README.md" \
+  -a -f "$docs/README.ja.md" -a -f "$docs/LICENSE" -a -f "$docs/CHANGELOG.md"
 
 # The demo, converted in a folder of its own by the installed program.
 mkdir "$work/run"
@@ -83,7 +87,7 @@ if [ -s "$work/man.err" ]; then sed 's/^/     /' "$work/man.err"; fi
 check "the page shows version $version" grep -q "vantrel $version" "$work/man.out"
 missing=""
 for word in NAME SYNOPSIS OPTIONS "FILE NAMES" "OUTPUT ENCODING" "EXIT STATUS" EXAMPLES \
-  /B+ /B- /C /A /J /MA /Ma /Mb /Mc /Mp /Mx /Mm /Fm /H "code page 932"; do
+  /B+ /B- /C /A /J /MA /Ma /Mb /Mc /Mp /Mx /Mm /Fm /H --help --version RIFF "code page 932"; do
   grep -qF -- "$word" "$work/man.out" || missing+=" $word"
 done
 check "the page has every section and option${missing:+ (missing:$missing)}" test -z "$missing"
