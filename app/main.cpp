@@ -14,5 +14,5 @@ int main(int argc, char** argv) {
   const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
   const std::unique_ptr<Console> out = openConsole(stdout);
   const std::unique_ptr<Console> err = openConsole(stderr);
-  return runProgram(arguments, *out, *err);
+  return runProgram(arguments, *out, *err, threadsFromEnvironment());
 }

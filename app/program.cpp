@@ -1,8 +1,11 @@
 #include "app/program.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <thread>
 #include <vector>
 
 #include "app/command_line.h"
@@ -31,7 +34,18 @@ std::string fileError(const std::string& name, int error) {
 
 }  // namespace
 
-int runProgram(std::span<const std::string> arguments, Console& out, Console& err) {
+int threadsFromEnvironment() {
+  if (const char* setting = std::getenv("VANTREL_THREADS")) {
+    char* end = nullptr;
+    const long value = std::strtol(setting, &end, 10);
+    if (end != setting && *end == '\0' && value >= 1) return static_cast<int>(std::min(value, 256L));
+  }
+  const unsigned cores = std::thread::hardware_concurrency();
+  return cores == 0 ? 1 : static_cast<int>(std::min(cores, 16u));
+}
+
+int runProgram(std::span<const std::string> arguments, Console& out, Console& err,
+               int threads) {
   const CommandLine line = parseCommandLine(arguments);
   if (line.action == CommandLine::Action::kFault) {
     putText(err, line.fault);
@@ -72,7 +86,9 @@ int runProgram(std::span<const std::string> arguments, Console& out, Console& er
     return 1;
   }
 
-  const Outcome outcome = convert(smf, options.settings, output, out);
+  Settings settings = options.settings;
+  settings.threads = threads;
+  const Outcome outcome = convert(smf, settings, output, out);
   const int closeError = output.close();
   if (outcome.fault != nullptr) putText(err, dataFaultMessage(outcome.fault));
   // A close that fails after a full conversion loses the end of the text.

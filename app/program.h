@@ -15,7 +15,13 @@
 
 namespace vantrel {
 
-// `arguments` are those after the program's name.
-int runProgram(std::span<const std::string> arguments, Console& out, Console& err);
+// `arguments` are those after the program's name; `threads` is how many
+// threads may convert tracks at once (the text is the same for any number).
+int runProgram(std::span<const std::string> arguments, Console& out, Console& err,
+               int threads = 1);
+
+// The threads a conversion may use: VANTREL_THREADS when it holds a number
+// from 1 up, else as many as the machine has cores, at most 16.
+int threadsFromEnvironment();
 
 }  // namespace vantrel

@@ -13,7 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <vector>
+#include <memory>
 
 namespace {
 
@@ -82,18 +82,24 @@ void decodeTrack(Decoder& d, std::size_t end, Totals& totals) {
   totals.ticks += tick;
 }
 
-Totals decodeFile(const std::vector<std::uint8_t>& file) {
+struct Bytes {
+  std::unique_ptr<std::uint8_t[]> data;  // not zeroed: the read fills it
+  std::size_t size = 0;
+};
+
+Totals decodeFile(const Bytes& file) {
   Totals totals;
-  if (file.size() < 14 || std::memcmp(file.data(), "MThd", 4) != 0) return totals;
-  std::uint32_t trackCount = (file[10] << 8) | file[11];
-  Decoder d{file.data(), file.size()};
+  const std::uint8_t* bytes = file.data.get();
+  if (file.size < 14 || std::memcmp(bytes, "MThd", 4) != 0) return totals;
+  std::uint32_t trackCount = (bytes[10] << 8) | bytes[11];
+  Decoder d{bytes, file.size};
   d.pos = 14;
-  for (std::uint32_t t = 0; t < trackCount && d.pos + 8 <= file.size(); ++t) {
-    const std::uint8_t* h = file.data() + d.pos;
+  for (std::uint32_t t = 0; t < trackCount && d.pos + 8 <= file.size; ++t) {
+    const std::uint8_t* h = bytes + d.pos;
     if (std::memcmp(h, "MTrk", 4) != 0) break;
     std::size_t length = (std::size_t{h[4]} << 24) | (h[5] << 16) | (h[6] << 8) | h[7];
     d.pos += 8;
-    std::size_t end = d.pos + length < file.size() ? d.pos + length : file.size();
+    std::size_t end = d.pos + length < file.size ? d.pos + length : file.size;
     decodeTrack(d, end, totals);
     d.pos = end;
     ++totals.tracks;
@@ -101,15 +107,18 @@ Totals decodeFile(const std::vector<std::uint8_t>& file) {
   return totals;
 }
 
-bool readWhole(const char* path, std::vector<std::uint8_t>& bytes) {
+// Reads the file in one piece into a buffer allocated once at its size.
+bool readWhole(const char* path, Bytes& bytes) {
   std::FILE* f = std::fopen(path, "rb");
   if (f == nullptr) return false;
-  std::uint8_t chunk[1 << 16];
-  std::size_t got;
-  while ((got = std::fread(chunk, 1, sizeof chunk, f)) > 0) {
-    bytes.insert(bytes.end(), chunk, chunk + got);
+  bool ok = std::fseek(f, 0, SEEK_END) == 0;
+  const long size = ok ? std::ftell(f) : -1;
+  ok = size >= 0 && std::fseek(f, 0, SEEK_SET) == 0;
+  if (ok) {
+    bytes.size = static_cast<std::size_t>(size);
+    bytes.data.reset(new std::uint8_t[bytes.size]);
+    ok = std::fread(bytes.data.get(), 1, bytes.size, f) == bytes.size;
   }
-  bool ok = !std::ferror(f);
   std::fclose(f);
   return ok;
 }
@@ -138,7 +147,7 @@ int main(int argc, char** argv) {
     std::fputs("usage: floor INPUT OUTPUT BYTES\n", stderr);
     return 2;
   }
-  std::vector<std::uint8_t> file;
+  Bytes file;
   if (!readWhole(argv[1], file)) {
     std::perror(argv[1]);
     return 1;

@@ -1,9 +1,14 @@
 #include "mml/convert.h"
 
+#include <algorithm>
+#include <memory>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "mml/converter.h"
 #include "mml/text_writer.h"
+#include "mml/track_text.h"
 #include "rhythm/rhythm_table.h"
 #include "smf/riff.h"
 #include "smf/smf_header.h"
@@ -29,40 +34,155 @@ void writeFileHeader(TextWriter& output, const SmfHeader& header) {
   output.write(";\n\nInclude(stdmsg.h);\n\n\n\n");
 }
 
-}  // namespace
-
-Outcome convert(std::span<const std::uint8_t> file, const Settings& settings, Sink& mml,
-                Sink& console) {
-  const std::span<const std::uint8_t> smf = unwrapRiff(file);
+// What the walk before the conversion found, and what every track's
+// conversion reads.
+struct File {
+  std::span<const std::uint8_t> smf;
+  const Settings& settings;
   SmfHeader header;
-  if (const char* fault = header.readHeader(smf)) return {fault, 0};
-
-  TextWriter output(mml);
-  // Everything written reaches the sink before the outcome is known. A fault
-  // met after the sink failed is not what stopped the conversion.
-  auto finish = [&output](const char* fault) {
-    const bool failedBefore = output.failed();
-    output.flush();
-    return Outcome{failedBefore ? nullptr : fault, output.error()};
-  };
-
-  writeFileHeader(output, header);
   RhythmTable rhythm;
   std::vector<TrackChunk> tracks;
-  if (const char* fault =
-          buildRhythmTable(smf, header, settings.filterMask, settings.pickupTicks, rhythm, tracks)) {
-    return finish(fault);
+};
+
+// The end of a conversion: everything written reaches the sink first. A
+// fault met after the sink failed is not what stopped the conversion.
+Outcome finish(TextWriter& output, bool failedBefore, const char* fault) {
+  output.flush();
+  return Outcome{failedBefore ? nullptr : fault, output.error()};
+}
+
+Outcome convertInOrder(const File& file, TextWriter& output) {
+  Converter converter(file.smf, file.header, file.rhythm, file.settings, output);
+  for (std::size_t index = 0; index < file.tracks.size(); ++index) {
+    const char* fault = converter.convertTrack(static_cast<int>(index), file.tracks[index]);
+    if (fault != nullptr || output.failed()) return finish(output, output.failed(), fault);
   }
-  const std::string listing = rhythm.listing();
+  return finish(output, false, nullptr);
+}
+
+// Hands the tracks to the worker threads in order, each at most `window`
+// tracks ahead of the one being written, so that the texts waiting to be
+// written stay few.
+class TrackDispenser {
+ public:
+  TrackDispenser(std::size_t count, std::size_t window) : count_(count), window_(window) {}
+
+  // The next track to convert, or -1 when there is none.
+  int take() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [this] { return stopped_ || next_ >= count_ || next_ < written_ + window_; });
+    if (stopped_ || next_ >= count_) return -1;
+    return static_cast<int>(next_++);
+  }
+  void trackWritten() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      ++written_;
+    }
+    changed_.notify_all();
+  }
+  void stop() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      stopped_ = true;
+    }
+    changed_.notify_all();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  const std::size_t count_;
+  const std::size_t window_;
+  std::size_t next_ = 0;
+  std::size_t written_ = 0;
+  bool stopped_ = false;
+};
+
+// A worker's writer writes each track into that track's text.
+class TrackSwitch : public Sink {
+ public:
+  TrackText* text = nullptr;
+  bool write(const char* bytes, std::size_t size) override { return text->write(bytes, size); }
+};
+
+void convertTracks(const File& file, TrackDispenser& dispenser, TrackText* texts) {
+  TrackSwitch sink;
+  TextWriter writer(sink);
+  Converter converter(file.smf, file.header, file.rhythm, file.settings, writer);
+  for (int index; (index = dispenser.take()) >= 0;) {
+    TrackText& text = texts[index];
+    sink.text = &text;
+    text.endConversion(converter.convertTrack(index, file.tracks[index]));
+    writer.flush();
+    text.close();
+  }
+}
+
+// The tracks converted on `threads` threads, each into a text of its own; this
+// thread writes the texts in track order as they come, and stops at a fault
+// or a refused write exactly where one thread would.
+Outcome convertInParallel(const File& file, TextWriter& output, std::size_t threads) {
+  const std::size_t count = file.tracks.size();
+  std::unique_ptr<TrackText[]> texts(new TrackText[count]);
+  TrackDispenser dispenser(count, threads);
+  std::vector<std::thread> workers;
+  try {
+    for (std::size_t i = 0; i < threads; ++i) {
+      workers.emplace_back(convertTracks, std::cref(file), std::ref(dispenser), texts.get());
+    }
+  } catch (const std::system_error&) {
+    // No more threads to be had: those started do the work.
+    if (workers.empty()) return convertInOrder(file, output);
+  }
+  auto stopWorkers = [&] {
+    dispenser.stop();
+    for (std::size_t k = 0; k < count; ++k) texts[k].abandon();
+    for (std::thread& worker : workers) worker.join();
+  };
+
+  std::string piece;
+  for (std::size_t index = 0; index < count; ++index) {
+    TrackText& text = texts[index];
+    // A refused write before the track's conversion ended hides its fault.
+    bool ended = false;
+    for (bool afterEnd; text.take(piece, afterEnd);) {
+      ended = ended || afterEnd;
+      output.writeVerbatim(piece);
+      if (output.failed()) break;
+    }
+    const bool failedBefore = output.failed() && !ended;
+    const char* fault = failedBefore ? nullptr : text.fault();
+    dispenser.trackWritten();
+    if (fault != nullptr || output.failed()) {
+      stopWorkers();
+      return finish(output, failedBefore, fault);
+    }
+  }
+  stopWorkers();
+  return finish(output, false, nullptr);
+}
+
+}  // namespace
+
+Outcome convert(std::span<const std::uint8_t> input, const Settings& settings, Sink& mml,
+                Sink& console) {
+  File file{unwrapRiff(input), settings, {}, {}, {}};
+  if (const char* fault = file.header.readHeader(file.smf)) return {fault, 0};
+
+  TextWriter output(mml);
+  writeFileHeader(output, file.header);
+  if (const char* fault = buildRhythmTable(file.smf, file.header, settings.filterMask,
+                                           settings.pickupTicks, file.rhythm, file.tracks)) {
+    return finish(output, output.failed(), fault);
+  }
+  const std::string listing = file.rhythm.listing();
   console.write(listing.data(), listing.size());
   console.flush();
 
-  Converter converter(smf, header, rhythm, settings, output);
-  for (int index = 0; index < header.trackCount; ++index) {
-    const char* fault = converter.convertTrack(index, tracks[index]);
-    if (fault != nullptr || output.failed()) return finish(fault);
-  }
-  return finish(nullptr);
+  const std::size_t threads =
+      std::min<std::size_t>(static_cast<std::size_t>(std::max(settings.threads, 1)), file.tracks.size());
+  return threads > 1 ? convertInParallel(file, output, threads) : convertInOrder(file, output);
 }
 
 const char* checkHeader(std::span<const std::uint8_t> smf) {

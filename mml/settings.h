@@ -16,6 +16,9 @@ struct Settings {
   std::int32_t pickupTicks = 0;     // length of an incomplete first bar (/A), 0 none
   Dialect dialect = Dialect::kMml;  // the kana dialect with /J
   std::int32_t filterMask = 0;      // FilterBits of the events left out (/M)
+  // How many threads may convert tracks at once. The text is the same for
+  // any number: tracks are independent once the rhythm table is built.
+  int threads = 1;
 };
 
 }  // namespace vantrel

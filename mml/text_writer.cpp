@@ -1,5 +1,6 @@
 #include "mml/text_writer.h"
 
+#include <algorithm>
 #include <cerrno>
 
 namespace vantrel {
@@ -10,6 +11,16 @@ void TextWriter::writeLong(std::string_view text) {
   while (!text.empty()) {
     std::size_t piece = text.size() < kRoomPerWrite ? text.size() : kRoomPerWrite;
     write(text.substr(0, piece));
+    text.remove_prefix(piece);
+  }
+}
+
+void TextWriter::writeVerbatim(std::string_view text) {
+  while (!text.empty()) {
+    if (used_ == kSize) drain();
+    const std::size_t piece = std::min(text.size(), kSize - used_);
+    std::memcpy(buffer_.get() + used_, text.data(), piece);
+    used_ += piece;
     text.remove_prefix(piece);
   }
 }

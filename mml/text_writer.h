@@ -88,6 +88,9 @@ class TextWriter {
     buffer_[used_++] = c;
   }
 
+  // Text that is already output (its line ends made), copied as it is.
+  void writeVerbatim(std::string_view text);
+
   // Decimal, as few digits as needed.
   void writeUnsigned(std::uint64_t value) {
     reserve(20);

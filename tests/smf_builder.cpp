@@ -118,15 +118,27 @@ Settings settingsFor(const std::vector<std::string>& options) {
   return line.options.settings;
 }
 
-Conversion convert(const Bytes& smf, const std::vector<std::string>& options) {
+Conversion convertWith(const Bytes& smf, const Settings& settings) {
   StringSink mml, console;
-  const Outcome outcome = vantrel::convert(smf, settingsFor(options), mml, console);
+  const Outcome outcome = vantrel::convert(smf, settings, mml, console);
   Conversion result;
   result.mml = mml.text;
   result.listing = console.text;
   if (outcome.fault != nullptr) result.error = dataFaultMessage(outcome.fault);
   result.status = outcome.ok() ? 0 : 1;
   return result;
+}
+
+bool operator==(const Conversion& a, const Conversion& b) {
+  return a.mml == b.mml && a.listing == b.listing && a.error == b.error && a.status == b.status;
+}
+
+Conversion convert(const Bytes& smf, const std::vector<std::string>& options) {
+  Settings settings = settingsFor(options);
+  const Conversion one = convertWith(smf, settings);
+  settings.threads = 3;
+  EXPECT_TRUE(convertWith(smf, settings) == one) << "three threads wrote other bytes than one";
+  return one;
 }
 
 std::string unixLines(const std::string& text) {

@@ -59,8 +59,15 @@ struct Conversion {
 Settings settingsFor(const std::vector<std::string>& options);
 
 // Converts `smf` in-process with the settings of `options`, as the program
-// does: a data fault comes back as status 1 with the program's message.
+// does: a data fault comes back as status 1 with the program's message. The
+// conversion runs on one thread and again on three, and the test fails when
+// the two differ in any byte.
 Conversion convert(const Bytes& smf, const std::vector<std::string>& options = {});
+
+// The conversion with `settings` as they are (one thread unless they say).
+Conversion convertWith(const Bytes& smf, const Settings& settings);
+
+bool operator==(const Conversion& a, const Conversion& b);
 
 // The MML text between the track's block head and its closing line ends is
 // often all a test needs: the text of the pass of `channel` (0: system pass)

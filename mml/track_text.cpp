@@ -1,0 +1,51 @@
+#include "mml/track_text.h"
+
+namespace vantrel {
+
+bool TrackText::write(const char* bytes, std::size_t size) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (abandoned_) return false;
+    pieces_.emplace_back(bytes, size);
+    ++written_;
+  }
+  changed_.notify_one();
+  return true;
+}
+
+void TrackText::endConversion(const char* fault) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  fault_ = fault;
+  endedAt_ = written_;
+}
+
+void TrackText::close() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    closed_ = true;
+  }
+  changed_.notify_one();
+}
+
+bool TrackText::take(std::string& piece, bool& afterEnd) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  changed_.wait(lock, [this] { return !pieces_.empty() || closed_; });
+  if (pieces_.empty()) return false;
+  piece = std::move(pieces_.front());
+  pieces_.pop_front();
+  afterEnd = taken_++ >= endedAt_;
+  return true;
+}
+
+const char* TrackText::fault() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return fault_;
+}
+
+void TrackText::abandon() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  abandoned_ = true;
+  pieces_.clear();
+}
+
+}  // namespace vantrel

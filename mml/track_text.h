@@ -1,0 +1,50 @@
+// TrackText: the text of one track converted on a worker thread, kept in the
+// pieces its writer hands over until the thread that writes the output takes
+// them, in order.
+//
+// The worker writes; the output thread takes, waiting for each piece, and so
+// passes a long track on to the sink while it is still being converted. Once
+// abandoned (the output has stopped), the text takes nothing more: the
+// worker's writer sees a refused write and its converter stops.
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <mutex>
+#include <string>
+
+#include "mml/sink.h"
+
+namespace vantrel {
+
+class TrackText : public Sink {
+ public:
+  // The worker's side.
+  bool write(const char* bytes, std::size_t size) override;
+  // The track is converted; `fault` is what its conversion returned. The
+  // pieces written after this come from the writer's last flush.
+  void endConversion(const char* fault);
+  // Nothing more will be written.
+  void close();
+
+  // The output thread's side. Waits for the next piece; false when there is
+  // none and none will come. `afterEnd` tells whether the piece was written
+  // after endConversion.
+  bool take(std::string& piece, bool& afterEnd);
+  const char* fault();  // once take has returned false
+  void abandon();
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<std::string> pieces_;
+  std::size_t written_ = 0;          // pieces written so far
+  std::size_t taken_ = 0;            // pieces taken so far
+  std::size_t endedAt_ = SIZE_MAX;   // pieces written before endConversion
+  const char* fault_ = nullptr;
+  bool closed_ = false;
+  bool abandoned_ = false;
+};
+
+}  // namespace vantrel
