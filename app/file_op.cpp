@@ -6,9 +6,19 @@
 
 #include "app/native_path.h"
 
-namespace vantrel {
+#if defined(__unix__) && !defined(__EMSCRIPTEN__)
+#define VANTREL_MAP_INPUT 1
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
-int readWholeFile(const std::string& name, std::vector<std::uint8_t>& bytes) {
+namespace vantrel {
+namespace {
+
+// Reads the file called `name` to its end into `bytes`.
+int readWhole(const std::string& name, std::vector<std::uint8_t>& bytes) {
   bytes.clear();
   errno = 0;
   std::FILE* file = std::fopen(name.c_str(), "rb");
@@ -34,6 +44,48 @@ int readWholeFile(const std::string& name, std::vector<std::uint8_t>& bytes) {
   }
   std::fclose(file);
   return error;
+}
+
+}  // namespace
+
+InputFile::~InputFile() {
+#ifdef VANTREL_MAP_INPUT
+  if (mapped_ != nullptr) munmap(const_cast<std::uint8_t*>(mapped_), mappedSize_);
+#endif
+}
+
+int InputFile::open(const std::string& name) {
+#ifdef VANTREL_MAP_INPUT
+  errno = 0;
+  const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return errno != 0 ? errno : EIO;
+  struct stat status;
+  const bool regular = fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_size > 0;
+  if (regular) {
+    // The conversion needs several times the input in memory: a file larger
+    // than the machine's memory cannot be converted.
+    const auto size = static_cast<std::uint64_t>(status.st_size);
+    const auto memory = static_cast<std::uint64_t>(sysconf(_SC_PHYS_PAGES)) *
+                        static_cast<std::uint64_t>(sysconf(_SC_PAGESIZE));
+    if (size > memory) {
+      close(fd);
+      return ENOMEM;
+    }
+    int flags = MAP_PRIVATE;
+#ifdef MAP_POPULATE
+    flags |= MAP_POPULATE;
+#endif
+    void* map = mmap(nullptr, static_cast<std::size_t>(size), PROT_READ, flags, fd, 0);
+    if (map != MAP_FAILED) {
+      close(fd);
+      mapped_ = static_cast<const std::uint8_t*>(map);
+      mappedSize_ = static_cast<std::size_t>(size);
+      return 0;
+    }
+  }
+  close(fd);
+#endif
+  return readWhole(name, read_);
 }
 
 FileSink::~FileSink() { close(); }

@@ -1,5 +1,5 @@
-// The files of a run: the input SMF, read whole, and the output file as a
-// sink for the MML text.
+// The files of a run: the input SMF, whole in memory, and the output file as
+// a sink for the MML text.
 //
 // Failures come back as the errno of the failing call; the caller names the
 // file in its message, as perror does.
@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -14,9 +15,30 @@
 
 namespace vantrel {
 
-// Reads the file called `name` whole into `bytes`. Returns 0, or the errno
-// of the open or read that failed (ENOMEM for a file larger than memory).
-int readWholeFile(const std::string& name, std::vector<std::uint8_t>& bytes);
+// The input file. A regular file is mapped into memory where the system
+// allows it (no copy, its pages brought in at once); anything else (a
+// device, a pipe, a system without mapping) is read.
+class InputFile {
+ public:
+  InputFile() = default;
+  InputFile(const InputFile&) = delete;
+  InputFile& operator=(const InputFile&) = delete;
+  ~InputFile();
+
+  // Returns 0, or the errno of the open or read that failed (ENOMEM for a
+  // file larger than the machine's memory).
+  int open(const std::string& name);
+
+  std::span<const std::uint8_t> bytes() const {
+    return mapped_ != nullptr ? std::span<const std::uint8_t>(mapped_, mappedSize_)
+                              : std::span<const std::uint8_t>(read_);
+  }
+
+ private:
+  const std::uint8_t* mapped_ = nullptr;
+  std::size_t mappedSize_ = 0;
+  std::vector<std::uint8_t> read_;
+};
 
 // The output file. Opening creates it or empties it; the sink's writes go
 // straight to the system, since the MML writer has its own buffer.

@@ -62,8 +62,8 @@ int runProgram(std::span<const std::string> arguments, Console& out, Console& er
   const Options& options = line.options;
   put(out, "SMF = " + options.inputName + "\nMML = " + options.outputName + "\n");
 
-  std::vector<std::uint8_t> smf;
-  if (int error = readWholeFile(options.inputName, smf)) {
+  InputFile input;
+  if (int error = input.open(options.inputName)) {
     put(err, fileError(options.inputName, error));
     return 1;
   }
@@ -76,6 +76,7 @@ int runProgram(std::span<const std::string> arguments, Console& out, Console& er
     return 1;
   }
   // A file that is not MIDI at all leaves an existing output as it was.
+  const std::span<const std::uint8_t> smf = input.bytes();
   if (const char* fault = checkHeader(smf)) {
     putText(err, dataFaultMessage(fault));
     return 1;

@@ -53,6 +53,7 @@ Outcome finish(TextWriter& output, bool failedBefore, const char* fault) {
 
 Outcome convertInOrder(const File& file, TextWriter& output) {
   Converter converter(file.smf, file.header, file.rhythm, file.settings, output);
+  converter.reserveFor(file.tracks);
   for (std::size_t index = 0; index < file.tracks.size(); ++index) {
     const char* fault = converter.convertTrack(static_cast<int>(index), file.tracks[index]);
     if (fault != nullptr || output.failed()) return finish(output, output.failed(), fault);
@@ -106,30 +107,63 @@ class TrackSwitch : public Sink {
   bool write(const char* bytes, std::size_t size) override { return text->write(bytes, size); }
 };
 
-void convertTracks(const File& file, TrackDispenser& dispenser, TrackText* texts) {
+// Consecutive tracks converted as one unit of work: a thread's share is worth
+// handing over only when it holds some thousands of events (a millisecond or
+// two of work). A file of fewer than two batches is converted on one thread.
+constexpr std::size_t kBatchEvents = 1 << 14;
+
+// Where each batch of tracks begins, and the end of the last.
+std::vector<std::size_t> batchesOf(const std::vector<TrackChunk>& tracks) {
+  std::vector<std::size_t> starts{0};
+  std::size_t events = 0;
+  for (std::size_t index = 0; index < tracks.size(); ++index) {
+    if (events >= kBatchEvents) {
+      starts.push_back(index);
+      events = 0;
+    }
+    events += tracks[index].eventCount;
+  }
+  starts.push_back(tracks.size());
+  return starts;
+}
+
+void convertBatches(const File& file, const std::vector<std::size_t>& batches,
+                    TrackDispenser& dispenser, TrackText* texts) {
   TrackSwitch sink;
   TextWriter writer(sink);
   Converter converter(file.smf, file.header, file.rhythm, file.settings, writer);
-  for (int index; (index = dispenser.take()) >= 0;) {
-    TrackText& text = texts[index];
+  converter.reserveFor(file.tracks);
+  for (int batch; (batch = dispenser.take()) >= 0;) {
+    TrackText& text = texts[batch];
     sink.text = &text;
-    text.endConversion(converter.convertTrack(index, file.tracks[index]));
+    const char* fault = nullptr;
+    for (std::size_t index = batches[batch]; index < batches[batch + 1] && fault == nullptr; ++index) {
+      fault = converter.convertTrack(static_cast<int>(index), file.tracks[index]);
+      if (writer.failed()) break;
+    }
+    text.endConversion(fault);
     writer.flush();
     text.close();
   }
 }
 
-// The tracks converted on `threads` threads, each into a text of its own; this
-// thread writes the texts in track order as they come, and stops at a fault
-// or a refused write exactly where one thread would.
+// The tracks converted in batches on `threads` threads, each batch into a
+// text of its own; this thread writes the texts in track order as they come,
+// and stops at a fault or a refused write exactly where one thread would.
 Outcome convertInParallel(const File& file, TextWriter& output, std::size_t threads) {
-  const std::size_t count = file.tracks.size();
+  const std::vector<std::size_t> batches = batchesOf(file.tracks);
+  const std::size_t count = batches.size() - 1;
+  if (count < 2) return convertInOrder(file, output);
+  threads = std::min(threads, count);
   std::unique_ptr<TrackText[]> texts(new TrackText[count]);
+  PiecePool pool;
+  for (std::size_t k = 0; k < count; ++k) texts[k].pool = &pool;
   TrackDispenser dispenser(count, threads);
   std::vector<std::thread> workers;
   try {
     for (std::size_t i = 0; i < threads; ++i) {
-      workers.emplace_back(convertTracks, std::cref(file), std::ref(dispenser), texts.get());
+      workers.emplace_back(convertBatches, std::cref(file), std::cref(batches), std::ref(dispenser),
+                           texts.get());
     }
   } catch (const std::system_error&) {
     // No more threads to be had: those started do the work.
@@ -142,13 +176,14 @@ Outcome convertInParallel(const File& file, TextWriter& output, std::size_t thre
   };
 
   std::string piece;
-  for (std::size_t index = 0; index < count; ++index) {
-    TrackText& text = texts[index];
-    // A refused write before the track's conversion ended hides its fault.
+  for (std::size_t batch = 0; batch < count; ++batch) {
+    TrackText& text = texts[batch];
+    // A refused write before the batch's conversion ended hides its fault.
     bool ended = false;
     for (bool afterEnd; text.take(piece, afterEnd);) {
       ended = ended || afterEnd;
       output.writeVerbatim(piece);
+      pool.put(std::move(piece));
       if (output.failed()) break;
     }
     const bool failedBefore = output.failed() && !ended;

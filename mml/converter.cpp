@@ -1,5 +1,7 @@
 #include "mml/converter.h"
 
+#include <algorithm>
+
 #include "mml/mml_messages.h"
 #include "smf/smf_messages.h"
 
@@ -15,6 +17,15 @@ Converter::Converter(std::span<const std::uint8_t> input, const SmfHeader& heade
       heads_(words_) {
   reader_.file = input;
   reader_.filterMask = settings.filterMask;
+}
+
+void Converter::reserveFor(std::span<const TrackChunk> tracks) {
+  std::size_t events = 0, dataEvents = 0;
+  for (const TrackChunk& chunk : tracks) {
+    events = std::max<std::size_t>(events, chunk.eventCount);
+    dataEvents = std::max<std::size_t>(dataEvents, chunk.dataEventCount);
+  }
+  track_.reserve(events, dataEvents);
 }
 
 const char* Converter::convertTrack(int index, const TrackChunk& chunk) {

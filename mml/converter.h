@@ -34,6 +34,9 @@ class Converter {
   Converter(std::span<const std::uint8_t> input, const SmfHeader& header,
             const RhythmTable& rhythm, const Settings& settings, TextWriter& output);
 
+  // Makes room for the largest of `tracks` at once.
+  void reserveFor(std::span<const TrackChunk> tracks);
+
   // Writes the block of track `index`, whose chunk is `chunk`: its head, then
   // its passes. Returns the message of the data fault that stopped it, or
   // nullptr. When the output fails, stops at the end of the pass.

@@ -33,7 +33,7 @@ class LengthCache {
     std::uint64_t ticks = 0;  // 0: empty (no length is 0 ticks)
     ShortText text;
   };
-  static constexpr std::size_t kSize = 64;
+  static constexpr std::size_t kSize = 256;
   std::uint16_t division_;
   Entry entries_[kSize];
 };

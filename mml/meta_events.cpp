@@ -9,13 +9,7 @@
 
 namespace vantrel {
 
-void Converter::writeHexList(std::span<const std::uint8_t> data) {
-  for (std::size_t i = 0; i < data.size(); ++i) {
-    if (i > 0) output_.writeChar(',');
-    output_.writeChar('$');
-    output_.writeHex(data[i]);
-  }
-}
+void Converter::writeHexList(std::span<const std::uint8_t> data) { output_.writeHexList(data); }
 
 void Converter::writeQuotedText(std::span<const std::uint8_t> data) {
   output_.writeChar('"');

@@ -30,7 +30,7 @@ void Converter::findNoteEnds() {
   // sounds (a Note On, or any other message of the channel). A note ends at
   // the first; it overlaps when the second comes before its end. Notes with no
   // end run to the end-of-track event, the last one.
-  std::vector<DecodedEvent>& events = track_.events;
+  auto& events = track_.events;
   const std::uint32_t endOfTrack = static_cast<std::uint32_t>(events.size() - 1);
   static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
   std::uint32_t nextEnd[16][256];

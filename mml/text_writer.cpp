@@ -1,6 +1,7 @@
 #include "mml/text_writer.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 
 namespace vantrel {
@@ -43,6 +44,61 @@ void TextWriter::writeHex(std::uint32_t value) {
     value >>= 4;
   } while (value != 0);
   while (n > 0) buffer_[used_++] = digits[--n];
+}
+
+namespace {
+
+// ",$" and the hex digits of each byte value, padded to four bytes so that
+// each is written with one fixed-size copy.
+struct HexItem {
+  char text[4];
+  std::uint8_t size;
+};
+
+constexpr std::array<HexItem, 256> makeHexItems() {
+  std::array<HexItem, 256> items{};
+  constexpr char kDigits[] = "0123456789abcdef";
+  for (int value = 0; value < 256; ++value) {
+    HexItem& item = items[value];
+    item.text[0] = ',';
+    item.text[1] = '$';
+    if (value < 16) {
+      item.text[2] = kDigits[value];
+      item.size = 3;
+    } else {
+      item.text[2] = kDigits[value >> 4];
+      item.text[3] = kDigits[value & 15];
+      item.size = 4;
+    }
+  }
+  return items;
+}
+constexpr std::array<HexItem, 256> kHexItems = makeHexItems();
+
+}  // namespace
+
+void TextWriter::writeHexList(std::span<const std::uint8_t> bytes) {
+  constexpr std::size_t kBatch = 256;  // items per check of the room left
+  bool first = true;
+  while (!bytes.empty()) {
+    const std::size_t count = std::min(bytes.size(), kBatch);
+    reserve(4 * count);
+    char* out = buffer_.get() + used_;
+    for (std::size_t i = 0; i < count; ++i) {
+      const HexItem& item = kHexItems[bytes[i]];
+      std::memcpy(out, item.text, 4);
+      out += item.size;
+    }
+    if (first) {
+      // The first item has no comma before it.
+      char* start = buffer_.get() + used_;
+      std::memmove(start, start + 1, static_cast<std::size_t>(out - start - 1));
+      --out;
+      first = false;
+    }
+    used_ = static_cast<std::size_t>(out - buffer_.get());
+    bytes = bytes.subspan(count);
+  }
 }
 
 void TextWriter::fail() { error_ = errno != 0 ? errno : EIO; }

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <span>
 #include <string_view>
 
 #include "mml/sink.h"
@@ -60,10 +61,13 @@ class TextWriter {
   void write(std::string_view text) {
     if (text.size() > kRoomPerWrite) return writeLong(text);
     reserve(2 * text.size());
+    // A local cursor: stores of chars may alias any member, used_ included.
+    char* out = buffer_.get() + used_;
     for (char c : text) {
-      if (c == '\n') buffer_[used_++] = '\r';
-      buffer_[used_++] = c;
+      if (c == '\n') *out++ = '\r';
+      *out++ = c;
     }
+    used_ = static_cast<std::size_t>(out - buffer_.get());
   }
 
   // A text with no line feed in it: copied as it is.
@@ -99,6 +103,9 @@ class TextWriter {
 
   void writeSigned(std::int64_t value);  // decimal, "-" when negative
   void writeHex(std::uint32_t value);    // lowercase, no leading zeros
+  // Each byte as "$" and its hex digits, the items joined by ",": the raw
+  // data of SysEx and meta events, which can be most of a file.
+  void writeHexList(std::span<const std::uint8_t> bytes);
 
   // Hands the buffered bytes to the sink and flushes it.
   void flush();

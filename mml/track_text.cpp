@@ -2,11 +2,26 @@
 
 namespace vantrel {
 
+std::string PiecePool::get() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (free_.empty()) return {};
+  std::string piece = std::move(free_.back());
+  free_.pop_back();
+  return piece;
+}
+
+void PiecePool::put(std::string&& piece) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  free_.push_back(std::move(piece));
+}
+
 bool TrackText::write(const char* bytes, std::size_t size) {
+  std::string piece = pool->get();
+  piece.assign(bytes, size);
   {
     std::lock_guard<std::mutex> lock(mutex_);
     if (abandoned_) return false;
-    pieces_.emplace_back(bytes, size);
+    pieces_.push_back(std::move(piece));
     ++written_;
   }
   changed_.notify_one();

@@ -13,13 +13,29 @@
 #include <deque>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "mml/sink.h"
 
 namespace vantrel {
 
+// Pieces of text whose storage is used again: the texts of all tracks pass
+// through a few buffers instead of fresh memory for each piece.
+class PiecePool {
+ public:
+  std::string get();
+  void put(std::string&& piece);
+
+ private:
+  std::mutex mutex_;
+  std::vector<std::string> free_;
+};
+
 class TrackText : public Sink {
  public:
+  // Where the pieces' storage comes from (set before the first write).
+  PiecePool* pool = nullptr;
+
   // The worker's side.
   bool write(const char* bytes, std::size_t size) override;
   // The track is converted; `fault` is what its conversion returned. The

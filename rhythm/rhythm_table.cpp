@@ -61,19 +61,35 @@ void assignKeys(RhythmTable& table, std::vector<KeySignature> keys) {
 
 namespace {
 
-// Reads the time signatures of one track into `table` and its key signatures
-// into `keys`, leaving the reader after its end-of-track event. False when
-// the file ends inside the track.
-bool readSignatures(EventReader& reader, const TrackChunk& chunk, std::uint16_t division,
-                             RhythmTable& table, std::vector<KeySignature>& keys) {
+// Reads the time signatures of the track of `chunk` into `table` and its key
+// signatures into `keys`, counts its events into `chunk`, and leaves the
+// reader after its end-of-track event. False when the file ends inside the
+// track.
+bool readSignatures(EventReader& trackReader, TrackChunk& chunk, std::uint16_t division,
+                    RhythmTable& table, std::vector<KeySignature>& keys) {
+  // A copy in a local, whose fields stay in registers.
+  EventReader reader = trackReader;
   reader.rewindTrack(chunk.start);
   std::uint64_t tick = 0;
+  std::uint32_t events = 0;
+  std::uint32_t dataEvents = 0;
+  bool whole = true;
   while (!reader.endOfTrack) {
-    if (!reader.readEvent()) return false;
+    if (!reader.readEvent()) {
+      whole = false;
+      break;
+    }
     tick += reader.delta;
-    const std::uint32_t length = reader.length > 0 ? static_cast<std::uint32_t>(reader.length) : 0;
+    ++events;
+    if (reader.length == 0 && reader.status < 0xF0 && !reader.endOfTrack) continue;
+    // SysEx and meta events, left-out ones too, which still have data to skip.
+    ++dataEvents;
+    const std::uint32_t length = static_cast<std::uint32_t>(reader.length);
     const std::uint64_t dataStart = reader.position;
-    if (!reader.skip(length)) return false;
+    if (!reader.skip(length)) {
+      whole = false;
+      break;
+    }
     if (reader.status != 0xFF || (reader.data1 != 0x58 && reader.data1 != 0x59)) continue;
     // Only the first two bytes matter; shorter events are passed over.
     if (length < 2) continue;
@@ -84,7 +100,10 @@ bool readSignatures(EventReader& reader, const TrackChunk& chunk, std::uint16_t 
       keys.push_back({tick, static_cast<std::int8_t>(data[0]), data[1]});
     }
   }
-  return true;
+  trackReader = reader;
+  chunk.eventCount = events;
+  chunk.dataEventCount = dataEvents;
+  return whole;
 }
 
 }  // namespace

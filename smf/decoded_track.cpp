@@ -1,40 +1,59 @@
 #include "smf/decoded_track.h"
 
-#include <algorithm>
-
 namespace vantrel {
+namespace {
 
-bool DecodedTrack::decode(EventReader& reader, const TrackChunk& chunk) {
+// The pass that writes each status: 0 the system events, n channel n, none
+// for a status of 0 (left out, or a data byte with no running status).
+constexpr std::array<std::uint8_t, 256> makePassOfStatus() {
+  std::array<std::uint8_t, 256> pass{};
+  for (int s = 0; s < 256; ++s) {
+    pass[s] = s >= 0xF0 ? 0 : s >= 0x80 ? static_cast<std::uint8_t>((s & 0x0F) + 1) : kNoPass;
+  }
+  return pass;
+}
+constexpr std::array<std::uint8_t, 256> kPassOfStatus = makePassOfStatus();
+
+}  // namespace
+
+void DecodedTrack::reserve(std::size_t eventCount, std::size_t dataEventCount) {
+  events.reserve(eventCount);
+  passOrder.reserve(eventCount);
+  data.reserve(dataEventCount);
+}
+
+bool DecodedTrack::decode(EventReader& trackReader, const TrackChunk& chunk) {
   events.clear();
   data.clear();
-  // Most events of a big track are notes of three bytes with running status:
-  // reserving for that avoids copying the array as it grows.
-  // The chunk's length says how big the track is, unless it lies.
-  std::uint64_t size = std::min<std::uint64_t>(chunk.length, reader.file.size() - chunk.start);
-  events.reserve(size / 3 + 1);
+  events.reserve(chunk.eventCount);
+  data.reserve(chunk.dataEventCount);
+  // A copy in a local, which the stores into the arrays cannot alias: its
+  // fields stay in registers.
+  EventReader reader = trackReader;
   reader.rewindTrack(chunk.start);
   std::uint64_t tick = 0;
   std::array<std::uint32_t, kPassCount> perPass{};
   while (!reader.endOfTrack) {
-    if (!reader.readEvent()) return false;
+    if (!reader.readEvent()) {
+      trackReader = reader;
+      return false;
+    }
     tick += reader.delta;
-    DecodedEvent event{tick, 0, reader.status, reader.data1, reader.data2, kNoPass};
+    const std::uint8_t pass = kPassOfStatus[reader.status];
+    DecodedEvent event{tick, 0, reader.status, reader.data1, reader.data2, pass};
     if (reader.length > 0 || reader.status >= 0xF0 || reader.endOfTrack) {
       // SysEx and meta events (also left-out ones, which still have data to skip).
       event.aux = static_cast<std::uint32_t>(data.size());
       data.push_back({reader.position, reader.length});
       if (reader.length > 0 && !reader.skip(static_cast<std::uint32_t>(reader.length))) {
+        trackReader = reader;
         return false;
       }
     }
-    if (event.status >= 0xF0) {
-      event.pass = 0;
-    } else if (event.status >= 0x80) {
-      event.pass = static_cast<std::uint8_t>((event.status & 0x0F) + 1);
-    }
-    if (event.pass != kNoPass) ++perPass[event.pass];
+    if (pass != kNoPass) ++perPass[pass];
     events.push_back(event);
   }
+  trackReader = reader;
   endPosition = reader.position;
 
   // A counting sort keeps the track order within each pass.

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "smf/event_reader.h"
+#include "smf/populated_allocator.h"
 #include "smf/smf_header.h"
 
 namespace vantrel {
@@ -37,15 +38,22 @@ struct DataRef {
 };
 
 struct DecodedTrack {
-  std::vector<DecodedEvent> events;  // the last one is the end-of-track event
-  std::vector<DataRef> data;
-  std::vector<std::uint32_t> passOrder;     // event indices grouped by pass
+  template <typename T>
+  using Array = std::vector<T, PopulatedAllocator<T>>;
+
+  Array<DecodedEvent> events;  // the last one is the end-of-track event
+  Array<DataRef> data;
+  Array<std::uint32_t> passOrder;           // event indices grouped by pass
   std::array<std::uint32_t, kPassCount + 1> passBegin{};  // pass p: [passBegin[p], passBegin[p+1])
   std::uint64_t endPosition = 0;            // input offset after the end-of-track event
 
-  // Decodes the track of `chunk`, up to and with its end-of-track event; the
-  // chunk's length field only sizes the storage. False when the file ends
-  // inside the track. Reuses the vectors' storage from track to track.
+  // Makes room for tracks of up to `events` events, `dataEvents` of them
+  // with data, so that decoding track after track allocates nothing more.
+  void reserve(std::size_t events, std::size_t dataEvents);
+
+  // Decodes the track of `chunk`, up to and with its end-of-track event.
+  // False when the file ends inside the track. Reuses the vectors' storage
+  // from track to track.
   [[nodiscard]] bool decode(EventReader& reader, const TrackChunk& chunk);
 };
 

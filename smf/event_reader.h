@@ -7,6 +7,7 @@
 // file cuts short is reported to the caller, who decides what it means.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <span>
 
@@ -41,6 +42,17 @@ inline bool readVarLen(std::span<const std::uint8_t> bytes, std::uint64_t& pos,
   return true;
 }
 
+// The filter bit that leaves out each status, 0 for those never left out.
+constexpr std::array<std::int32_t, 256> makeStatusFilterBits() {
+  std::array<std::int32_t, 256> bits{};
+  for (int s = 0xA0; s <= 0xEF; ++s) bits[s] = 1 << ((s >> 4) - 8);
+  bits[0xF0] = kFilterSysEx;
+  bits[0xF7] = kFilterSysExEscape;
+  bits[0xFF] = kFilterMeta;
+  return bits;
+}
+inline constexpr std::array<std::int32_t, 256> kStatusFilterBits = makeStatusFilterBits();
+
 struct EventReader {
   std::span<const std::uint8_t> file;  // the whole SMF
   std::uint64_t position = 0;          // offset of the next byte to read
@@ -63,8 +75,44 @@ struct EventReader {
   }
 
   // Decodes the next event into the fields. False when the file ends inside
-  // the event; `position` then stands at the end of the file.
-  [[nodiscard]] bool readEvent();
+  // the event; `position` then stands at the end of the file. Inline: every
+  // event of every track passes here twice.
+  [[nodiscard]] bool readEvent() {
+    const std::uint8_t* const bytes = file.data();
+    const std::uint64_t size = file.size();
+    std::uint64_t pos = position;
+    std::uint32_t deltaTime;
+    if (!readVarLen(file, pos, deltaTime) || pos >= size) return cutShort();
+    const std::uint8_t b = bytes[pos++];
+    std::uint8_t s = b;
+    std::uint32_t dataLength = 0;
+    if (b < 0xF0) {
+      if (b >= 0x80) {
+        if (pos >= size) return cutShort();
+        data1 = bytes[pos++];
+        runningStatus = b;
+      } else {
+        data1 = b;
+        s = runningStatus;
+      }
+      if (hasSecondDataByte(s)) {
+        if (pos >= size) return cutShort();
+        data2 = bytes[pos++];
+      }
+    } else if (b == 0xF0 || b == 0xF7) {
+      if (!readVarLen(file, pos, dataLength)) return cutShort();
+    } else if (b == 0xFF) {
+      if (pos >= size) return cutShort();
+      data1 = bytes[pos++];
+      if (!readVarLen(file, pos, dataLength)) return cutShort();
+      if (data1 == 0x2F) endOfTrack = true;
+    }
+    position = pos;
+    delta = deltaTime;
+    length = static_cast<std::int32_t>(dataLength);
+    status = (filterMask & kStatusFilterBits[s]) ? 0 : s;
+    return true;
+  }
 
   // Steps over `count` bytes (the data of a SysEx or meta event). False, and
   // nothing skipped, when the file holds fewer.
@@ -72,6 +120,17 @@ struct EventReader {
     if (count > file.size() - position) return false;
     position += count;
     return true;
+  }
+
+ private:
+  // Channel statuses with a second data byte: all but program change and
+  // channel pressure (0xC0 to 0xDF).
+  static constexpr bool hasSecondDataByte(std::uint8_t s) {
+    return (s >= 0x80 && s <= 0xBF) || (s >= 0xE0 && s <= 0xEF);
+  }
+  bool cutShort() {
+    position = file.size();  // every missing byte lies at the end of the file
+    return false;
   }
 };
 

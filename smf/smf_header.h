@@ -28,7 +28,11 @@ inline constexpr std::uint64_t kFirstTrackOffset = 14;
 
 struct TrackChunk {
   std::uint64_t start = 0;   // offset of the track's first event
-  std::uint32_t length = 0;  // the chunk's length field: only reported and used as a size hint
+  std::uint32_t length = 0;  // the chunk's length field: only reported
+  // Counted by the walk that finds the track's end: its events, and those of
+  // them that carry data (SysEx and meta events).
+  std::uint32_t eventCount = 0;
+  std::uint32_t dataEventCount = 0;
 };
 
 // Reads the 8-byte track chunk header at `offset`. Returns the "no MTrk

@@ -59,9 +59,7 @@ struct Conversion {
 Settings settingsFor(const std::vector<std::string>& options);
 
 // Converts `smf` in-process with the settings of `options`, as the program
-// does: a data fault comes back as status 1 with the program's message. The
-// conversion runs on one thread and again on three, and the test fails when
-// the two differ in any byte.
+// does: a data fault comes back as status 1 with the program's message.
 Conversion convert(const Bytes& smf, const std::vector<std::string>& options = {});
 
 // The conversion with `settings` as they are (one thread unless they say).
