@@ -1,27 +1,29 @@
 #!/usr/bin/env bash
-# Times vantrel on the benchmark SMFs and prints the figures as a markdown
-# table: wall time (median of several runs), peak memory, input MB/s, the
-# ratio to the floor program (decode every event once, write as many bytes),
-# and midi2abc on the dense files for comparison. After the table come the
-# growth from each size to the next and the checks against the targets.
+# Times vantrel on the benchmark SMFs and on a corpus of real MIDI files and
+# prints the figures as markdown tables, then the targets missed.
 #
-# usage: bench/run.sh [--build DIR] [--bin FILE] [--dir DIR] [--runs N]
-#                     [--timeout SECONDS] [--no-midi2abc] [--instructions]
-#                     [FILE.mid ...]
+# Times are medians of interleaved rounds: in each round every program runs
+# once on the file, so that the drift of a busy machine (back-to-back runs of
+# one command drift by up to 30 %) falls on all of them alike.
+#
+# usage: bench/run.sh [--build DIR] [--bin FILE] [--dir DIR] [--rounds N]
+#                     [--corpus DIR] [--no-corpus] [--timeout SECONDS]
+#                     [--instructions] [FILE.mid ...]
 #   --build    build directory with vantrel and bench/ (default: build-bench)
 #   --bin      the vantrel to time (default: BUILD/vantrel)
 #   --dir      where the benchmark SMFs are, made there when missing
 #              (default: /tmp/vantrel-bench)
-#   --runs     timed runs per program and file (default 5)
-#   --timeout  a run taking longer is stopped and the file reported as such
-#              (default 120)
+#   --rounds   interleaved rounds per file (default 7)
+#   --corpus   a folder of real MIDI files (default: the one that
+#              tools/real_files.sh fills, /tmp/vantrel-real-files/midi)
+#   --no-corpus  leaves the real-corpus loop out
+#   --timeout  a run taking longer is stopped and reported (default 120)
 #   --instructions  also counts the instructions of one run under valgrind
-#              (callgrind): unlike the times, the counts do not depend on the
-#              other work of the machine, so they show the growth with size
-#              exactly; about 50 times slower than a run
+#              (callgrind): the counts do not depend on the other work of the
+#              machine, so they show the growth with size exactly
 # Without FILE arguments every profile is timed at 10k, 100k and 1M.
-# Needs /usr/bin/time (Debian package 'time') and, for the comparison,
-# midi2abc (package 'abcmidi').
+# Needs /usr/bin/time (package 'time'); compares with midi2abc (package
+# 'abcmidi') and midicsv (package 'midicsv') when they are installed.
 
 set -uo pipefail
 
@@ -29,9 +31,9 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build="$root/build-bench"
 bin=""
 dir=/tmp/vantrel-bench
-runs=5
+rounds=7
+corpus=/tmp/vantrel-real-files/midi
 limit=120
-abc=1
 instructions=0
 files=()
 while [ $# -gt 0 ]; do
@@ -39,11 +41,12 @@ while [ $# -gt 0 ]; do
     --build) build=$2; shift 2 ;;
     --bin) bin=$2; shift 2 ;;
     --dir) dir=$2; shift 2 ;;
-    --runs) runs=$2; shift 2 ;;
+    --rounds) rounds=$2; shift 2 ;;
+    --corpus) corpus=$2; shift 2 ;;
+    --no-corpus) corpus=""; shift ;;
     --timeout) limit=$2; shift 2 ;;
-    --no-midi2abc) abc=0; shift ;;
     --instructions) instructions=1; shift ;;
-    -h|--help) sed -n '2,24p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,27p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     -*) echo "unknown option: $1" >&2; exit 2 ;;
     *) files+=("$(realpath "$1")"); shift ;;
   esac
@@ -55,10 +58,9 @@ maker="$build/bench/make_bench_smf"
 for program in "$bin" "$floor" "$maker" /usr/bin/time; do
   [ -x "$program" ] || { echo "missing: $program (build with -DVANTREL_BENCH=ON)" >&2; exit 2; }
 done
-if [ "$abc" = 1 ] && ! command -v midi2abc > /dev/null; then
-  echo "midi2abc not found (apt-get install abcmidi); timing without it" >&2
-  abc=0
-fi
+have() { command -v "$1" > /dev/null; }
+have midi2abc || echo "midi2abc not found (apt-get install abcmidi): timing without it" >&2
+have midicsv || echo "midicsv not found (apt-get install midicsv): timing without it" >&2
 
 profiles=(dense sustain tracks meta)
 sizes=(10k 100k 1M)
@@ -66,99 +68,103 @@ if [ ${#files[@]} -eq 0 ]; then
   for p in "${profiles[@]}"; do
     for s in "${sizes[@]}"; do files+=("$dir/$p-$s.mid"); done
   done
-  missing=0
-  for f in "${files[@]}"; do [ -f "$f" ] || missing=1; done
-  if [ $missing = 1 ]; then "$maker" "$dir" > /dev/null || exit 1; fi
+  for f in "${files[@]}"; do
+    [ -f "$f" ] || { "$maker" "$dir" > /dev/null || exit 1; break; }
+  done
 fi
 
-# The program reads names that begin with '/' or '-' as options, so every run
-# works in a scratch folder with the input linked in under a plain name.
+# vantrel reads names that begin with '/' or '-' as options, so the runs work
+# in a scratch folder with the input linked in under a plain name.
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/vantrel-run.XXXXXX")
 trap 'rm -rf "$scratch"' EXIT
 cd "$scratch" || exit 1
 
-now() { echo "$EPOCHREALTIME"; }
-elapsed() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.6f", b - a }'; }
-median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { if (NR % 2) print v[(NR + 1) / 2]; else printf "%.6f\n", (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 calc() { awk "BEGIN { printf \"$1\", ($2) }"; }
-
-# time_runs COMMAND...: prints the median wall time of $runs runs, or
-# "timeout" when a run was stopped; the peak memory of the first run (KiB)
-# goes to $scratch/peak and its exit status to $scratch/status.
-time_runs() {
-  local times=() t0 t1 status
-  /usr/bin/time -f %M -o "$scratch/peak" timeout "$limit" "$@" > "$scratch/stdout" 2> "$scratch/stderr"
+median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { if (NR % 2) print v[(NR + 1) / 2]; else printf "%.6f\n", (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+# seconds COMMAND...: the wall time of one run, or "timeout".
+seconds() {
+  local t0=$EPOCHREALTIME status
+  timeout "$limit" "$@" > /dev/null 2>&1
   status=$?
-  echo "$status" > "$scratch/status"
-  if [ $status = 124 ]; then echo timeout; return; fi
-  for ((i = 0; i < runs; i++)); do
-    t0=$(now)
-    timeout "$limit" "$@" > /dev/null 2>&1
-    t1=$(now)
-    times+=("$(elapsed "$t0" "$t1")")
-  done
-  median "${times[@]}"
+  [ $status = 124 ] && { echo timeout; return; }
+  awk -v a="$t0" -v b="$EPOCHREALTIME" 'BEGIN { printf "%.6f", b - a }'
 }
+# peakKiB COMMAND...: the peak resident size of one run, in KiB.
+peakKiB() { /usr/bin/time -f %M -o "$scratch/peak" timeout "$limit" "$@" > /dev/null 2>&1; cat "$scratch/peak"; }
 
-declare -A seconds perEvent instr eventCount
-loadBefore=$(cut -d' ' -f1-3 /proc/loadavg)
-echo "| file | input MB | events | output MB | vantrel s | input MB/s | ns/event | peak MiB | limit MiB | floor s | x floor | midi2abc s | midi2abc MiB | x faster |"
-echo "|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|"
+declare -A secondsOf perEvent instr eventCount
 failures=()
+loadBefore=$(cut -d' ' -f1-3 /proc/loadavg)
+threads=$(nproc)
+echo "vantrel on the benchmark files: medians of $rounds interleaved rounds; \"cores\" is the default ($threads threads here), \"1 thread\" VANTREL_THREADS=1."
+echo
+echo "| file | input MB | events | output MB | floor s | cores s | x floor | 1 thread s | x floor | peak MiB | limit MiB | midi2abc s | x faster |"
+echo "|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|"
 for f in "${files[@]}"; do
   name=$(basename "$f" .mid)
   ln -sf "$f" in.mid
   rm -f out.mml
-  bytes=$(stat -c %s "$f")
+  bytes=$(stat -L -c %s in.mid)
   inMB=$(calc %.2f "$bytes / 1e6")
-  limitMiB=$(calc %.0f "3 * $bytes / 1048576 + 32")
+  limitMiB=$(calc %.0f "2 * $bytes / 1048576 + 32")
 
-  t=$(time_runs "$bin" /Fmout.mml in.mid)
-  status=$(cat "$scratch/status")
-  if [ "$t" = timeout ]; then
-    echo "| $name | $inMB | | | > $limit (stopped) | | | | $limitMiB | | | | | |"
+  # One run first: the output's size for the floor, the status, the events.
+  timeout "$limit" "$bin" /Fmout.mml in.mid > /dev/null 2> "$scratch/stderr"
+  status=$?
+  if [ $status = 124 ]; then
+    echo "| $name | $inMB | | | | > $limit (stopped) | | | | | $limitMiB | | |"
     failures+=("$name: stopped after $limit s")
     continue
   fi
-  [ "$status" = 0 ] || failures+=("$name: vantrel ended with status $status: $(head -c 200 "$scratch/stderr" | iconv -f CP932 -t UTF-8 2>/dev/null)")
-  peakKiB=$(cat "$scratch/peak")
+  [ $status = 0 ] || failures+=("$name: vantrel ended with status $status: $(head -c 200 "$scratch/stderr" | iconv -f CP932 -t UTF-8 2>/dev/null)")
   outBytes=$(stat -c %s out.mml 2> /dev/null || echo 0)
-
-  ft=$(time_runs "$floor" in.mid floor.out "$outBytes")
-  events=$(awk '{ print $2 }' "$scratch/stdout")
+  events=$("$floor" in.mid floor.out "$outBytes" | awk '{ print $2 }')
   eventCount[$name]=$events
-  if [ "$instructions" = 1 ]; then
-    timeout $((limit * 100)) valgrind --tool=callgrind --callgrind-out-file=/dev/null \
-      "$bin" /Fmout.mml in.mid > /dev/null 2> "$scratch/valgrind"
-    instr[$name]=$(grep -o 'Collected : [0-9]*' "$scratch/valgrind" | awk '{ print $3 }')
-  fi
+  abc=0
+  have midi2abc && [[ "$name" == dense-* ]] && abc=1
 
-  seconds[$name]=$t
-  perEvent[$name]=$(calc %.1f "$t * 1e9 / $events")
-  peakMiB=$(calc %.1f "$peakKiB / 1024")
-  [ "$(calc %d "$peakKiB / 1024 > $limitMiB")" = 0 ] || failures+=("$name: peak memory $peakMiB MiB above $limitMiB MiB")
+  t=() t1=() tf=() ta=()
+  for ((r = 0; r < rounds; r++)); do
+    tf+=("$(seconds "$floor" in.mid floor.out "$outBytes")")
+    t+=("$(seconds "$bin" /Fmout.mml in.mid)")
+    t1+=("$(VANTREL_THREADS=1 seconds "$bin" /Fmout.mml in.mid)")
+    [ $abc = 1 ] && ta+=("$(seconds midi2abc -f in.mid -o out.abc)")
+  done
+  ft=$(median "${tf[@]}")
+  vt=$(median "${t[@]}")
+  vt1=$(median "${t1[@]}")
+  peak=$(peakKiB "$bin" /Fmout.mml in.mid)
+  peak1=$(VANTREL_THREADS=1 peakKiB "$bin" /Fmout.mml in.mid)
+  [ "$peak1" -gt "$peak" ] && peak=$peak1
+  peakMiB=$(calc %.1f "$peak / 1024")
+  [ "$(calc %d "$peak / 1024 > $limitMiB")" = 0 ] || failures+=("$name: peak memory $peakMiB MiB above $limitMiB MiB")
+  secondsOf[$name]=$vt1
+  perEvent[$name]=$(calc %.1f "$vt1 * 1e9 / $events")
+  ratio=$(calc %.2f "$vt / $ft")
+  ratio1=$(calc %.2f "$vt1 / $ft")
 
-  abcCells="| | |"
-  if [ "$abc" = 1 ] && [[ "$name" == dense-* ]]; then
-    at=$(time_runs midi2abc -f in.mid -o out.abc)
-    if [ "$at" = timeout ]; then
-      abcCells="| > $limit | | |"
-    else
-      abcCells="| $(calc %.3f "$at") | $(calc %.1f "$(cat "$scratch/peak") / 1024") | $(calc %.1f "$at / $t") |"
-      if [ "$name" = dense-1M ] && [ "$(calc %d "$at / $t < 5")" = 1 ]; then
-        failures+=("dense-1M: only $(calc %.1f "$at / $t") times faster than midi2abc (target 5)")
-      fi
+  abcCells="| |"
+  if [ $abc = 1 ]; then
+    at=$(median "${ta[@]}")
+    abcCells="| $(calc %.3f "$at") | $(calc %.1f "$at / $vt") |"
+    if [ "$name" = dense-1M ] && [ "$(calc %d "$at / $vt < 6")" = 1 ]; then
+      failures+=("dense-1M: only $(calc %.1f "$at / $vt") times faster than midi2abc (target 6)")
     fi
   fi
-  ratio=$(calc %.2f "$t / $ft")
-  if [ "$name" = dense-1M ] && [ "$(calc %d "$ratio > 3")" = 1 ]; then
-    failures+=("dense-1M: $ratio times the floor (target 3)")
-  fi
-  echo "| $name | $inMB | $events | $(calc %.2f "$outBytes / 1e6") | $(calc %.3f "$t") | $(calc %.1f "$bytes / 1e6 / $t") | ${perEvent[$name]} | $peakMiB | $limitMiB | $(calc %.4f "$ft") | $ratio $abcCells"
+  case "$name" in
+    dense-1M)
+      [ "$(calc %d "$ratio > 1.0")" = 0 ] || failures+=("dense-1M: $ratio times the floor on the cores (target 1.0)")
+      [ "$(calc %d "$ratio1 > 1.3")" = 0 ] || failures+=("dense-1M: $ratio1 times the floor on one thread (target 1.3)")
+      ;;
+    sustain-1M | meta-1M)
+      [ "$(calc %d "$ratio > 1.5")" = 0 ] || failures+=("$name: $ratio times the floor (target 1.5)")
+      ;;
+  esac
+  echo "| $name | $inMB | $events | $(calc %.2f "$outBytes / 1e6") | $(calc %.4f "$ft") | $(calc %.4f "$vt") | $ratio | $(calc %.4f "$vt1") | $ratio1 | $peakMiB | $limitMiB $abcCells"
 done
 
-# Growth: each size against the one ten times smaller, and sustain against
-# dense per event.
+# Growth (one thread): each size against the one ten times smaller, and
+# sustain against dense per event.
 echo
 echo "| profile | 10k -> 100k | 100k -> 1M | sustain/dense ns per event |"
 echo "|---|---:|---:|---:|"
@@ -166,7 +172,7 @@ for p in "${profiles[@]}"; do
   cells=""
   for step in "10k 100k" "100k 1M"; do
     read -r from to <<< "$step"
-    a=${seconds[$p-$from]:-}; b=${seconds[$p-$to]:-}
+    a=${secondsOf[$p-$from]:-}; b=${secondsOf[$p-$to]:-}
     if [ -n "$a" ] && [ -n "$b" ]; then
       g=$(calc %.1f "$b / $a")
       cells+=" x$g |"
@@ -199,7 +205,11 @@ if [ "$instructions" = 1 ]; then
   echo "|---|---:|---:|---:|"
   for f in "${files[@]}"; do
     name=$(basename "$f" .mid)
-    n=${instr[$name]:-}
+    ln -sf "$f" in.mid
+    VANTREL_THREADS=1 timeout $((limit * 100)) valgrind --tool=callgrind --callgrind-out-file=/dev/null \
+      "$bin" /Fmout.mml in.mid > /dev/null 2> "$scratch/valgrind"
+    n=$(grep -o 'Collected : [0-9]*' "$scratch/valgrind" | awk '{ print $3 }')
+    instr[$name]=$n
     [ -n "$n" ] || continue
     smaller=""
     case "$name" in
@@ -210,6 +220,60 @@ if [ "$instructions" = 1 ]; then
     [ -z "$smaller" ] || growth="x$(calc %.2f "$n / $smaller")"
     echo "| $name | $(calc %.1f "$n / 1e6") | $(calc %.0f "$n / ${eventCount[$name]}") | $growth |"
   done
+fi
+
+# The files people convert: a loop of each program over a corpus of real
+# files, each writing its output next to its input, less the same loop of
+# /bin/true: the time beyond starting a process.
+if [ -n "$corpus" ] && compgen -G "$corpus/*" > /dev/null; then
+  mkdir -p "$scratch/corpus"
+  cp "$corpus"/* "$scratch/corpus/"
+  mapfile -t real < <(find "$scratch/corpus" -maxdepth 1 -type f \( -iname '*.mid' -o -iname '*.midi' -o -iname '*.kar' -o -iname '*.smf' \) | sort)
+  realBytes=$(cat "${real[@]}" | wc -c)
+  loop() {  # loop PROGRAM: one pass over the corpus
+    local f t0=$EPOCHREALTIME
+    case "$1" in
+      true) for f in "${real[@]}"; do /bin/true "$f"; done ;;
+      vantrel) for f in "${real[@]}"; do "$bin" -- "$f" > /dev/null 2>&1; done ;;
+      vantrel1) for f in "${real[@]}"; do VANTREL_THREADS=1 "$bin" -- "$f" > /dev/null 2>&1; done ;;
+      midi2abc) for f in "${real[@]}"; do midi2abc -f "$f" -o "${f%.*}.abc" > /dev/null 2>&1; done ;;
+      midicsv) for f in "${real[@]}"; do midicsv "$f" "${f%.*}.csv" > /dev/null 2>&1; done ;;
+    esac
+    awk -v a="$t0" -v b="$EPOCHREALTIME" 'BEGIN { printf "%.6f", b - a }'
+  }
+  programs=(true vantrel vantrel1)
+  have midi2abc && programs+=(midi2abc)
+  have midicsv && programs+=(midicsv)
+  declare -A loops
+  for ((r = 0; r < rounds; r++)); do
+    for p in "${programs[@]}"; do loops[$p]+="$(loop "$p") "; done
+  done
+  declare -A med
+  for p in "${programs[@]}"; do
+    # shellcheck disable=SC2086  # the list of times
+    med[$p]=$(median ${loops[$p]})
+  done
+  echo
+  echo "Real files: ${#real[@]} files, $(calc %.1f "$realBytes / 1e6") MB from $corpus; medians of $rounds interleaved rounds of a loop over all of them."
+  echo
+  echo "| program | loop s | beyond process start s | x vantrel |"
+  echo "|---|---:|---:|---:|"
+  base=${med[true]}
+  vb=$(calc %.4f "${med[vantrel]} - $base")
+  for p in "${programs[@]}"; do
+    b=$(calc %.4f "${med[$p]} - $base")
+    label=$p
+    case "$p" in
+      true) label="/bin/true (process start)"; echo "| $label | $(calc %.4f "${med[$p]}") | | |"; continue ;;
+      vantrel) label="vantrel (cores)" ;;
+      vantrel1) label="vantrel (1 thread)" ;;
+    esac
+    echo "| $label | $(calc %.4f "${med[$p]}") | $b | $(calc %.2f "$b / $vb") |"
+  done
+  if [ -n "${med[midi2abc]:-}" ]; then
+    ab=$(calc %.4f "${med[midi2abc]} - $base")
+    [ "$(calc %d "$vb > 0.35 * $ab")" = 0 ] || failures+=("real files: vantrel takes $(calc %.2f "$vb / $ab") of midi2abc's time beyond process start (target 0.35)")
+  fi
 fi
 
 echo

@@ -29,20 +29,4 @@ NoteHeads::NoteHeads(const Vocabulary& words) {
   }
 }
 
-void NoteHeads::write(TextWriter& output, int key, std::uint8_t velocity) {
-  if (velocity_ != velocity) {
-    velocity_ = velocity;
-    output.writeShort(velocityTexts_[velocity]);
-  }
-  int newOctave = key / 12;
-  int difference = newOctave - octave_;
-  octave_ = static_cast<std::uint8_t>(newOctave);
-  if (difference >= -2 && difference <= 2) {
-    output.writeShort(octaveMarkTexts_[difference + 2]);
-  } else {
-    output.writeShort(octaveTexts_[newOctave]);
-  }
-  output.writeShort(pitchTexts_[key % 12]);
-}
-
 }  // namespace vantrel

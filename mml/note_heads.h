@@ -21,8 +21,22 @@ class NoteHeads {
   }
 
   // Writes the head of a note of `key` (0 to 255: a malformed key byte is
-  // still a note) and `velocity`.
-  void write(TextWriter& output, int key, std::uint8_t velocity);
+  // still a note) and `velocity`. Inline: a million notes, a million heads.
+  void write(TextWriter& output, int key, std::uint8_t velocity) {
+    if (velocity_ != velocity) {
+      velocity_ = velocity;
+      output.writeShort(velocityTexts_[velocity]);
+    }
+    const int newOctave = key / 12;
+    const int difference = newOctave - octave_;
+    octave_ = static_cast<std::uint8_t>(newOctave);
+    if (difference >= -2 && difference <= 2) {
+      output.writeShort(octaveMarkTexts_[difference + 2]);
+    } else {
+      output.writeShort(octaveTexts_[newOctave]);
+    }
+    output.writeShort(pitchTexts_[key % 12]);
+  }
 
  private:
   static constexpr std::uint8_t kNoOctave = 80;  // none written yet

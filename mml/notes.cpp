@@ -35,10 +35,13 @@ void Converter::findNoteEnds() {
   static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
   std::uint32_t nextEnd[16][256];
   std::uint32_t nextOverlap[16];
-  for (auto& keys : nextEnd) {
-    for (std::uint32_t& index : keys) index = endOfTrack;
+  // Only the channels the track uses: a file of thousands of small tracks
+  // would spend more time clearing the table than sweeping.
+  for (int channel = 0; channel < 16; ++channel) {
+    nextOverlap[channel] = kNone;
+    if (track_.passBegin[channel + 1] == track_.passBegin[channel + 2]) continue;
+    for (std::uint32_t& index : nextEnd[channel]) index = endOfTrack;
   }
-  for (std::uint32_t& index : nextOverlap) index = kNone;
 
   for (std::uint32_t i = endOfTrack + 1; i-- > 0;) {
     DecodedEvent& event = events[i];
