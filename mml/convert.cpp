@@ -132,10 +132,11 @@ void convertBatches(const File& file, const std::vector<std::size_t>& batches,
   TrackSwitch sink;
   TextWriter writer(sink);
   Converter converter(file.smf, file.header, file.rhythm, file.settings, writer);
-  converter.reserveFor(file.tracks);
   for (int batch; (batch = dispenser.take()) >= 0;) {
     TrackText& text = texts[batch];
     sink.text = &text;
+    // Room for this batch only: another thread may hold the biggest track.
+    converter.reserveFor(std::span(file.tracks).subspan(batches[batch], batches[batch + 1] - batches[batch]));
     const char* fault = nullptr;
     for (std::size_t index = batches[batch]; index < batches[batch + 1] && fault == nullptr; ++index) {
       fault = converter.convertTrack(static_cast<int>(index), file.tracks[index]);
