@@ -19,13 +19,8 @@ cd "$(dirname "$0")/.."
 root=$PWD
 SECONDS=0
 
-wine_loader() {
-  local p
-  for p in /usr/lib/wine/wine64 /usr/lib/x86_64-linux-gnu/wine/wine64 /usr/lib64/wine/wine64; do
-    [ -x "$p" ] && { echo "$p"; return; }
-  done
-  command -v wine64 || true
-}
+# shellcheck source=.ci/lib.sh
+source .ci/lib.sh
 
 need=()
 command -v cmake >/dev/null || need+=(cmake)
@@ -85,17 +80,6 @@ tgz=$root/$linux_build/packages/vantrel-$version-linux-x86_64.tar.gz
 deb=$root/$linux_build/packages/vantrel_${version}_amd64.deb
 zip=$root/$win_build/packages/vantrel-$version-win64.zip
 
-failures=0
-check() {  # check DESCRIPTION COMMAND...: runs the command, prints ok or FAIL
-  local what=$1
-  shift
-  if "$@"; then
-    echo "ok   $what"
-  else
-    echo "FAIL $what"
-    failures=$((failures + 1))
-  fi
-}
 
 # No dot in the work folder's name: the output name is cut at the first dot.
 work=$(mktemp -d /tmp/vantrel_packages_XXXXXX)

@@ -16,13 +16,8 @@ cd "$(dirname "$0")/.."
 root=$PWD
 SECONDS=0
 
-wine_loader() {
-  local p
-  for p in /usr/lib/wine/wine64 /usr/lib/x86_64-linux-gnu/wine/wine64 /usr/lib64/wine/wine64; do
-    [ -x "$p" ] && { echo "$p"; return; }
-  done
-  command -v wine64 || true
-}
+# shellcheck source=.ci/lib.sh
+source .ci/lib.sh
 
 need=()
 command -v cmake >/dev/null || need+=(cmake)

@@ -26,17 +26,8 @@ if [ ${#need[@]} -gt 0 ]; then
   apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
 fi
 
-failures=0
-check() {  # check DESCRIPTION COMMAND...: runs the command, prints ok or FAIL
-  local what=$1
-  shift
-  if "$@"; then
-    echo "ok   $what"
-  else
-    echo "FAIL $what"
-    failures=$((failures + 1))
-  fi
-}
+# shellcheck source=.ci/lib.sh
+source .ci/lib.sh
 
 version=$(sed -n 's/^project(vantrel VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 [ -n "$version" ] || { echo "no version in project() of CMakeLists.txt" >&2; exit 2; }
