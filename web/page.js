@@ -99,7 +99,7 @@
     state.preview = preview;
     $('preview-fault').hidden = !preview.fault;
     $('preview-fault').textContent = preview.fault
-      ? `${Vantrel.decodeText(preview.fault).trim()} — ${englishLines(Vantrel.decodeText(preview.fault))}`
+      ? `${Vantrel.decodeText(preview.fault).trim()} (${englishLines(Vantrel.decodeText(preview.fault))})`
       : '';
     drawRoll();
     document.body.dataset.previews = String(Number(document.body.dataset.previews) + 1);
@@ -221,8 +221,9 @@
     $('mml').textContent = Vantrel.decodeText(shown);
   }
 
+  // One English line for each line of the program's message.
   function englishLines(text) {
-    return text.split('\n').map((line) => I18n.english(line)).filter((line) => line).join(' ');
+    return text.split('\n').map((line) => I18n.english(line)).filter((line) => line).join('\n');
   }
 
   function showFaultEnglish() {

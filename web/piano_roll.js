@@ -71,6 +71,16 @@ const PianoRoll = (() => {
     drawNotes(ctx, preview, view.colourBy, scale, rowTop, rowHeight);
     drawBars(ctx, rhythm, end, pickup, scale, height, view.labels);
 
+    // Each C named by its octave as the MML writes it (key 60 is o5c).
+    if (rowHeight >= 6) {
+      ctx.font = `${Math.min(10, rowHeight + 2)}px system-ui, sans-serif`;
+      ctx.textBaseline = 'bottom';
+      ctx.fillStyle = '#5b6670';
+      for (let key = low; key <= high; ++key) {
+        if (key % 12 === 0) ctx.fillText(`o${key / 12}c`, 3, rowTop(key) + rowHeight);
+      }
+    }
+
     // The legend: who has notes, in which colour.
     const seen = new Set();
     for (let i = 0; i < noteCount; ++i) seen.add(groupOf(keys[i], view.colourBy));

@@ -75,6 +75,10 @@ const Vantrel = (() => {
     return lines.join('');
   }
 
+  // The worker starts with the page, so that the module is ready by the time
+  // a file is chosen.
+  startWorker();
+
   const api = {
     convert: (bytes, args) => call('convert', bytes, args),
     preview: (bytes, args) => call('preview', bytes, args),
