@@ -108,7 +108,10 @@
   function drawRoll() {
     const preview = state.preview;
     const canvas = $('piano-roll');
-    if (!preview) {
+    // A file with a fault gets its message instead: the program converts it
+    // only up to the fault, if at all.
+    $('roll-box').hidden = !preview || preview.fault !== null;
+    if ($('roll-box').hidden) {
       $('roll-info').textContent = '';
       $('roll-legend').textContent = '';
       return;
@@ -209,7 +212,7 @@
     link.href = state.downloadUrl;
     link.download = name;
     link.setAttribute('aria-disabled', 'false');
-    $('download-name').textContent = name;
+    $('download-name').textContent = I18n.text('fileInfo', name, result.mml.length);
     // A big text is shown only in part, cut after a whole line.
     let shown = result.mml;
     if (shown.length > kShownMml) {

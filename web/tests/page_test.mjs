@@ -14,14 +14,14 @@ import os from 'node:os';
 import path from 'node:path';
 import { after, before, describe, test } from 'node:test';
 import { createRequire } from 'node:module';
-import { pathToFileURL } from 'node:url';
+import { fileURLToPath, pathToFileURL } from 'node:url';
 import { chromium } from 'playwright-core';
 
 const vantrel = path.resolve(process.env.VANTREL);
 const pageDir = path.resolve(process.env.PAGE);
 const dataDir = path.resolve(process.env.DATA);
 const screenshot = process.env.SCREENSHOT;
-const example = path.resolve(import.meta.dirname, '../../examples/demo.mid');
+const example = fileURLToPath(new URL('../../examples/demo.mid', import.meta.url));
 
 // ---- the files
 
