@@ -3,9 +3,9 @@
 #
 #   web/tests/run.sh NATIVE_VANTREL [PAGE_DIR]
 #
-# Builds the page into PAGE_DIR (default build-web-test/page) unless it holds
-# one already, makes the test files (generated SMFs and a 1M-note file) and
-# runs page_test.mjs. Needs what web/build.sh needs, a C++20 compiler,
+# Tests the page in PAGE_DIR, built there if it holds none (by default it is
+# built into build-web-test/page), after making the test files (generated
+# SMFs and a 1M-note file) with page_test.mjs. Needs what web/build.sh needs, a C++20 compiler,
 # Chromium (CHROMIUM, default /usr/bin/chromium) and `npm ci` done in
 # web/tests. The screenshot of the page goes to build-web-test/screenshot.png.
 set -euo pipefail
@@ -18,7 +18,7 @@ tests="$(cd "$(dirname "$0")" && pwd)"
 root="$(cd "$tests/../.." && pwd)"
 native="$(cd "$(dirname "$1")" && pwd)/$(basename "$1")"
 work="$root/build-web-test"
-page="${2:-$work/page}"
+page="${2:-}"
 
 [ -x "$native" ] || { echo "web/tests/run.sh: no program at $1" >&2; exit 1; }
 [ -d "$tests/node_modules/playwright-core" ] || {
@@ -26,7 +26,13 @@ page="${2:-$work/page}"
 [ -x "${CHROMIUM:-/usr/bin/chromium}" ] || {
   echo "web/tests/run.sh: no Chromium at ${CHROMIUM:-/usr/bin/chromium} (Debian package chromium)" >&2; exit 1; }
 
-[ -f "$page/index.html" ] || "$root/web/build.sh" "$page"
+# A page given is tested as it is; otherwise the page is built (again).
+if [ -z "$page" ]; then
+  page="$work/page"
+  "$root/web/build.sh" "$page"
+elif [ ! -f "$page/index.html" ]; then
+  "$root/web/build.sh" "$page"
+fi
 page="$(cd "$page" && pwd)"
 
 # The test files: SMFs from the round-trip checker's generator, with their
