@@ -16,6 +16,8 @@
     previewArgs: '',
     downloadUrl: null,
   };
+  let previewTimer = 0;
+  let busyTimer = 0;
 
   // ---- language
 
@@ -40,8 +42,9 @@
 
   async function takeFile(file) {
     if (!file) return;
+    const bytes = new Uint8Array(await file.arrayBuffer());
     state.name = file.name;
-    state.bytes = new Uint8Array(await file.arrayBuffer());
+    state.bytes = bytes;
     state.preview = null;
     state.previewArgs = '';
     showFileInfo();
@@ -73,8 +76,6 @@
     clearTimeout(previewTimer);
     previewTimer = setTimeout(requestPreview, 150);
   }
-
-  let previewTimer = 0;
 
   // ---- the preview
 
@@ -142,8 +143,6 @@
   }
 
   // ---- the conversion
-
-  let busyTimer = 0;
 
   function setBusy(busy) {
     document.body.dataset.state = busy ? 'busy' : 'done';
