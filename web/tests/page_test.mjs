@@ -271,16 +271,21 @@ describe('a million notes', () => {
     const page = await openPage(`${origin}/`);
     await setFile(page, name, bytes);
     const count = Number(await page.getAttribute('body', 'data-conversions'));
+    const clicked = performance.now();
     await page.click('#convert');
     // While it converts, the page answers at once and its clock moves on:
     // a conversion on the page's own thread would let neither happen.
     const seen = [];
     let slowest = 0;
+    let firstMs = 0;
     for (;;) {
       const asked = performance.now();
       const [state, elapsed, done] = await page.evaluate(() => [document.body.dataset.state,
         document.getElementById('elapsed').textContent, Number(document.body.dataset.conversions)]);
-      if (done > count) break;
+      if (done > count) {
+        firstMs = performance.now() - clicked;
+        break;
+      }
       if (state === 'busy') {
         seen.push(elapsed);
         slowest = Math.max(slowest, performance.now() - asked);
@@ -315,7 +320,8 @@ describe('a million notes', () => {
     });
     const best = (times) => Math.min(...times).toFixed(0);
     console.log(`# a million notes, best of 3: command line ${best(nativeTimes)} ms, `
-      + `page ${best(pageTimes)} ms, same module in Node ${best(nodeTimes)} ms; `
-      + `the page answered within ${slowest.toFixed(0)} ms while converting`);
+      + `page ${best(pageTimes)} ms, same module in Node ${best(nodeTimes)} ms; the first conversion `
+      + `on a new page took ${firstMs.toFixed(0)} ms from the click to the result shown, during `
+      + `which the page answered within ${slowest.toFixed(0)} ms`);
   });
 });
