@@ -1,0 +1,241 @@
+// The web page's entry points into the program, compiled to WebAssembly.
+//
+// vantrel_run runs the command-line program itself (runProgram) in an empty
+// folder of the module's in-memory file system that holds just the input, so
+// that the page gives exactly what the command line gives. vantrel_preview
+// reads the notes and the bar structure of a file for the piano roll.
+//
+// Results stay in the module until the next call of the same function; the
+// page copies them out through the accessor functions.
+
+#include <emscripten/emscripten.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "app/command_line.h"
+#include "app/console.h"
+#include "app/program.h"
+#include "rhythm/rhythm_table.h"
+#include "smf/decoded_track.h"
+#include "smf/event_reader.h"
+#include "smf/smf_header.h"
+#include "smf/smf_messages.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace vantrel;
+
+// The folder a run works in. It is made empty before each run and removed
+// after it, so no run sees another's files.
+const fs::path kRunFolder = "/run/vantrel";
+
+struct RunResult {
+  std::string out;
+  std::string err;
+  std::string mml;
+  bool wroteMml = false;
+};
+RunResult lastRun;
+
+// `packed` holds `count` arguments, each ending in a NUL byte.
+std::vector<std::string> unpackArguments(const char* packed, int count) {
+  std::vector<std::string> arguments;
+  for (int i = 0; i < count; ++i) {
+    arguments.emplace_back(packed);
+    packed += arguments.back().size() + 1;
+  }
+  return arguments;
+}
+
+// Files go through one call each: the in-memory file system copies a file
+// written at once in one piece, and reads a known size at once.
+bool writeFile(const fs::path& name, std::span<const std::uint8_t> bytes) {
+  std::error_code ignored;
+  if (name.has_parent_path()) fs::create_directories(name.parent_path(), ignored);
+  std::FILE* file = std::fopen(name.c_str(), "wb");
+  if (file == nullptr) return false;
+  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  return std::fclose(file) == 0 && written;
+}
+
+std::string readFile(const fs::path& name) {
+  std::error_code ignored;
+  std::string bytes(static_cast<std::size_t>(fs::file_size(name, ignored)), '\0');
+  std::FILE* file = std::fopen(name.c_str(), "rb");
+  if (file == nullptr) return {};
+  bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file));
+  std::fclose(file);
+  return bytes;
+}
+
+bool isRegularFile(const fs::path& name) {
+  std::error_code ignored;
+  return fs::is_regular_file(name, ignored);
+}
+
+// What the preview found: the file's header, the bar structure and the notes.
+struct Preview {
+  std::string fault;                // the whole message as the program prints it, or empty
+  std::vector<double> numbers;      // see vantrel_preview
+  std::vector<std::uint32_t> keys;  // per note: track << 16 | channel << 8 | key
+};
+Preview lastPreview;
+
+// The notes of one decoded track: a Note On ends at the next Note Off (or
+// Note On of velocity 0) of its channel and key; one that none ends lasts to
+// the end of the track. A backward sweep finds each end in one pass.
+void collectNotes(const DecodedTrack& track, std::uint32_t trackIndex, std::vector<double>& ticks,
+                  std::vector<std::uint32_t>& keys) {
+  const std::uint64_t trackEnd = track.events.empty() ? 0 : track.events.back().tick;
+  std::array<std::uint64_t, 16 * 128> nextOff;
+  nextOff.fill(trackEnd);
+  std::vector<std::uint64_t> ends(track.events.size(), 0);
+  for (std::size_t i = track.events.size(); i-- > 0;) {
+    const DecodedEvent& e = track.events[i];
+    const int kind = e.status & 0xF0;
+    if (kind != 0x80 && kind != 0x90) continue;
+    const std::size_t slot = (e.status & 0x0F) * 128u + (e.data1 & 0x7F);
+    if (kind == 0x90 && e.data2 != 0) {
+      ends[i] = nextOff[slot];
+    } else {
+      nextOff[slot] = e.tick;
+    }
+  }
+  for (std::size_t i = 0; i < track.events.size(); ++i) {
+    const DecodedEvent& e = track.events[i];
+    if ((e.status & 0xF0) != 0x90 || e.data2 == 0) continue;
+    ticks.push_back(static_cast<double>(e.tick));
+    ticks.push_back(static_cast<double>(ends[i]));
+    keys.push_back(trackIndex << 16 | std::uint32_t(e.status & 0x0F) << 8 | (e.data1 & 0x7Fu));
+  }
+}
+
+}  // namespace
+
+extern "C" {
+
+// Runs the program with `argumentCount` arguments (packed, each ending in a
+// NUL byte) in an empty folder holding `input` under the name the arguments
+// give it. Returns the exit status; the outputs are read with vantrel_result.
+EMSCRIPTEN_KEEPALIVE int vantrel_run(const char* packedArguments, int argumentCount,
+                                     const std::uint8_t* input, std::size_t inputSize) {
+  const std::vector<std::string> arguments = unpackArguments(packedArguments, argumentCount);
+  lastRun = RunResult{};
+  std::error_code ignored;
+  fs::remove_all(kRunFolder, ignored);
+  fs::create_directories(kRunFolder, ignored);
+  fs::current_path(kRunFolder, ignored);
+
+  const CommandLine line = parseCommandLine(arguments);
+  bool outputExisted = false;
+  if (line.action == CommandLine::Action::kConvert) {
+    writeFile(line.options.inputName, {input, inputSize});
+    outputExisted = fs::exists(line.options.outputName, ignored);
+  }
+
+  StringConsole out;
+  StringConsole err;
+  const int status = runProgram(arguments, out, err);
+  lastRun.out = std::move(out.text);
+  lastRun.err = std::move(err.text);
+  // Only a file the run made is its MML: the output named as the input, say,
+  // was there before and is not written.
+  if (line.action == CommandLine::Action::kConvert && !outputExisted &&
+      isRegularFile(line.options.outputName)) {
+    lastRun.mml = readFile(line.options.outputName);
+    lastRun.wroteMml = true;
+  }
+
+  if (line.action == CommandLine::Action::kConvert) {
+    fs::remove(line.options.inputName, ignored);
+    fs::remove(line.options.outputName, ignored);
+  }
+  fs::current_path("/", ignored);
+  fs::remove_all(kRunFolder, ignored);
+  return status;
+}
+
+// The bytes of the last run's output `which` (0 standard output, 1 standard
+// error, 2 the MML file) and their number; the size is -1 when no MML file
+// was written.
+EMSCRIPTEN_KEEPALIVE const char* vantrel_result_data(int which) {
+  return which == 0 ? lastRun.out.data() : which == 1 ? lastRun.err.data() : lastRun.mml.data();
+}
+EMSCRIPTEN_KEEPALIVE int vantrel_result_size(int which) {
+  if (which == 2 && !lastRun.wroteMml) return -1;
+  const std::string& text = which == 0 ? lastRun.out : which == 1 ? lastRun.err : lastRun.mml;
+  return static_cast<int>(text.size());
+}
+
+// Reads the notes and the bar structure of `smf` with the pickup and event
+// filter that `packedArguments` (as for vantrel_run) ask for. Returns 0, or 1
+// when the file has a fault (its message from vantrel_preview_fault); the
+// tracks before a fault still give their notes.
+//
+// vantrel_preview_numbers then holds: division, format, track count, the
+// tick of the last end of track, the number of rhythm entries R and of notes
+// N; R entries of tick, numerator, denominator, key, mi and bar length (the
+// sentinel's tick as -1); then N pairs of start and end tick.
+// vantrel_preview_keys holds the N notes' track, channel and key.
+EMSCRIPTEN_KEEPALIVE int vantrel_preview(const char* packedArguments, int argumentCount,
+                                         const std::uint8_t* smf, std::size_t size) {
+  lastPreview = Preview{};
+  const std::span<const std::uint8_t> file(smf, size);
+  const CommandLine line = parseCommandLine(unpackArguments(packedArguments, argumentCount));
+  const Settings settings = line.action == CommandLine::Action::kConvert ? line.options.settings
+                                                                          : Settings{};
+  SmfHeader header;
+  RhythmTable rhythm;
+  std::vector<TrackChunk> tracks;
+  const char* fault = header.readHeader(file);
+  if (fault == nullptr) {
+    fault = buildRhythmTable(file, header, settings.filterMask, settings.pickupTicks, rhythm,
+                             tracks);
+  }
+
+  std::vector<double> ticks;
+  double songEnd = 0;
+  if (!tracks.empty()) {
+    EventReader reader;
+    reader.file = file;
+    DecodedTrack track;
+    for (std::size_t t = 0; t < tracks.size(); ++t) {
+      // A track the rhythm walk could not finish is left out.
+      if (!track.decode(reader, tracks[t])) break;
+      collectNotes(track, static_cast<std::uint32_t>(t), ticks, lastPreview.keys);
+      if (!track.events.empty()) songEnd = std::max(songEnd, double(track.events.back().tick));
+    }
+  }
+  if (fault != nullptr) {
+    lastPreview.fault = std::string(messages::kDataFaultPrefix) + fault;
+    rhythm.entries.clear();
+  }
+
+  std::vector<double>& numbers = lastPreview.numbers;
+  numbers = {double(header.division), double(header.format), double(header.trackCount), songEnd,
+             double(rhythm.entries.size()), double(lastPreview.keys.size())};
+  for (const RhythmEntry& e : rhythm.entries) {
+    numbers.insert(numbers.end(), {e.tick == kSentinelTick ? -1.0 : double(e.tick),
+                                   double(e.numerator), double(e.denominator), double(e.key),
+                                   double(e.mi), double(e.barLength)});
+  }
+  numbers.insert(numbers.end(), ticks.begin(), ticks.end());
+  return fault == nullptr ? 0 : 1;
+}
+
+EMSCRIPTEN_KEEPALIVE const double* vantrel_preview_numbers() { return lastPreview.numbers.data(); }
+EMSCRIPTEN_KEEPALIVE int vantrel_preview_number_count() {
+  return static_cast<int>(lastPreview.numbers.size());
+}
+EMSCRIPTEN_KEEPALIVE const std::uint32_t* vantrel_preview_keys() { return lastPreview.keys.data(); }
+EMSCRIPTEN_KEEPALIVE const char* vantrel_preview_fault() { return lastPreview.fault.c_str(); }
+
+}  // extern "C"

@@ -1,0 +1,164 @@
+// The worker that runs the program. The page starts it from the text of
+// vantrel_wasm.js followed by this file (a worker cannot be started from a
+// file when the page is opened from disk), so createVantrelWasm is defined.
+//
+// Messages in: {id, kind: 'convert' | 'preview', bytes, args}.
+// Messages out: {id, result} or {id, error}.
+//
+// Node loads this file too (for timing the module outside the browser): it
+// then only exports vantrelCalls.
+
+'use strict';
+
+// The module's two calls, with their bytes copied in and out of its memory.
+function vantrelCalls(core) {
+  const encoder = new TextEncoder();
+
+  // The arguments as the module reads them: UTF-8, each ending in a NUL.
+  function packArguments(args) {
+    const parts = args.map((arg) => encoder.encode(String(arg)));
+    const packed = new Uint8Array(parts.reduce((sum, p) => sum + p.length + 1, 0));
+    let at = 0;
+    for (const part of parts) {
+      packed.set(part, at);
+      at += part.length + 1;
+    }
+    return packed;
+  }
+
+  // Calls fn(argumentsPointer, argumentCount, bytesPointer, bytesLength) with
+  // both copied into the module's memory, which is freed afterwards.
+  function withInput(bytes, args, fn) {
+    const packed = packArguments(args);
+    const argsPointer = core._malloc(packed.length + 1);
+    const bytesPointer = core._malloc(bytes.length + 1);
+    try {
+      core.HEAPU8.set(packed, argsPointer);
+      core.HEAPU8.set(bytes, bytesPointer);
+      return fn(argsPointer, args.length, bytesPointer, bytes.length);
+    } finally {
+      core._free(argsPointer);
+      core._free(bytesPointer);
+    }
+  }
+
+  // A copy of `size` bytes at `pointer` (the memory may grow and move later).
+  function copyOut(pointer, size) {
+    return core.HEAPU8.slice(pointer, pointer + size);
+  }
+
+  function result(which) {
+    const size = core._vantrel_result_size(which);
+    return size < 0 ? null : copyOut(core._vantrel_result_data(which), size);
+  }
+
+  return {
+    // What the command line gives for `args` in an empty folder holding just
+    // the file that they name, with `bytes` in it.
+    convert(bytes, args) {
+      const status = withInput(bytes, args, core._vantrel_run);
+      return { status, stdout: result(0), stderr: result(1), mml: result(2) };
+    },
+
+    // The notes and the bar structure of `bytes`, with the pickup and the
+    // event filter that `args` ask for.
+    preview(bytes, args) {
+      const faulty = withInput(bytes, args, core._vantrel_preview) !== 0;
+      const count = core._vantrel_preview_number_count();
+      const numbers = new Float64Array(count);
+      numbers.set(new Float64Array(core.HEAPU8.buffer, core._vantrel_preview_numbers(), count));
+      const [division, format, trackCount, songEnd, rhythmCount, noteCount] = numbers;
+      const rhythm = [];
+      for (let i = 0; i < rhythmCount; ++i) {
+        const [tick, numerator, denominator, key, mi, barLength] =
+          numbers.subarray(6 + 6 * i, 12 + 6 * i);
+        rhythm.push({ tick, numerator, denominator, key, mi, barLength });
+      }
+      const keys = new Uint32Array(noteCount);
+      keys.set(new Uint32Array(core.HEAPU8.buffer, core._vantrel_preview_keys(), noteCount));
+      let fault = null;
+      if (faulty) {
+        const at = core._vantrel_preview_fault();
+        fault = copyOut(at, core.HEAPU8.indexOf(0, at) - at);
+      }
+      return {
+        division, format, trackCount, songEnd, rhythm, fault,
+        // Notes: ticks[2i], ticks[2i + 1] start and end; keys[i] track << 16 |
+        // channel << 8 | key.
+        ticks: numbers.slice(6 + 6 * rhythmCount),
+        keys,
+      };
+    },
+  };
+}
+
+// A file of `count` notes in one track, for a practice conversion when the
+// worker starts: the first conversion of a big file pays for compiling the
+// module's code and for the file system's first big buffers, and a practice
+// run pays most of that before the user's file comes.
+function practiceFile(count) {
+  const head = [0x4D, 0x54, 0x68, 0x64, 0, 0, 0, 6, 0, 0, 0, 1, 0x01, 0xE0, 0x4D, 0x54, 0x72, 0x6B];
+  const start = [0x00, 0xFF, 0x58, 0x04, 0x03, 0x02, 0x18, 0x08, 0x00, 0xB0, 0x07, 0x64];
+  const end = [0x00, 0xFF, 0x2F, 0x00];
+  const length = start.length + 8 * count + end.length;
+  const file = new Uint8Array(head.length + 4 + length);
+  file.set(head);
+  new DataView(file.buffer).setUint32(head.length, length);
+  let at = head.length + 4;
+  file.set(start, at);
+  at += start.length;
+  for (let i = 0; i < count; ++i, at += 8) {
+    const key = 60 + (i % 12);
+    file.set([0x00, 0x90, key, 0x64, 0x60, 0x80, key, 0x00], at);
+  }
+  file.set(end, at);
+  return file;
+}
+
+// The module, once it is ready. This emscripten gives the module with a
+// `ready` promise; later ones give a promise of it.
+function startVantrelWasm(factory) {
+  const made = factory();
+  return Promise.resolve(made.ready || made).then((core) => {
+    growFilesByDoubling(core);
+    return core;
+  });
+}
+
+// The in-memory file system grows a file past 1 MiB by an eighth at a time,
+// so the MML of a big file (12 MB for a million notes) is copied into new
+// storage some 25 times, which took longer than the conversion. Doubling
+// copies it about twice. Without the file system's object at hand, files
+// just grow the slow way.
+function growFilesByDoubling(core) {
+  const memfs = core.FS && core.FS.filesystems && core.FS.filesystems.MEMFS;
+  if (!memfs || typeof memfs.expandFileStorage !== 'function') return;
+  memfs.expandFileStorage = (node, needed) => {
+    const old = node.contents;
+    const capacity = old ? old.length : 0;
+    if (capacity >= needed) return;
+    node.contents = new Uint8Array(Math.max(needed, capacity * 2, 256));
+    if (node.usedBytes > 0) node.contents.set(old.subarray(0, node.usedBytes), 0);
+  };
+}
+
+if (typeof module === 'object' && module.exports) {
+  module.exports = { vantrelCalls, startVantrelWasm, practiceFile };
+} else if (typeof WorkerGlobalScope !== 'undefined' && self instanceof WorkerGlobalScope) {
+  const ready = startVantrelWasm(createVantrelWasm).then(vantrelCalls).then((calls) => {
+    calls.convert(practiceFile(50000), ['practice.mid']);
+    return calls;
+  });
+  self.onmessage = async (event) => {
+    const { id, kind, bytes, args } = event.data;
+    try {
+      const calls = await ready;
+      const result = calls[kind](bytes, args);
+      const buffers = [result.stdout, result.stderr, result.mml, result.fault, result.ticks,
+        result.keys].filter((b) => b).map((b) => b.buffer);
+      self.postMessage({ id, result }, buffers);
+    } catch (error) {
+      self.postMessage({ id, error: String(error && error.stack || error) });
+    }
+  };
+}
