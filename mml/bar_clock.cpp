@@ -99,8 +99,9 @@ void BarClock::writePendingTicks() {
   // 2. Up to the next rhythm change, which may lie several bars ahead.
   std::uint64_t toChange = ticksToNextChange();
   if (toChange < pendingTicks_) piece(toChange);
-  // 3. The rest in pieces of a bar.
-  while (pendingTicks_ > 0) {
+  // 3. The rest in pieces of a bar. A long time in short bars can make
+  // gigabytes of text: when the output has stopped taking it, so does this.
+  while (pendingTicks_ > 0 && !output_.failed()) {
     std::uint64_t ticks = std::min<std::uint64_t>(pendingTicks_, barLength_);
     piece(std::min(ticks, ticksToNextChange()));
   }

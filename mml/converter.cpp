@@ -56,7 +56,7 @@ void Converter::runPass(int channel) {
   const std::uint32_t end = track_.passBegin[channel + 1];
   for (std::uint32_t k = begin; k < end; ++k) {
     fault_ = processEvent(track_.passOrder[k]);
-    if (fault_ != nullptr) return;
+    if (fault_ != nullptr || output_.failed()) return;
     k += pass_.consumedAhead;  // events of this pass that an idiom has written
   }
   // A note still sounding at the end of the track is written up to there.

@@ -39,7 +39,7 @@ class Converter {
 
   // Writes the block of track `index`, whose chunk is `chunk`: its head, then
   // its passes. Returns the message of the data fault that stopped it, or
-  // nullptr. When the output fails, stops at the end of the pass.
+  // nullptr. When the output fails, stops as soon as it can.
   [[nodiscard]] const char* convertTrack(int index, const TrackChunk& chunk);
 
  private:

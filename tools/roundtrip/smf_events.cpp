@@ -1,5 +1,6 @@
 #include "tools/roundtrip/smf_events.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace vantrel::roundtrip {
@@ -72,10 +73,32 @@ bool twoDataBytes(std::uint8_t status) {
   return (status >= 0x80 && status < 0xC0) || (status >= 0xE0 && status < 0xF0);
 }
 
+// A RIFF MIDI form (.rmi) carries the SMF as the data of its first "data"
+// chunk, cut where the file ends; any other file is taken as it is.
+std::span<const std::uint8_t> smfInRiff(std::span<const std::uint8_t> bytes) {
+  auto idAt = [&](std::size_t at, const char* id) {
+    return at + 4 <= bytes.size() && std::memcmp(bytes.data() + at, id, 4) == 0;
+  };
+  if (!idAt(0, "RIFF") || !idAt(8, "RMID")) return bytes;
+  for (std::size_t at = 12; at + 8 <= bytes.size();) {
+    const std::uint64_t size = std::uint64_t{bytes[at + 4]} | std::uint64_t{bytes[at + 5]} << 8 |
+                               std::uint64_t{bytes[at + 6]} << 16 | std::uint64_t{bytes[at + 7]} << 24;
+    const std::size_t data = at + 8;
+    if (idAt(at, "data")) {
+      return bytes.subspan(data, static_cast<std::size_t>(std::min<std::uint64_t>(size, bytes.size() - data)));
+    }
+    const std::uint64_t next = data + size + (size & 1);
+    if (next > bytes.size()) break;
+    at = static_cast<std::size_t>(next);
+  }
+  return bytes;
+}
+
 }  // namespace
 
-std::optional<SmfRefusal> readSmf(std::span<const std::uint8_t> bytes, std::int32_t filterMask,
+std::optional<SmfRefusal> readSmf(std::span<const std::uint8_t> input, std::int32_t filterMask,
                                   SmfFile& file) {
+  const std::span<const std::uint8_t> bytes = smfInRiff(input);
   if (bytes.size() < 14 || std::memcmp(bytes.data(), "MThd", 4) != 0) {
     return SmfRefusal{faults::kNoMThd};
   }
