@@ -159,7 +159,9 @@ Outcome convertInParallel(const File& file, TextWriter& output, std::size_t thre
   std::unique_ptr<TrackText[]> texts(new TrackText[count]);
   PiecePool pool;
   for (std::size_t k = 0; k < count; ++k) texts[k].pool = &pool;
-  TrackDispenser dispenser(count, threads);
+  // Two batches a thread ahead: a thread need not wait while the text of the
+  // batch before is still being written.
+  TrackDispenser dispenser(count, 2 * threads);
   std::vector<std::thread> workers;
   try {
     for (std::size_t i = 0; i < threads; ++i) {
@@ -176,14 +178,14 @@ Outcome convertInParallel(const File& file, TextWriter& output, std::size_t thre
     for (std::thread& worker : workers) worker.join();
   };
 
-  std::string piece;
+  Piece piece;
   for (std::size_t batch = 0; batch < count; ++batch) {
     TrackText& text = texts[batch];
     // A refused write before the batch's conversion ended hides its fault.
     bool ended = false;
     for (bool afterEnd; text.take(piece, afterEnd);) {
       ended = ended || afterEnd;
-      output.writeVerbatim(piece);
+      output.writeVerbatim(std::string_view(piece.data(), piece.size()));
       pool.put(std::move(piece));
       if (output.failed()) break;
     }

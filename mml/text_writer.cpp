@@ -17,6 +17,14 @@ void TextWriter::writeLong(std::string_view text) {
 }
 
 void TextWriter::writeVerbatim(std::string_view text) {
+  if (text.size() >= kSize / 2) {
+    drain();
+    if (!failed()) {
+      errno = 0;
+      if (!sink_.write(text.data(), text.size())) fail();
+    }
+    return;
+  }
   while (!text.empty()) {
     if (used_ == kSize) drain();
     const std::size_t piece = std::min(text.size(), kSize - used_);

@@ -92,7 +92,8 @@ class TextWriter {
     buffer_[used_++] = c;
   }
 
-  // Text that is already output (its line ends made), copied as it is.
+  // Text that is already output (its line ends made), as it is. A long one
+  // goes to the sink straight from where it is.
   void writeVerbatim(std::string_view text);
 
   // Decimal, as few digits as needed.

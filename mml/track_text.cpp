@@ -2,29 +2,34 @@
 
 namespace vantrel {
 
-std::string PiecePool::get() {
+Piece PiecePool::get() {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (free_.empty()) return {};
-  std::string piece = std::move(free_.back());
+  if (free_.empty()) {
+    Piece piece;
+    piece.reserve(std::size_t{1} << 16);
+    return piece;
+  }
+  Piece piece = std::move(free_.back());
   free_.pop_back();
   return piece;
 }
 
-void PiecePool::put(std::string&& piece) {
+void PiecePool::put(Piece&& piece) {
   std::lock_guard<std::mutex> lock(mutex_);
   free_.push_back(std::move(piece));
 }
 
 bool TrackText::write(const char* bytes, std::size_t size) {
-  std::string piece = pool->get();
-  piece.assign(bytes, size);
+  Piece piece = pool->get();
+  piece.assign(bytes, bytes + size);
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [this] { return pieces_.size() < kMostPieces || abandoned_; });
     if (abandoned_) return false;
     pieces_.push_back(std::move(piece));
     ++written_;
   }
-  changed_.notify_one();
+  changed_.notify_all();
   return true;
 }
 
@@ -39,16 +44,19 @@ void TrackText::close() {
     std::lock_guard<std::mutex> lock(mutex_);
     closed_ = true;
   }
-  changed_.notify_one();
+  changed_.notify_all();
 }
 
-bool TrackText::take(std::string& piece, bool& afterEnd) {
+bool TrackText::take(Piece& piece, bool& afterEnd) {
   std::unique_lock<std::mutex> lock(mutex_);
   changed_.wait(lock, [this] { return !pieces_.empty() || closed_; });
   if (pieces_.empty()) return false;
   piece = std::move(pieces_.front());
   pieces_.pop_front();
   afterEnd = taken_++ >= endedAt_;
+  const bool wasFull = pieces_.size() + 1 == kMostPieces;
+  lock.unlock();
+  if (wasFull) changed_.notify_all();
   return true;
 }
 
@@ -58,9 +66,12 @@ const char* TrackText::fault() {
 }
 
 void TrackText::abandon() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  abandoned_ = true;
-  pieces_.clear();
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    abandoned_ = true;
+    pieces_.clear();
+  }
+  changed_.notify_all();
 }
 
 }  // namespace vantrel

@@ -3,9 +3,10 @@
 // them, in order.
 //
 // The worker writes; the output thread takes, waiting for each piece, and so
-// passes a long track on to the sink while it is still being converted. Once
-// abandoned (the output has stopped), the text takes nothing more: the
-// worker's writer sees a refused write and its converter stops.
+// passes a long track on to the sink while it is still being converted. A
+// worker that gets far ahead of the output waits, so that the pieces held
+// stay few. Once abandoned (the output has stopped), the text takes nothing
+// more: the worker's writer sees a refused write and its converter stops.
 #pragma once
 
 #include <condition_variable>
@@ -16,19 +17,24 @@
 #include <vector>
 
 #include "mml/sink.h"
+#include "smf/populated_allocator.h"
 
 namespace vantrel {
 
-// Pieces of text whose storage is used again: the texts of all tracks pass
-// through a few buffers instead of fresh memory for each piece.
+// A piece of text: what a writer hands over at a time, up to 64 KiB. Its
+// pages are made present when it is allocated.
+using Piece = std::vector<char, PopulatedAllocator<char, std::size_t{1} << 16>>;
+
+// Pieces whose storage is used again: the texts of all tracks pass through a
+// few buffers instead of fresh memory for each piece.
 class PiecePool {
  public:
-  std::string get();
-  void put(std::string&& piece);
+  Piece get();
+  void put(Piece&& piece);
 
  private:
   std::mutex mutex_;
-  std::vector<std::string> free_;
+  std::vector<Piece> free_;
 };
 
 class TrackText : public Sink {
@@ -47,14 +53,16 @@ class TrackText : public Sink {
   // The output thread's side. Waits for the next piece; false when there is
   // none and none will come. `afterEnd` tells whether the piece was written
   // after endConversion.
-  bool take(std::string& piece, bool& afterEnd);
+  bool take(Piece& piece, bool& afterEnd);
   const char* fault();  // once take has returned false
   void abandon();
 
  private:
+  static constexpr std::size_t kMostPieces = 16;  // held at once: 1 MiB
+
   std::mutex mutex_;
-  std::condition_variable changed_;
-  std::deque<std::string> pieces_;
+  std::condition_variable changed_;  // a piece taken or given, or the end
+  std::deque<Piece> pieces_;
   std::size_t written_ = 0;          // pieces written so far
   std::size_t taken_ = 0;            // pieces taken so far
   std::size_t endedAt_ = SIZE_MAX;   // pieces written before endConversion

@@ -65,42 +65,43 @@ namespace {
 // signatures into `keys`, counts its events into `chunk`, and leaves the
 // reader after its end-of-track event. False when the file ends inside the
 // track.
-bool readSignatures(EventReader& trackReader, TrackChunk& chunk, std::uint16_t division,
+bool readSignatures(EventReader& reader, TrackChunk& chunk, std::uint16_t division,
                     RhythmTable& table, std::vector<KeySignature>& keys) {
-  // A copy in a local, whose fields stay in registers.
-  EventReader reader = trackReader;
-  reader.rewindTrack(chunk.start);
+  // The reader's state in locals, which stay in registers.
+  const std::span<const std::uint8_t> file = reader.file;
+  EventState state{chunk.start, 0, false};
+  EventHead event;
   std::uint64_t tick = 0;
   std::uint32_t events = 0;
   std::uint32_t dataEvents = 0;
   bool whole = true;
-  while (!reader.endOfTrack) {
-    if (!reader.readEvent()) {
+  while (!state.endOfTrack) {
+    if (!decodeEvent(file, reader.filterMask, state, event)) {
       whole = false;
       break;
     }
-    tick += reader.delta;
+    tick += event.delta;
     ++events;
-    if (reader.length == 0 && reader.status < 0xF0 && !reader.endOfTrack) continue;
+    if (event.length == 0 && event.status < 0xF0 && !state.endOfTrack) continue;
     // SysEx and meta events, left-out ones too, which still have data to skip.
     ++dataEvents;
-    const std::uint32_t length = static_cast<std::uint32_t>(reader.length);
-    const std::uint64_t dataStart = reader.position;
-    if (!reader.skip(length)) {
+    const std::uint64_t dataStart = state.position;
+    if (event.length > file.size() - dataStart) {
       whole = false;
       break;
     }
-    if (reader.status != 0xFF || (reader.data1 != 0x58 && reader.data1 != 0x59)) continue;
+    state.position += event.length;
+    if (event.status != 0xFF || (event.data1 != 0x58 && event.data1 != 0x59)) continue;
     // Only the first two bytes matter; shorter events are passed over.
-    if (length < 2) continue;
-    const std::uint8_t* data = reader.file.data() + dataStart;
-    if (reader.data1 == 0x58) {
+    if (event.length < 2) continue;
+    const std::uint8_t* data = file.data() + dataStart;
+    if (event.data1 == 0x58) {
       table.insertRhythm(tick, data[0], data[1], division);
     } else {
       keys.push_back({tick, static_cast<std::int8_t>(data[0]), data[1]});
     }
   }
-  trackReader = reader;
+  reader.position = state.position;
   chunk.eventCount = events;
   chunk.dataEventCount = dataEvents;
   return whole;

@@ -16,45 +16,60 @@ constexpr std::array<std::uint8_t, 256> kPassOfStatus = makePassOfStatus();
 
 }  // namespace
 
-void DecodedTrack::reserve(std::size_t eventCount, std::size_t dataEventCount) {
-  events.reserve(eventCount);
-  passOrder.reserve(eventCount);
-  data.reserve(dataEventCount);
+namespace {
+
+// Room for `count` elements. The old elements are not needed: dropping them
+// first saves copying them.
+template <typename Array>
+void makeRoom(Array& array, std::size_t count) {
+  if (array.capacity() >= count) return;
+  array.clear();
+  array.reserve(count);
 }
 
-bool DecodedTrack::decode(EventReader& trackReader, const TrackChunk& chunk) {
+}  // namespace
+
+void DecodedTrack::reserve(std::size_t eventCount, std::size_t dataEventCount) {
+  makeRoom(events, eventCount);
+  makeRoom(passOrder, eventCount);
+  makeRoom(data, dataEventCount);
+}
+
+bool DecodedTrack::decode(EventReader& reader, const TrackChunk& chunk) {
+  reserve(chunk.eventCount, chunk.dataEventCount);
   events.clear();
   data.clear();
-  events.reserve(chunk.eventCount);
-  data.reserve(chunk.dataEventCount);
-  // A copy in a local, which the stores into the arrays cannot alias: its
-  // fields stay in registers.
-  EventReader reader = trackReader;
-  reader.rewindTrack(chunk.start);
+  // The reader's state in locals, which the stores into the arrays cannot
+  // alias: they stay in registers.
+  const std::span<const std::uint8_t> file = reader.file;
+  const std::int32_t filterMask = reader.filterMask;
+  EventState state{chunk.start, 0, false};
+  EventHead event;
   std::uint64_t tick = 0;
   std::array<std::uint32_t, kPassCount> perPass{};
-  while (!reader.endOfTrack) {
-    if (!reader.readEvent()) {
-      trackReader = reader;
+  while (!state.endOfTrack) {
+    if (!decodeEvent(file, filterMask, state, event)) {
+      reader.position = state.position;
       return false;
     }
-    tick += reader.delta;
-    const std::uint8_t pass = kPassOfStatus[reader.status];
-    DecodedEvent event{tick, 0, reader.status, reader.data1, reader.data2, pass};
-    if (reader.length > 0 || reader.status >= 0xF0 || reader.endOfTrack) {
+    tick += event.delta;
+    const std::uint8_t pass = kPassOfStatus[event.status];
+    DecodedEvent decoded{tick, 0, event.status, event.data1, event.data2, pass};
+    if (event.length > 0 || event.status >= 0xF0 || state.endOfTrack) {
       // SysEx and meta events (also left-out ones, which still have data to skip).
-      event.aux = static_cast<std::uint32_t>(data.size());
-      data.push_back({reader.position, reader.length});
-      if (reader.length > 0 && !reader.skip(static_cast<std::uint32_t>(reader.length))) {
-        trackReader = reader;
+      decoded.aux = static_cast<std::uint32_t>(data.size());
+      data.push_back({state.position, static_cast<std::int32_t>(event.length)});
+      if (event.length > file.size() - state.position) {
+        reader.position = state.position;
         return false;
       }
+      state.position += event.length;
     }
     if (pass != kNoPass) ++perPass[pass];
-    events.push_back(event);
+    events.push_back(decoded);
   }
-  trackReader = reader;
-  endPosition = reader.position;
+  reader.position = state.position;
+  endPosition = state.position;
 
   // A counting sort keeps the track order within each pass.
   passBegin[0] = 0;

@@ -53,6 +53,71 @@ constexpr std::array<std::int32_t, 256> makeStatusFilterBits() {
 }
 inline constexpr std::array<std::int32_t, 256> kStatusFilterBits = makeStatusFilterBits();
 
+// What the reader knows between two events of a track, kept apart from the
+// reader so that a tight loop can hold it in registers.
+struct EventState {
+  std::uint64_t position = 0;      // offset of the next byte to read
+  std::uint8_t runningStatus = 0;  // last channel status, 0 none
+  bool endOfTrack = false;         // set by the end-of-track meta event
+};
+
+// One event as decoded. Fields that an event does not have keep what they
+// held: a program change leaves data2 as it was.
+struct EventHead {
+  std::uint32_t delta = 0;  // delta time
+  std::uint8_t status = 0;  // 0: nothing to act on
+  std::uint8_t data1 = 0;   // first data byte; meta event type
+  std::uint8_t data2 = 0;   // second data byte of two-byte messages
+  std::uint32_t length = 0; // SysEx or meta data bytes that follow
+};
+
+// Decodes the event at state.position of `file` into `event`, with the event
+// filter of `filterMask` (a left-out event comes back with status 0). False
+// when the file ends inside the event; the position then stands at the end.
+inline bool decodeEvent(std::span<const std::uint8_t> file, std::int32_t filterMask,
+                        EventState& state, EventHead& event) {
+  const std::uint8_t* const bytes = file.data();
+  const std::uint64_t size = file.size();
+  std::uint64_t pos = state.position;
+  auto cutShort = [&] {
+    state.position = size;  // every missing byte lies at the end of the file
+    return false;
+  };
+  std::uint32_t delta;
+  if (!readVarLen(file, pos, delta) || pos >= size) return cutShort();
+  const std::uint8_t b = bytes[pos++];
+  std::uint8_t s = b;
+  std::uint32_t length = 0;
+  if (b < 0xF0) {
+    if (b >= 0x80) {
+      if (pos >= size) return cutShort();
+      event.data1 = bytes[pos++];
+      state.runningStatus = b;
+    } else {
+      event.data1 = b;
+      s = state.runningStatus;
+    }
+    // All channel messages but program change and channel pressure have a
+    // second data byte.
+    if (s >= 0x80 && (s & 0xE0) != 0xC0) {
+      if (pos >= size) return cutShort();
+      event.data2 = bytes[pos++];
+    }
+  } else if (b == 0xF0 || b == 0xF7) {
+    if (!readVarLen(file, pos, length)) return cutShort();
+  } else if (b == 0xFF) {
+    if (pos >= size) return cutShort();
+    event.data1 = bytes[pos++];
+    if (!readVarLen(file, pos, length)) return cutShort();
+    if (event.data1 == 0x2F) state.endOfTrack = true;
+  }
+  state.position = pos;
+  event.delta = delta;
+  event.length = length;
+  event.status = (filterMask & kStatusFilterBits[s]) ? 0 : s;
+  return true;
+}
+
 struct EventReader {
   std::span<const std::uint8_t> file;  // the whole SMF
   std::uint64_t position = 0;          // offset of the next byte to read
@@ -78,39 +143,18 @@ struct EventReader {
   // the event; `position` then stands at the end of the file. Inline: every
   // event of every track passes here twice.
   [[nodiscard]] bool readEvent() {
-    const std::uint8_t* const bytes = file.data();
-    const std::uint64_t size = file.size();
-    std::uint64_t pos = position;
-    std::uint32_t deltaTime;
-    if (!readVarLen(file, pos, deltaTime) || pos >= size) return cutShort();
-    const std::uint8_t b = bytes[pos++];
-    std::uint8_t s = b;
-    std::uint32_t dataLength = 0;
-    if (b < 0xF0) {
-      if (b >= 0x80) {
-        if (pos >= size) return cutShort();
-        data1 = bytes[pos++];
-        runningStatus = b;
-      } else {
-        data1 = b;
-        s = runningStatus;
-      }
-      if (hasSecondDataByte(s)) {
-        if (pos >= size) return cutShort();
-        data2 = bytes[pos++];
-      }
-    } else if (b == 0xF0 || b == 0xF7) {
-      if (!readVarLen(file, pos, dataLength)) return cutShort();
-    } else if (b == 0xFF) {
-      if (pos >= size) return cutShort();
-      data1 = bytes[pos++];
-      if (!readVarLen(file, pos, dataLength)) return cutShort();
-      if (data1 == 0x2F) endOfTrack = true;
-    }
-    position = pos;
-    delta = deltaTime;
-    length = static_cast<std::int32_t>(dataLength);
-    status = (filterMask & kStatusFilterBits[s]) ? 0 : s;
+    EventState state{position, runningStatus, endOfTrack};
+    EventHead event{delta, status, data1, data2, static_cast<std::uint32_t>(length)};
+    const bool whole = decodeEvent(file, filterMask, state, event);
+    position = state.position;
+    runningStatus = state.runningStatus;
+    endOfTrack = state.endOfTrack;
+    if (!whole) return false;
+    delta = event.delta;
+    status = event.status;
+    data1 = event.data1;
+    data2 = event.data2;
+    length = static_cast<std::int32_t>(event.length);
     return true;
   }
 
@@ -120,17 +164,6 @@ struct EventReader {
     if (count > file.size() - position) return false;
     position += count;
     return true;
-  }
-
- private:
-  // Channel statuses with a second data byte: all but program change and
-  // channel pressure (0xC0 to 0xDF).
-  static constexpr bool hasSecondDataByte(std::uint8_t s) {
-    return (s >= 0x80 && s <= 0xBF) || (s >= 0xE0 && s <= 0xEF);
-  }
-  bool cutShort() {
-    position = file.size();  // every missing byte lies at the end of the file
-    return false;
   }
 };
 
