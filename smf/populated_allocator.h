@@ -60,7 +60,7 @@ struct PopulatedAllocator {
     return static_cast<T*>(::operator new(count * sizeof(T)));
   }
 
-  void deallocate(T* memory, std::size_t count) {
+  void deallocate(T* memory, [[maybe_unused]] std::size_t count) {
 #ifdef VANTREL_POPULATE
     if (mapped(count)) {
       munmap(memory, count * sizeof(T));

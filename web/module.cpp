@@ -55,14 +55,20 @@ std::vector<std::string> unpackArguments(const char* packed, int count) {
   return arguments;
 }
 
-// Files go through one call each: the in-memory file system copies a file
-// written at once in one piece, and reads a known size at once.
+// The input goes in two writes: the in-memory file system copies the first
+// write to an empty file into fresh storage of its own, while the second
+// grows the file through the storage the page keeps from run to run
+// (worker.js). The file is read in one call of its known size.
 bool writeFile(const fs::path& name, std::span<const std::uint8_t> bytes) {
   std::error_code ignored;
   if (name.has_parent_path()) fs::create_directories(name.parent_path(), ignored);
   std::FILE* file = std::fopen(name.c_str(), "wb");
   if (file == nullptr) return false;
-  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  std::setvbuf(file, nullptr, _IONBF, 0);
+  const std::size_t first = std::min<std::size_t>(bytes.size(), 1);
+  const bool written = std::fwrite(bytes.data(), 1, first, file) == first &&
+                       std::fwrite(bytes.data() + first, 1, bytes.size() - first, file) ==
+                           bytes.size() - first;
   return std::fclose(file) == 0 && written;
 }
 

@@ -57,6 +57,7 @@ function vantrelCalls(core) {
     // the file that they name, with `bytes` in it.
     convert(bytes, args) {
       const status = withInput(bytes, args, core._vantrel_run);
+      if (core.endOfRun) core.endOfRun();
       return { status, stdout: result(0), stderr: result(1), mml: result(2) };
     },
 
@@ -120,25 +121,46 @@ function practiceFile(count) {
 function startVantrelWasm(factory) {
   const made = factory();
   return Promise.resolve(made.ready || made).then((core) => {
-    growFilesByDoubling(core);
+    core.endOfRun = reuseFileStorage(core);
     return core;
   });
 }
 
 // The in-memory file system grows a file past 1 MiB by an eighth at a time,
-// so the MML of a big file (12 MB for a million notes) is copied into new
-// storage some 25 times, which took longer than the conversion. Doubling
-// copies it about twice. Without the file system's object at hand, files
-// just grow the slow way.
-function growFilesByDoubling(core) {
+// so the MML of a big file (12 MB for a million notes) was copied into new
+// storage some 25 times, which took longer than the conversion: here it
+// doubles. And the storage of a run's files is kept for the next run's: the
+// first touch of fresh memory costs a page fault, and the faults of some
+// tens of megabytes cost more than the conversion too. Each run's files are
+// removed when it ends (module.cpp), so their storage is free then. Returns
+// what to call at the end of a run; without the file system's object at
+// hand, files just grow the slow way.
+function reuseFileStorage(core) {
   const memfs = core.FS && core.FS.filesystems && core.FS.filesystems.MEMFS;
-  if (!memfs || typeof memfs.expandFileStorage !== 'function') return;
+  if (!memfs || typeof memfs.expandFileStorage !== 'function') return () => {};
+  const spare = [];         // storage of files of earlier runs
+  const grown = new Set();  // files of this run that were given storage
   memfs.expandFileStorage = (node, needed) => {
     const old = node.contents;
     const capacity = old ? old.length : 0;
     if (capacity >= needed) return;
-    node.contents = new Uint8Array(Math.max(needed, capacity * 2, 256));
-    if (node.usedBytes > 0) node.contents.set(old.subarray(0, node.usedBytes), 0);
+    let fit = -1;
+    spare.forEach((s, i) => {
+      if (s.length >= needed && (fit < 0 || s.length < spare[fit].length)) fit = i;
+    });
+    const storage = fit >= 0 ? spare.splice(fit, 1)[0].fill(0)
+      : new Uint8Array(Math.max(needed, capacity * 2, 256));
+    if (node.usedBytes > 0) storage.set(old.subarray(0, node.usedBytes), 0);
+    node.contents = storage;
+    grown.add(node);
+  };
+  return () => {
+    for (const node of grown) {
+      if (node.contents && node.contents.length >= 1 << 20) spare.push(node.contents);
+      node.contents = null;
+    }
+    grown.clear();
+    spare.sort((a, b) => b.length - a.length).splice(4);
   };
 }
 
