@@ -139,9 +139,18 @@ lines = track(
 )
 poly = smf(1, 96, [conductor, chords, lines])
 
+# Big enough (some tens of thousands of events) that the tracks are shared out
+# over threads; the second has a faulty track far in.
+wide_tracks = [conductor] + [chords, lines] * 1000
+bad_track = track([(0, [0x90, 60, 1]), (10, meta(0x51, b"\x07\xa1"))])
+wide = smf(1, 96, wide_tracks)
+wide_bad = smf(1, 96, wide_tracks[:1501] + [bad_track] + wide_tracks[1501:])
+
 files = {
     "small.mid": small,
     "poly.mid": poly,
+    "wide.mid": wide,
+    "widebad.mid": wide_bad,
     "demo.mid": open(demo, "rb").read(),
     "dir.d/x.mid": small,
     "sub/small.mid": small,
@@ -209,6 +218,8 @@ for name in ["empty", "nomthd", "fmt2", "smpte", "notracks", "fmt0two", "nomtrk"
              "badtempo", "badevent"]:
     cases.append(([name + ".mid"], [], False))
 cases.append((["/J", "/C0", "cut.mid"], [], False))
+cases += [(["wide.mid"], [], False), (["/J", "/C1", "wide.mid"], [], False),
+          (["widebad.mid"], [], False)]
 
 def spell(template, folder, windows):
     if windows:
