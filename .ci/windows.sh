@@ -139,12 +139,12 @@ lines = track(
 )
 poly = smf(1, 96, [conductor, chords, lines])
 
-# Big enough (some tens of thousands of events) that the tracks are shared out
-# over threads; the second has a faulty track far in.
-wide_tracks = [conductor] + [chords, lines] * 1000
+# Big enough (280,000 events) that the tracks are shared out over threads;
+# the second has a faulty track far in.
+wide_tracks = [conductor] + [chords, lines] * 10000
 bad_track = track([(0, [0x90, 60, 1]), (10, meta(0x51, b"\x07\xa1"))])
 wide = smf(1, 96, wide_tracks)
-wide_bad = smf(1, 96, wide_tracks[:1501] + [bad_track] + wide_tracks[1501:])
+wide_bad = smf(1, 96, wide_tracks[:15001] + [bad_track] + wide_tracks[15001:])
 
 files = {
     "small.mid": small,

@@ -107,17 +107,13 @@ class TrackSwitch : public Sink {
   bool write(const char* bytes, std::size_t size) override { return text->write(bytes, size); }
 };
 
-// Consecutive tracks converted as one unit of work: a thread's share is worth
-// handing over only when it holds some thousands of events (a millisecond or
-// two of work). A file of fewer than two batches is converted on one thread.
-constexpr std::size_t kBatchEvents = 1 << 14;
-
-// Where each batch of tracks begins, and the end of the last.
-std::vector<std::size_t> batchesOf(const std::vector<TrackChunk>& tracks) {
+// Where each batch of tracks begins, and the end of the last: consecutive
+// tracks of at least `batchEvents` events together (Settings tells why).
+std::vector<std::size_t> batchesOf(const std::vector<TrackChunk>& tracks, std::size_t batchEvents) {
   std::vector<std::size_t> starts{0};
   std::size_t events = 0;
   for (std::size_t index = 0; index < tracks.size(); ++index) {
-    if (events >= kBatchEvents) {
+    if (events >= batchEvents) {
       starts.push_back(index);
       events = 0;
     }
@@ -135,8 +131,10 @@ void convertBatches(const File& file, const std::vector<std::size_t>& batches,
   for (int batch; (batch = dispenser.take()) >= 0;) {
     TrackText& text = texts[batch];
     sink.text = &text;
-    // Room for this batch only: another thread may hold the biggest track.
-    converter.reserveFor(std::span(file.tracks).subspan(batches[batch], batches[batch + 1] - batches[batch]));
+    // Room for the biggest track still to come, once: growing the room again
+    // costs more than the decoding, and a track already taken by another
+    // thread (the one huge track of a file, say) need not be held twice.
+    converter.reserveFor(std::span(file.tracks).subspan(batches[batch]));
     const char* fault = nullptr;
     for (std::size_t index = batches[batch]; index < batches[batch + 1] && fault == nullptr; ++index) {
       fault = converter.convertTrack(static_cast<int>(index), file.tracks[index]);
@@ -152,7 +150,11 @@ void convertBatches(const File& file, const std::vector<std::size_t>& batches,
 // text of its own; this thread writes the texts in track order as they come,
 // and stops at a fault or a refused write exactly where one thread would.
 Outcome convertInParallel(const File& file, TextWriter& output, std::size_t threads) {
-  const std::vector<std::size_t> batches = batchesOf(file.tracks);
+  std::size_t events = 0;
+  for (const TrackChunk& chunk : file.tracks) events += chunk.eventCount;
+  const std::size_t batchEvents = std::max<std::size_t>(file.settings.batchEvents, 1);
+  if (events < 4 * batchEvents) return convertInOrder(file, output);
+  const std::vector<std::size_t> batches = batchesOf(file.tracks, batchEvents);
   const std::size_t count = batches.size() - 1;
   if (count < 2) return convertInOrder(file, output);
   threads = std::min(threads, count);

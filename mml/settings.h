@@ -3,6 +3,7 @@
 // come from and go to is the front end's business.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "mml/vocabulary.h"
@@ -19,6 +20,11 @@ struct Settings {
   // How many threads may convert tracks at once. The text is the same for
   // any number: tracks are independent once the rhythm table is built.
   int threads = 1;
+  // Consecutive tracks go to a thread in batches of about this many events
+  // (some milliseconds of work), and only files of four batches or more are
+  // shared out: a thread's start and its memory cost more than a smaller file
+  // takes on one. Tests make it small to share out small files.
+  std::size_t batchEvents = std::size_t{1} << 16;
 };
 
 }  // namespace vantrel

@@ -1,8 +1,8 @@
 // Tracks converted on several threads: the same bytes as on one, for every
 // kind of file, and a fault in a later track leaves exactly the text before
-// it, whatever the other threads had converted by then. Threads share out
-// the work only in files of some tens of thousands of events, so the files
-// here are made that big.
+// it, whatever the other threads had converted by then. The batches handed
+// to threads are made small here, so that files of some thousands of events
+// are shared out.
 
 #include <gtest/gtest.h>
 
@@ -37,10 +37,10 @@ Bytes example() {
 }
 
 TEST(Threads, SameBytesAsOneThread) {
-  std::vector<std::pair<std::string, Bytes>> files = {{"demo", widened(example(), 300)}};
+  std::vector<std::pair<std::string, Bytes>> files = {{"demo", widened(example(), 100)}};
   for (std::uint64_t seed = 1; seed <= 16; ++seed) {
     const roundtrip::GeneratedSmf generated = roundtrip::generateSmf(seed);
-    const int copies = static_cast<int>(60000 / generated.eventCount) + 1;
+    const int copies = static_cast<int>(20000 / generated.eventCount) + 1;
     if (generated.trackCount * copies > 65535) continue;
     files.emplace_back("seed " + std::to_string(seed), widened(generated.bytes, copies));
   }
@@ -49,6 +49,7 @@ TEST(Threads, SameBytesAsOneThread) {
          {std::vector<std::string>{}, {"/J", "/C1", "/A240"}, {"/B-", "/Mc"}}) {
       SCOPED_TRACE(name + (options.empty() ? "" : " " + options[0]));
       Settings settings = settingsFor(options);
+      settings.batchEvents = 1000;
       const Conversion one = convertWith(bytes, settings);
       for (int threads : {2, 5}) {
         settings.threads = threads;
@@ -59,14 +60,14 @@ TEST(Threads, SameBytesAsOneThread) {
 }
 
 TEST(Threads, AFaultInALaterTrackKeepsExactlyTheTextBeforeIt) {
-  // Twelve tracks of 20,000 events; in the faulty file track 7 begins with an
-  // event that no file may hold.
+  // Twelve tracks of 2,000 events, a batch each; in the faulty file track 7
+  // begins with an event that no file may hold.
   auto tracks = [](bool faulty) {
     std::vector<Track> list;
     for (int t = 0; t < 12; ++t) {
       Track track;
       if (faulty && t == 7) track.raw(0, {0xF4});
-      for (int i = 0; i < 10000; ++i) {
+      for (int i = 0; i < 1000; ++i) {
         const int key = 48 + (i + t) % 24;
         track.on(0, t % 16 + 1, key).off(120, t % 16 + 1, key);
       }
@@ -89,6 +90,7 @@ TEST(Threads, AFaultInALaterTrackKeepsExactlyTheTextBeforeIt) {
     SCOPED_TRACE(threads);
     Settings settings;
     settings.threads = threads;
+    settings.batchEvents = 2000;
     const Conversion result = convertWith(faulty, settings);
     EXPECT_EQ(result.status, 1);
     ASSERT_EQ(result.mml.substr(0, before.size()), before);
