@@ -212,8 +212,12 @@ Outcome convert(std::span<const std::uint8_t> input, const Settings& settings, S
 
   TextWriter output(mml);
   writeFileHeader(output, file.header);
-  if (const char* fault = buildRhythmTable(file.smf, file.header, settings.filterMask,
-                                           settings.pickupTicks, file.rhythm, file.tracks)) {
+  // A file of four batches (about three bytes an event) is walked on the
+  // threads as well.
+  const bool big = file.smf.size() / 3 >= 4 * settings.batchEvents;
+  if (const char* fault =
+          buildRhythmTable(file.smf, file.header, settings.filterMask, settings.pickupTicks,
+                           file.rhythm, file.tracks, big ? settings.threads : 1)) {
     return finish(output, output.failed(), fault);
   }
   const std::string listing = file.rhythm.listing();

@@ -1,6 +1,9 @@
 #include "rhythm/rhythm_table.h"
 
 #include <algorithm>
+#include <atomic>
+#include <system_error>
+#include <thread>
 
 #include "smf/event_reader.h"
 #include "smf/smf_messages.h"
@@ -61,74 +64,118 @@ void assignKeys(RhythmTable& table, std::vector<KeySignature> keys) {
 
 namespace {
 
-// Reads the time signatures of the track of `chunk` into `table` and its key
-// signatures into `keys`, counts its events into `chunk`, and leaves the
-// reader after its end-of-track event. False when the file ends inside the
-// track.
-bool readSignatures(EventReader& reader, TrackChunk& chunk, std::uint16_t division,
-                    RhythmTable& table, std::vector<KeySignature>& keys) {
-  // The reader's state in locals, which stay in registers.
-  const std::span<const std::uint8_t> file = reader.file;
-  EventState state{chunk.start, 0, false};
+// What the walk finds in one track.
+struct TrackScan {
+  std::uint64_t start = 0;  // offset of the first event
+  std::uint64_t end = 0;    // offset after the end-of-track event
+  bool whole = false;       // false: the bytes end inside the track
+  std::uint32_t events = 0;
+  std::uint32_t dataEvents = 0;  // SysEx and meta events, left-out ones too
+  struct Signature {
+    std::uint64_t tick;
+    std::uint8_t numerator, exponent;
+  };
+  std::vector<Signature> signatures;
+  std::vector<KeySignature> keys;
+};
+
+// Walks the track whose first event is at `start` to its end-of-track event.
+TrackScan scanTrack(std::span<const std::uint8_t> file, std::int32_t filterMask,
+                    std::uint64_t start) {
+  TrackScan scan;
+  scan.start = start;
+  EventState state{start, 0, false};
   EventHead event;
   std::uint64_t tick = 0;
-  std::uint32_t events = 0;
-  std::uint32_t dataEvents = 0;
-  bool whole = true;
   while (!state.endOfTrack) {
-    if (!decodeEvent(file, reader.filterMask, state, event)) {
-      whole = false;
-      break;
-    }
+    if (!decodeEvent(file, filterMask, state, event)) return scan;
     tick += event.delta;
-    ++events;
+    ++scan.events;
     if (event.length == 0 && event.status < 0xF0 && !state.endOfTrack) continue;
-    // SysEx and meta events, left-out ones too, which still have data to skip.
-    ++dataEvents;
+    ++scan.dataEvents;
     const std::uint64_t dataStart = state.position;
-    if (event.length > file.size() - dataStart) {
-      whole = false;
-      break;
-    }
+    if (event.length > file.size() - dataStart) return scan;
     state.position += event.length;
     if (event.status != 0xFF || (event.data1 != 0x58 && event.data1 != 0x59)) continue;
     // Only the first two bytes matter; shorter events are passed over.
     if (event.length < 2) continue;
     const std::uint8_t* data = file.data() + dataStart;
     if (event.data1 == 0x58) {
-      table.insertRhythm(tick, data[0], data[1], division);
+      scan.signatures.push_back({tick, data[0], data[1]});
     } else {
-      keys.push_back({tick, static_cast<std::int8_t>(data[0]), data[1]});
+      scan.keys.push_back({tick, static_cast<std::int8_t>(data[0]), data[1]});
     }
   }
-  reader.position = state.position;
-  chunk.eventCount = events;
-  chunk.dataEventCount = dataEvents;
-  return whole;
+  scan.whole = true;
+  scan.end = state.position;
+  return scan;
+}
+
+// The walk of a big file by several threads at once. Each track is walked
+// from where the chunk lengths say it begins, and no further than they say it
+// ends; a walk is used only where the real walk, one track after the other,
+// reaches the same place, so what it finds is what that walk would find. No
+// length is trusted: a wrong one only costs its track being walked again.
+std::vector<TrackScan> scanAhead(std::span<const std::uint8_t> file, const SmfHeader& header,
+                                 std::int32_t filterMask, int threads) {
+  std::vector<TrackScan> scans;
+  std::vector<std::uint64_t> starts, ends;
+  std::uint64_t offset = kFirstTrackOffset;
+  for (int t = 0; t < header.trackCount; ++t) {
+    TrackChunk chunk;
+    if (readTrackHeader(file, offset, chunk) != nullptr) break;
+    starts.push_back(chunk.start);
+    ends.push_back(std::min<std::uint64_t>(chunk.start + chunk.length, file.size()));
+    offset = ends.back();
+  }
+  scans.resize(starts.size());
+  std::atomic<std::size_t> next{0};
+  auto work = [&] {
+    for (std::size_t t; (t = next++) < starts.size();) {
+      scans[t] = scanTrack(file.first(ends[t]), filterMask, starts[t]);
+    }
+  };
+  std::vector<std::thread> helpers;
+  try {
+    for (int i = 1; i < threads; ++i) helpers.emplace_back(work);
+  } catch (const std::system_error&) {
+    // No more threads to be had: those started, and this one, do the work.
+  }
+  work();
+  for (std::thread& helper : helpers) helper.join();
+  return scans;
 }
 
 }  // namespace
 
 const char* buildRhythmTable(std::span<const std::uint8_t> file, const SmfHeader& header,
                              std::int32_t filterMask, std::int32_t pickupTicks,
-                             RhythmTable& table, std::vector<TrackChunk>& tracks) {
+                             RhythmTable& table, std::vector<TrackChunk>& tracks, int threads) {
   table.insertRhythm(0, 4, 2, header.division);
   if (pickupTicks != 0) {
     table.insertRhythm(static_cast<std::uint32_t>(pickupTicks), 4, 2, header.division);
   }
-  EventReader reader;
-  reader.file = file;
-  reader.filterMask = filterMask;
+  std::vector<TrackScan> ahead;
+  if (threads > 1) ahead = scanAhead(file, header, filterMask, threads);
   std::vector<KeySignature> keys;
   tracks.clear();
   std::uint64_t offset = kFirstTrackOffset;
   for (int t = 0; t < header.trackCount; ++t) {
     TrackChunk& chunk = tracks.emplace_back();
     if (const char* fault = readTrackHeader(file, offset, chunk)) return fault;
-    if (!readSignatures(reader, chunk, header.division, table, keys)) {
-      return messages::kTrackCutShort;
+    const std::size_t index = static_cast<std::size_t>(t);
+    const TrackScan scan = index < ahead.size() && ahead[index].whole &&
+                                   ahead[index].start == chunk.start
+                               ? std::move(ahead[index])
+                               : scanTrack(file, filterMask, chunk.start);
+    for (const TrackScan::Signature& s : scan.signatures) {
+      table.insertRhythm(s.tick, s.numerator, s.exponent, header.division);
     }
-    offset = reader.position;
+    keys.insert(keys.end(), scan.keys.begin(), scan.keys.end());
+    if (!scan.whole) return messages::kTrackCutShort;
+    chunk.eventCount = scan.events;
+    chunk.dataEventCount = scan.dataEvents;
+    offset = scan.end;
   }
   table.sortEntries();
   table.insertRhythm(kSentinelTick, 4, 2, header.division);

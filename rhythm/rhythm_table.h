@@ -65,12 +65,13 @@ void assignKeys(RhythmTable& table, std::vector<KeySignature> keys);
 // order, with the event filter of `filterMask` (left-out signatures do not
 // count), and fills `table` with 4/4 at tick 0, a 4/4 bar at the pickup when
 // there is one, every time signature, the sentinel, and the key signatures in
-// effect. `tracks` receives where each track chunk begins. Returns the
-// message of a fault in the data (a missing track chunk, a track cut short),
-// or nullptr.
+// effect. `tracks` receives where each track chunk begins and how many events
+// it holds. Returns the message of a fault in the data (a missing track
+// chunk, a track cut short), or nullptr. With `threads` above 1 the tracks
+// of a big file are walked on that many threads; the result is the same.
 [[nodiscard]] const char* buildRhythmTable(std::span<const std::uint8_t> file,
                                            const SmfHeader& header, std::int32_t filterMask,
                                            std::int32_t pickupTicks, RhythmTable& table,
-                                           std::vector<TrackChunk>& tracks);
+                                           std::vector<TrackChunk>& tracks, int threads = 1);
 
 }  // namespace vantrel

@@ -32,6 +32,12 @@ enum FilterBits : std::int32_t {
 // end of `bytes`, when the bytes end first.
 inline bool readVarLen(std::span<const std::uint8_t> bytes, std::uint64_t& pos,
                        std::uint32_t& value) {
+  // Most quantities (the delta times of chords, the lengths of texts) are one
+  // byte.
+  if (pos < bytes.size() && bytes[pos] < 0x80) {
+    value = bytes[pos++];
+    return true;
+  }
   value = 0;
   for (int i = 0; i < 4; ++i) {
     if (pos >= bytes.size()) return false;

@@ -30,6 +30,30 @@ Bytes widened(const Bytes& smf, int copies) {
   return out;
 }
 
+// The file with the length fields of its track chunks made wrong: long
+// enough to pass over the next chunk to the one after, and near the end too
+// long and 0. The tracks are found by their end-of-track events, never by
+// these lengths.
+Bytes withLyingLengths(Bytes smf) {
+  auto lengthAt = [&](std::size_t at) {
+    return std::uint32_t{smf[at + 4]} << 24 | smf[at + 5] << 16 | smf[at + 6] << 8 | smf[at + 7];
+  };
+  std::vector<std::size_t> chunks;
+  for (std::size_t at = 14; at + 8 <= smf.size(); at += 8 + lengthAt(at)) chunks.push_back(at);
+  for (std::size_t t = 0; t + 1 < chunks.size(); ++t) {
+    const std::uint32_t length = lengthAt(chunks[t]);
+    const std::size_t fromEnd = chunks.size() - t;
+    const std::uint32_t lie = fromEnd == 2   ? 0
+                              : fromEnd == 4 ? length + 7
+                              : t % 4 == 0   ? length + 8 + lengthAt(chunks[t + 1])
+                                             : length;
+    for (int i = 0; i < 4; ++i) {
+      smf[chunks[t] + 4 + i] = static_cast<std::uint8_t>(lie >> (24 - 8 * i));
+    }
+  }
+  return smf;
+}
+
 Bytes example() {
   std::ifstream in(std::filesystem::path(VANTREL_SOURCE_DIR) / "examples" / "demo.mid",
                    std::ios::binary);
@@ -37,7 +61,20 @@ Bytes example() {
 }
 
 TEST(Threads, SameBytesAsOneThread) {
-  std::vector<std::pair<std::string, Bytes>> files = {{"demo", widened(example(), 100)}};
+  // Tracks that each hold a time signature of their own, so that the bar
+  // structure shows every track's walk.
+  std::vector<Track> ownSignatures;
+  for (int t = 0; t < 60; ++t) {
+    Track track;
+    track.timeSignature(static_cast<std::uint32_t>(1920 * t), 2 + t % 5, 2);
+    for (int i = 0; i < 40; ++i) {
+      track.on(i == 0 ? 0 : 10, t % 16 + 1, 60 + i % 7).off(100, t % 16 + 1, 60 + i % 7);
+    }
+    ownSignatures.push_back(track.end());
+  }
+  std::vector<std::pair<std::string, Bytes>> files = {
+      {"demo", widened(example(), 100)},
+      {"signatures in every track, lying chunk lengths", withLyingLengths(makeSmf(1, 480, ownSignatures))}};
   for (std::uint64_t seed = 1; seed <= 16; ++seed) {
     const roundtrip::GeneratedSmf generated = roundtrip::generateSmf(seed);
     const int copies = static_cast<int>(20000 / generated.eventCount) + 1;
