@@ -24,6 +24,10 @@ inline constexpr std::size_t kOptionBytes = 4;
 struct FuzzInput {
   std::vector<std::string> arguments;  // e.g. "/J", "/B-", "/C0", "/A480", "/Mc"
   std::span<const std::uint8_t> smf;
+  // Inputs whose length is a multiple of four are converted on three threads
+  // in batches of a few events, so that the threaded walk and conversion are
+  // fuzzed too (the text is the same either way).
+  int threads = 1;
 };
 
 // Byte 0: bit 0 /J, bit 1 /B-, bits 2-4 the /C value, bits 5-7 the /A value.
@@ -40,6 +44,7 @@ inline FuzzInput decodeFuzzInput(const std::uint8_t* data, std::size_t size) {
   const std::uint8_t filters = data[1];
   const std::int64_t n = (std::int64_t{data[2]} << 8) | data[3];
   input.smf = {data + kOptionBytes, size - kOptionBytes};
+  if (size % 4 == 0) input.threads = 3;
 
   auto add = [&](std::string argument) { input.arguments.push_back(std::move(argument)); };
   if (flags & 0x01) add("/J");
@@ -84,7 +89,12 @@ inline Settings settingsOf(const FuzzInput& input) {
   arguments.push_back("fuzz.mid");
   const CommandLine line = parseCommandLine(arguments);
   if (line.action != CommandLine::Action::kConvert) std::abort();
-  return line.options.settings;
+  Settings settings = line.options.settings;
+  if (input.threads > 1) {
+    settings.threads = input.threads;
+    settings.batchEvents = 8;
+  }
+  return settings;
 }
 
 // The console of a fuzz run: the rhythm listing is made and dropped.
