@@ -61,21 +61,21 @@ Outcome convertInOrder(const File& file, TextWriter& output) {
   return finish(output, false, nullptr);
 }
 
-// Hands the tracks to the worker threads in order, each at most `window`
-// tracks ahead of the one being written, so that the texts waiting to be
-// written stay few.
-class TrackDispenser {
+// Hands the batches of tracks to the worker threads in order, each at most
+// `window` batches ahead of the one being written, so that the texts waiting
+// to be written stay few.
+class BatchDispenser {
  public:
-  TrackDispenser(std::size_t count, std::size_t window) : count_(count), window_(window) {}
+  BatchDispenser(std::size_t count, std::size_t window) : count_(count), window_(window) {}
 
-  // The next track to convert, or -1 when there is none.
+  // The next batch to convert, or -1 when there is none.
   int take() {
     std::unique_lock<std::mutex> lock(mutex_);
     changed_.wait(lock, [this] { return stopped_ || next_ >= count_ || next_ < written_ + window_; });
     if (stopped_ || next_ >= count_) return -1;
     return static_cast<int>(next_++);
   }
-  void trackWritten() {
+  void batchWritten() {
     {
       std::lock_guard<std::mutex> lock(mutex_);
       ++written_;
@@ -100,8 +100,8 @@ class TrackDispenser {
   bool stopped_ = false;
 };
 
-// A worker's writer writes each track into that track's text.
-class TrackSwitch : public Sink {
+// A worker's writer writes each batch into that batch's text.
+class TextSwitch : public Sink {
  public:
   TrackText* text = nullptr;
   bool write(const char* bytes, std::size_t size) override { return text->write(bytes, size); }
@@ -124,8 +124,8 @@ std::vector<std::size_t> batchesOf(const std::vector<TrackChunk>& tracks, std::s
 }
 
 void convertBatches(const File& file, const std::vector<std::size_t>& batches,
-                    TrackDispenser& dispenser, TrackText* texts) {
-  TrackSwitch sink;
+                    BatchDispenser& dispenser, TrackText* texts) {
+  TextSwitch sink;
   TextWriter writer(sink);
   Converter converter(file.smf, file.header, file.rhythm, file.settings, writer);
   for (int batch; (batch = dispenser.take()) >= 0;) {
@@ -163,7 +163,7 @@ Outcome convertInParallel(const File& file, TextWriter& output, std::size_t thre
   for (std::size_t k = 0; k < count; ++k) texts[k].pool = &pool;
   // Two batches a thread ahead: a thread need not wait while the text of the
   // batch before is still being written.
-  TrackDispenser dispenser(count, 2 * threads);
+  BatchDispenser dispenser(count, 2 * threads);
   std::vector<std::thread> workers;
   try {
     for (std::size_t i = 0; i < threads; ++i) {
@@ -193,7 +193,7 @@ Outcome convertInParallel(const File& file, TextWriter& output, std::size_t thre
     }
     const bool failedBefore = output.failed() && !ended;
     const char* fault = failedBefore ? nullptr : text.fault();
-    dispenser.trackWritten();
+    dispenser.batchWritten();
     if (fault != nullptr || output.failed()) {
       stopWorkers();
       return finish(output, failedBefore, fault);
