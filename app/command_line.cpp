@@ -153,11 +153,12 @@ CommandLine parseCommandLine(std::span<const std::string> arguments) {
 std::string versionText() { return "vantrel " VANTREL_VERSION "\n"; }
 
 std::string usageText() {
-  return std::string(
-             "Marlune Music Macro Language un-compiler for Standard MIDI File\r\n"
-             "vantrel version " VANTREL_VERSION "\r\n"
-             "\n\rvantrel [ /options ] [file(.mid)]\r\n") +
-         messages::kUsageOptions;
+  std::string text =
+      "Marlune Music Macro Language un-compiler for Standard MIDI File\r\n"
+      "vantrel version " VANTREL_VERSION "\r\n"
+      "\n\rvantrel [ /options ] [file(.mid)]\r\n";
+  text.append(messages::kUsageOptions, sizeof messages::kUsageOptions - 1);
+  return text;
 }
 
 }  // namespace vantrel
