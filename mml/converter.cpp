@@ -11,12 +11,11 @@ Converter::Converter(std::span<const std::uint8_t> input, const SmfHeader& heade
                      const RhythmTable& rhythm, const Settings& settings, TextWriter& output)
     : input_(input),
       header_(header),
+      filterMask_(settings.filterMask),
       words_(vocabulary(settings.dialect)),
       output_(output),
       clock_(rhythm, settings, header.division, words_.tie, output),
       heads_(words_) {
-  reader_.file = input;
-  reader_.filterMask = settings.filterMask;
 }
 
 void Converter::reserveFor(std::span<const TrackChunk> tracks) {
@@ -37,7 +36,7 @@ const char* Converter::convertTrack(int index, const TrackChunk& chunk) {
   output_.writeSigned(index);
   output_.write(");\n");
   // The walk before the conversion has read every track to its end.
-  if (!track_.decode(reader_, chunk)) return messages::kTrackCutShort;
+  if (!track_.decode(input_, filterMask_, chunk)) return messages::kTrackCutShort;
   findNoteEnds();
   for (int channel = 0; channel <= 16; ++channel) {
     runPass(channel);

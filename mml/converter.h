@@ -83,11 +83,11 @@ class Converter {
   // The run and the file.
   const std::span<const std::uint8_t> input_;
   const SmfHeader& header_;
+  const std::int32_t filterMask_;
   const Vocabulary& words_;
   TextWriter& output_;
 
   // The track.
-  EventReader reader_;
   DecodedTrack track_;
   const char* fault_ = nullptr;  // the first data fault of the track
 

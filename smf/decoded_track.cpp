@@ -35,23 +35,19 @@ void DecodedTrack::reserve(std::size_t eventCount, std::size_t dataEventCount) {
   makeRoom(data, dataEventCount);
 }
 
-bool DecodedTrack::decode(EventReader& reader, const TrackChunk& chunk) {
+bool DecodedTrack::decode(std::span<const std::uint8_t> file, std::int32_t filterMask,
+                          const TrackChunk& chunk) {
   reserve(chunk.eventCount, chunk.dataEventCount);
   events.clear();
   data.clear();
-  // The reader's state in locals, which the stores into the arrays cannot
-  // alias: they stay in registers.
-  const std::span<const std::uint8_t> file = reader.file;
-  const std::int32_t filterMask = reader.filterMask;
+  // The reader's state in a local, which the stores into the arrays cannot
+  // alias: it stays in registers.
   EventState state{chunk.start, 0, false};
   EventHead event;
   std::uint64_t tick = 0;
   std::array<std::uint32_t, kPassCount> perPass{};
   while (!state.endOfTrack) {
-    if (!decodeEvent(file, filterMask, state, event)) {
-      reader.position = state.position;
-      return false;
-    }
+    if (!decodeEvent(file, filterMask, state, event)) return false;
     tick += event.delta;
     const std::uint8_t pass = kPassOfStatus[event.status];
     DecodedEvent decoded{tick, 0, event.status, event.data1, event.data2, pass};
@@ -59,17 +55,12 @@ bool DecodedTrack::decode(EventReader& reader, const TrackChunk& chunk) {
       // SysEx and meta events (also left-out ones, which still have data to skip).
       decoded.aux = static_cast<std::uint32_t>(data.size());
       data.push_back({state.position, static_cast<std::int32_t>(event.length)});
-      if (event.length > file.size() - state.position) {
-        reader.position = state.position;
-        return false;
-      }
+      if (event.length > file.size() - state.position) return false;
       state.position += event.length;
     }
     if (pass != kNoPass) ++perPass[pass];
     events.push_back(decoded);
   }
-  reader.position = state.position;
-  endPosition = state.position;
 
   // A counting sort keeps the track order within each pass.
   passBegin[0] = 0;

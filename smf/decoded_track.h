@@ -45,7 +45,6 @@ struct DecodedTrack {
   Array<DataRef> data;
   Array<std::uint32_t> passOrder;           // event indices grouped by pass
   std::array<std::uint32_t, kPassCount + 1> passBegin{};  // pass p: [passBegin[p], passBegin[p+1])
-  std::uint64_t endPosition = 0;            // input offset after the end-of-track event
 
   // Makes room for tracks of up to `events` events, `dataEvents` of them
   // with data, so that decoding track after track allocates nothing more.
@@ -54,7 +53,9 @@ struct DecodedTrack {
   // Decodes the track of `chunk`, up to and with its end-of-track event.
   // False when the file ends inside the track. Reuses the vectors' storage
   // from track to track.
-  [[nodiscard]] bool decode(EventReader& reader, const TrackChunk& chunk);
+  // `file` is the whole SMF; `filterMask` leaves events out as the reader does.
+  [[nodiscard]] bool decode(std::span<const std::uint8_t> file, std::int32_t filterMask,
+                            const TrackChunk& chunk);
 };
 
 }  // namespace vantrel

@@ -210,12 +210,10 @@ EMSCRIPTEN_KEEPALIVE int vantrel_preview(const char* packedArguments, int argume
   std::vector<double> ticks;
   double songEnd = 0;
   if (!tracks.empty()) {
-    EventReader reader;
-    reader.file = file;
     DecodedTrack track;
     for (std::size_t t = 0; t < tracks.size(); ++t) {
       // A track the rhythm walk could not finish is left out.
-      if (!track.decode(reader, tracks[t])) break;
+      if (!track.decode(file, 0, tracks[t])) break;
       collectNotes(track, static_cast<std::uint32_t>(t), ticks, lastPreview.keys);
       if (!track.events.empty()) songEnd = std::max(songEnd, double(track.events.back().tick));
     }
