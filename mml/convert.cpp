@@ -188,7 +188,7 @@ Outcome convertInParallel(const File& file, TextWriter& output, std::size_t thre
     for (bool afterEnd; text.take(piece, afterEnd);) {
       ended = ended || afterEnd;
       output.writeVerbatim(std::string_view(piece.data(), piece.size()));
-      pool.put(std::move(piece));
+      pool.put(piece);
       if (output.failed()) break;
     }
     const bool failedBefore = output.failed() && !ended;

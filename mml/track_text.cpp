@@ -1,35 +1,48 @@
 #include "mml/track_text.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace vantrel {
 
 Piece PiecePool::get() {
   std::lock_guard<std::mutex> lock(mutex_);
   if (free_.empty()) {
-    Piece piece;
-    piece.reserve(std::size_t{1} << 16);
-    return piece;
+    Block& block = blocks_.emplace_back();
+    block.resize(kBlockPieces * kPieceSize);
+    for (std::size_t k = kBlockPieces; k-- > 0;) free_.push_back(block.data() + k * kPieceSize);
   }
-  Piece piece = std::move(free_.back());
+  Piece piece{free_.back(), 0};
   free_.pop_back();
   return piece;
 }
 
-void PiecePool::put(Piece&& piece) {
+void PiecePool::put(Piece piece) {
   std::lock_guard<std::mutex> lock(mutex_);
-  free_.push_back(std::move(piece));
+  free_.push_back(piece.bytes);
 }
 
 bool TrackText::write(const char* bytes, std::size_t size) {
-  Piece piece = pool->get();
-  piece.assign(bytes, bytes + size);
-  {
-    std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [this] { return pieces_.size() < kMostPieces || abandoned_; });
-    if (abandoned_) return false;
-    pieces_.push_back(std::move(piece));
-    ++written_;
+  // A long write (a long SysEx written verbatim) goes over several pieces.
+  while (size > 0) {
+    Piece piece = pool->get();
+    piece.length = std::min(size, kPieceSize);
+    std::memcpy(piece.bytes, bytes, piece.length);
+    bytes += piece.length;
+    size -= piece.length;
+    {
+      std::unique_lock<std::mutex> lock(mutex_);
+      changed_.wait(lock, [this] { return pieces_.size() < kMostPieces || abandoned_; });
+      if (abandoned_) {
+        lock.unlock();
+        pool->put(piece);
+        return false;
+      }
+      pieces_.push_back(piece);
+      ++written_;
+    }
+    changed_.notify_all();
   }
-  changed_.notify_all();
   return true;
 }
 

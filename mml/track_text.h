@@ -21,20 +21,32 @@
 
 namespace vantrel {
 
-// A piece of text: what a writer hands over at a time, up to 64 KiB. Its
-// pages are made present when it is allocated.
-using Piece = std::vector<char, PopulatedAllocator<char, std::size_t{1} << 16>>;
+// A piece of text: what a writer hands over at a time, up to kPieceSize
+// bytes, in storage that belongs to the pool it came from.
+inline constexpr std::size_t kPieceSize = std::size_t{1} << 16;
+struct Piece {
+  char* bytes = nullptr;
+  std::size_t length = 0;
+
+  const char* data() const { return bytes; }
+  std::size_t size() const { return length; }
+};
 
 // Pieces whose storage is used again: the texts of all tracks pass through a
-// few buffers instead of fresh memory for each piece.
+// few buffers instead of fresh memory for each piece. The storage comes in
+// blocks of many pieces, made present at once (see PopulatedAllocator).
 class PiecePool {
  public:
   Piece get();
-  void put(Piece&& piece);
+  void put(Piece piece);
 
  private:
+  static constexpr std::size_t kBlockPieces = 32;  // 2 MiB: one huge page
+  using Block = std::vector<char, PopulatedAllocator<char>>;
+
   std::mutex mutex_;
-  std::vector<Piece> free_;
+  std::vector<Block> blocks_;
+  std::vector<char*> free_;
 };
 
 class TrackText : public Sink {

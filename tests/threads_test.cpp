@@ -10,8 +10,10 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "mml/track_text.h"
 #include "tests/smf_builder.h"
 #include "tools/roundtrip/smf_generator.h"
 
@@ -133,6 +135,29 @@ TEST(Threads, AFaultInALaterTrackKeepsExactlyTheTextBeforeIt) {
     ASSERT_EQ(result.mml.substr(0, before.size()), before);
     EXPECT_EQ(result.mml.substr(before.size()), blockHead + "\r\nTime(1:1:0);\r\n\t");
   }
+}
+
+TEST(Threads, ALongWriteReachesTheOutputWhole) {
+  // Longer than a piece, and taken while the writer waits for room.
+  std::string text(5 * kPieceSize + 123, ' ');
+  for (std::size_t i = 0; i < text.size(); ++i) text[i] = static_cast<char>('a' + i % 26);
+  PiecePool pool;
+  TrackText track;
+  track.pool = &pool;
+  std::thread writer([&] {
+    EXPECT_TRUE(track.write(text.data(), text.size()));
+    track.endConversion(nullptr);
+    track.close();
+  });
+  std::string taken;
+  Piece piece;
+  for (bool afterEnd; track.take(piece, afterEnd);) {
+    EXPECT_FALSE(afterEnd);
+    taken.append(piece.data(), piece.size());
+    pool.put(piece);
+  }
+  writer.join();
+  EXPECT_TRUE(taken == text);
 }
 
 }  // namespace
