@@ -34,16 +34,6 @@ void writeFileHeader(TextWriter& output, const SmfHeader& header) {
   output.write(";\n\nInclude(stdmsg.h);\n\n\n\n");
 }
 
-// What the walk before the conversion found, and what every track's
-// conversion reads.
-struct File {
-  std::span<const std::uint8_t> smf;
-  const Settings& settings;
-  SmfHeader header;
-  RhythmTable rhythm;
-  std::vector<TrackChunk> tracks;
-};
-
 // The end of a conversion: everything written reaches the sink first. A
 // fault met after the sink failed is not what stopped the conversion.
 Outcome finish(TextWriter& output, bool failedBefore, const char* fault) {
@@ -51,7 +41,7 @@ Outcome finish(TextWriter& output, bool failedBefore, const char* fault) {
   return Outcome{failedBefore ? nullptr : fault, output.error()};
 }
 
-Outcome convertInOrder(const File& file, TextWriter& output) {
+Outcome convertInOrder(const WalkedSmf& file, TextWriter& output) {
   Converter converter(file.smf, file.header, file.rhythm, file.settings, output);
   converter.reserveFor(file.tracks);
   for (std::size_t index = 0; index < file.tracks.size(); ++index) {
@@ -123,7 +113,7 @@ std::vector<std::size_t> batchesOf(const std::vector<TrackChunk>& tracks, std::s
   return starts;
 }
 
-void convertBatches(const File& file, const std::vector<std::size_t>& batches,
+void convertBatches(const WalkedSmf& file, const std::vector<std::size_t>& batches,
                     BatchDispenser& dispenser, TrackText* texts) {
   TextSwitch sink;
   TextWriter writer(sink);
@@ -149,7 +139,7 @@ void convertBatches(const File& file, const std::vector<std::size_t>& batches,
 // The tracks converted in batches on `threads` threads, each batch into a
 // text of its own; this thread writes the texts in track order as they come,
 // and stops at a fault or a refused write exactly where one thread would.
-Outcome convertInParallel(const File& file, TextWriter& output, std::size_t threads) {
+Outcome convertInParallel(const WalkedSmf& file, TextWriter& output, std::size_t threads) {
   std::size_t events = 0;
   for (const TrackChunk& chunk : file.tracks) events += chunk.eventCount;
   const std::size_t batchEvents = std::max<std::size_t>(file.settings.batchEvents, 1);
@@ -205,28 +195,38 @@ Outcome convertInParallel(const File& file, TextWriter& output, std::size_t thre
 
 }  // namespace
 
-Outcome convert(std::span<const std::uint8_t> input, const Settings& settings, Sink& mml,
-                Sink& console) {
-  File file{unwrapRiff(input), settings, {}, {}, {}};
-  if (const char* fault = file.header.readHeader(file.smf)) return {fault, 0};
-
-  TextWriter output(mml);
-  writeFileHeader(output, file.header);
+WalkedSmf walkSmf(std::span<const std::uint8_t> input, const Settings& settings) {
+  WalkedSmf walked;
+  walked.smf = unwrapRiff(input);
+  walked.settings = settings;
+  walked.headerFault = walked.header.readHeader(walked.smf);
+  if (walked.headerFault != nullptr) return walked;
   // A file of four batches (about three bytes an event) is walked on the
   // threads as well.
-  const bool big = file.smf.size() / 3 >= 4 * settings.batchEvents;
-  if (const char* fault =
-          buildRhythmTable(file.smf, file.header, settings.filterMask, settings.pickupTicks,
-                           file.rhythm, file.tracks, big ? settings.threads : 1)) {
-    return finish(output, output.failed(), fault);
-  }
+  const bool big = walked.smf.size() / 3 >= 4 * settings.batchEvents;
+  walked.walkFault = buildRhythmTable(walked.smf, walked.header, settings.filterMask,
+                                      settings.pickupTicks, walked.rhythm, walked.tracks,
+                                      big ? settings.threads : 1);
+  return walked;
+}
+
+Outcome writeMml(const WalkedSmf& file, Sink& mml, Sink& console) {
+  if (file.headerFault != nullptr) return {file.headerFault, 0};
+  TextWriter output(mml);
+  writeFileHeader(output, file.header);
+  if (file.walkFault != nullptr) return finish(output, output.failed(), file.walkFault);
   const std::string listing = file.rhythm.listing();
   console.write(listing.data(), listing.size());
   console.flush();
 
-  const std::size_t threads =
-      std::min<std::size_t>(static_cast<std::size_t>(std::max(settings.threads, 1)), file.tracks.size());
+  const std::size_t threads = std::min<std::size_t>(
+      static_cast<std::size_t>(std::max(file.settings.threads, 1)), file.tracks.size());
   return threads > 1 ? convertInParallel(file, output, threads) : convertInOrder(file, output);
+}
+
+Outcome convert(std::span<const std::uint8_t> smf, const Settings& settings, Sink& mml,
+                Sink& console) {
+  return writeMml(walkSmf(smf, settings), mml, console);
 }
 
 const char* checkHeader(std::span<const std::uint8_t> smf) {

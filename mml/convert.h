@@ -9,9 +9,12 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "mml/settings.h"
 #include "mml/sink.h"
+#include "rhythm/rhythm_table.h"
+#include "smf/smf_header.h"
 
 namespace vantrel {
 
@@ -33,6 +36,23 @@ struct Outcome {
 // An SMF wrapped in a RIFF MIDI form (.rmi) is converted as the SMF alone.
 Outcome convert(std::span<const std::uint8_t> smf, const Settings& settings, Sink& mml,
                 Sink& console);
+
+// The same conversion in two steps, for a front end with work of its own to
+// do meanwhile (the command line empties an existing output file while a big
+// SMF is walked). walkSmf reads the header and walks every track to find the
+// bar structure and where each track lies, and writes nothing; writeMml
+// writes everything convert writes, from what the walk found.
+struct WalkedSmf {
+  std::span<const std::uint8_t> smf;  // unwrapped from a RIFF form
+  Settings settings;
+  const char* headerFault = nullptr;  // the header chunk is wrong: nothing is written
+  const char* walkFault = nullptr;    // a track is wrong: the MML file's head is written
+  SmfHeader header;
+  RhythmTable rhythm;
+  std::vector<TrackChunk> tracks;
+};
+WalkedSmf walkSmf(std::span<const std::uint8_t> smf, const Settings& settings);
+Outcome writeMml(const WalkedSmf& walked, Sink& mml, Sink& console);
 
 // The message of the fault that the header chunk of `smf` (unwrapped from a
 // RIFF form, as convert does) makes convert end with before it writes

@@ -96,13 +96,23 @@ TEST(FileErrors, AFullDiskAtADataFaultIsReportedToo) {
 }
 
 TEST(FileErrors, ADirectoryAsOutputIsAFault) {
-  ScratchDir dir;
-  layOut(dir, shortSong());
-  fs::create_directory(dir.path() / "out.mml");
-  ProgramRun run = runVantrel({"/Fmout", "song"}, dir.path());
-  expectNamed(run, "out.mml", "Is a directory");
-  EXPECT_TRUE(fs::is_empty(dir.path() / "out.mml"));
-  expectUntouched(dir, shortSong());
+  // A big input has its output opened while it is walked; what a user sees
+  // is the same, with nothing of the walk (the listing) in it.
+  Track big;
+  for (int i = 0; i < 140000; ++i) big.on(0, 1, 60 + i % 12).off(100, 1, 60 + i % 12, 0);
+  big.end();
+  for (const Bytes& song : {shortSong(), makeSmf(0, 480, {big})}) {
+    SCOPED_TRACE(song.size());
+    ScratchDir dir;
+    layOut(dir, song);
+    fs::create_directory(dir.path() / "out.mml");
+    ProgramRun run = runVantrel({"/Fmout", "song"}, dir.path());
+    EXPECT_EQ(run.out, "SMF = song.mid\nMML = out.mml\n");
+    EXPECT_EQ(run.err, "out.mml: Is a directory\n");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(fs::is_empty(dir.path() / "out.mml"));
+    expectUntouched(dir, song);
+  }
 }
 
 TEST(FileErrors, AnInputThatCannotBeReadIsAFaultAndTouchesNoOutput) {
