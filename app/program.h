@@ -21,7 +21,7 @@ int runProgram(std::span<const std::string> arguments, Console& out, Console& er
                int threads = 1);
 
 // The threads a conversion may use: VANTREL_THREADS when it holds a number
-// from 1 up, else as many as the machine has cores, at most 16.
+// from 1 up, else as many as the cores the program may run on, at most 16.
 int threadsFromEnvironment();
 
 }  // namespace vantrel
