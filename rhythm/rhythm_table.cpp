@@ -1,6 +1,7 @@
 #include "rhythm/rhythm_table.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <system_error>
 #include <thread>
@@ -64,6 +65,15 @@ void assignKeys(RhythmTable& table, std::vector<KeySignature> keys) {
 
 namespace {
 
+// The data bytes of a channel message of each status; 1 where there is no
+// status to run on, as the byte read as data is all the event has.
+constexpr std::array<std::uint8_t, 256> makeDataBytes() {
+  std::array<std::uint8_t, 256> bytes{};
+  for (int s = 0; s < 0xF0; ++s) bytes[s] = s < 0x80 ? 1 : (s & 0xE0) == 0xC0 ? 1 : 2;
+  return bytes;
+}
+constexpr std::array<std::uint8_t, 256> kDataBytes = makeDataBytes();
+
 // What the walk finds in one track.
 struct TrackScan {
   std::uint64_t start = 0;  // offset of the first event
@@ -87,7 +97,21 @@ TrackScan scanTrack(std::span<const std::uint8_t> file, std::int32_t filterMask,
   EventState state{start, 0, false};
   EventHead event;
   std::uint64_t tick = 0;
+  const std::uint8_t* const bytes = file.data();
   while (!state.endOfTrack) {
+    // Most events are channel messages with a one-byte delta time, which only
+    // count here: stepped over without the checks for the end of the file
+    // when four bytes remain, the most they can take.
+    const std::uint64_t at = state.position;
+    if (file.size() - at >= 4 && bytes[at] < 0x80 && bytes[at + 1] < 0xF0) {
+      const std::uint8_t b = bytes[at + 1];
+      const bool isStatus = b >= 0x80;
+      if (isStatus) state.runningStatus = b;
+      state.position = at + 1 + isStatus + kDataBytes[state.runningStatus];
+      tick += bytes[at];
+      ++scan.events;
+      continue;
+    }
     if (!decodeEvent(file, filterMask, state, event)) return scan;
     tick += event.delta;
     ++scan.events;
