@@ -98,20 +98,32 @@ TrackScan scanTrack(std::span<const std::uint8_t> file, std::int32_t filterMask,
   EventHead event;
   std::uint64_t tick = 0;
   const std::uint8_t* const bytes = file.data();
+  // Most events are channel messages with a delta time of one or two bytes,
+  // which only count here: stepped over in a loop of their own, without the
+  // checks for the end of the file while five bytes remain, the most they
+  // can take.
+  const std::uint64_t fastLimit = file.size() >= 5 ? file.size() - 4 : 0;
   while (!state.endOfTrack) {
-    // Most events are channel messages with a one-byte delta time, which only
-    // count here: stepped over without the checks for the end of the file
-    // when four bytes remain, the most they can take.
-    const std::uint64_t at = state.position;
-    if (file.size() - at >= 4 && bytes[at] < 0x80 && bytes[at + 1] < 0xF0) {
-      const std::uint8_t b = bytes[at + 1];
-      const bool isStatus = b >= 0x80;
-      if (isStatus) state.runningStatus = b;
-      state.position = at + 1 + isStatus + kDataBytes[state.runningStatus];
-      tick += bytes[at];
-      ++scan.events;
-      continue;
+    std::uint64_t pos = state.position;
+    std::uint8_t running = state.runningStatus;
+    std::uint32_t events = 0;
+    while (pos < fastLimit) {
+      std::uint32_t delta = bytes[pos];
+      std::uint64_t next = pos + 1;
+      if (delta >= 0x80) {
+        if (bytes[next] >= 0x80) break;
+        delta = (delta & 0x7F) << 7 | bytes[next++];
+      }
+      const std::uint8_t b = bytes[next];
+      if (b >= 0xF0) break;
+      if (b >= 0x80) running = b;
+      pos = next + (b >> 7) + kDataBytes[running];
+      tick += delta;
+      ++events;
     }
+    state.position = pos;
+    state.runningStatus = running;
+    scan.events += events;
     if (!decodeEvent(file, filterMask, state, event)) return scan;
     tick += event.delta;
     ++scan.events;
