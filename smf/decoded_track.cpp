@@ -46,7 +46,38 @@ bool DecodedTrack::decode(std::span<const std::uint8_t> file, std::int32_t filte
   EventHead event;
   std::uint64_t tick = 0;
   std::array<std::uint32_t, kPassCount> perPass{};
+  const std::uint8_t* const bytes = file.data();
+  const std::uint64_t fastLimit = file.size() >= 5 ? file.size() - 4 : 0;
   while (!state.endOfTrack) {
+    // Most events are channel messages with a delta time of one or two
+    // bytes: decoded in a loop of their own, without the checks for the end
+    // of the file while five bytes remain, the most they can take.
+    std::uint64_t pos = state.position;
+    std::uint8_t running = state.runningStatus;
+    while (pos < fastLimit) {
+      std::uint32_t delta = bytes[pos];
+      std::uint64_t next = pos + 1;
+      if (delta >= 0x80) {
+        if (bytes[next] >= 0x80) break;
+        delta = (delta & 0x7F) << 7 | bytes[next++];
+      }
+      const std::uint8_t b = bytes[next];
+      if (b >= 0xF0) break;
+      if (b >= 0x80) {
+        running = b;
+        ++next;
+      }
+      event.data1 = bytes[next++];
+      if (running >= 0x80 && (running & 0xE0) != 0xC0) event.data2 = bytes[next++];
+      tick += delta;
+      const std::uint8_t status = (filterMask & kStatusFilterBits[running]) ? 0 : running;
+      const std::uint8_t pass = kPassOfStatus[status];
+      if (pass != kNoPass) ++perPass[pass];
+      events.push_back({tick, 0, status, event.data1, event.data2, pass});
+      pos = next;
+    }
+    state.position = pos;
+    state.runningStatus = running;
     if (!decodeEvent(file, filterMask, state, event)) return false;
     tick += event.delta;
     const std::uint8_t pass = kPassOfStatus[event.status];
