@@ -1,7 +1,6 @@
 #include "rhythm/rhythm_table.h"
 
 #include <algorithm>
-#include <array>
 #include <atomic>
 #include <system_error>
 #include <thread>
@@ -65,15 +64,6 @@ void assignKeys(RhythmTable& table, std::vector<KeySignature> keys) {
 
 namespace {
 
-// The data bytes of a channel message of each status; 1 where there is no
-// status to run on, as the byte read as data is all the event has.
-constexpr std::array<std::uint8_t, 256> makeDataBytes() {
-  std::array<std::uint8_t, 256> bytes{};
-  for (int s = 0; s < 0xF0; ++s) bytes[s] = s < 0x80 ? 1 : (s & 0xE0) == 0xC0 ? 1 : 2;
-  return bytes;
-}
-constexpr std::array<std::uint8_t, 256> kDataBytes = makeDataBytes();
-
 // What the walk finds in one track.
 struct TrackScan {
   std::uint64_t start = 0;  // offset of the first event
@@ -98,26 +88,17 @@ TrackScan scanTrack(std::span<const std::uint8_t> file, std::int32_t filterMask,
   EventHead event;
   std::uint64_t tick = 0;
   const std::uint8_t* const bytes = file.data();
-  // Most events are channel messages with a delta time of one or two bytes,
-  // which only count here: stepped over in a loop of their own, without the
-  // checks for the end of the file while five bytes remain, the most they
-  // can take.
-  const std::uint64_t fastLimit = file.size() >= 5 ? file.size() - 4 : 0;
+  const std::uint64_t fastLimit =
+      file.size() >= kShortChannelEventMost ? file.size() - kShortChannelEventMost + 1 : 0;
   while (!state.endOfTrack) {
+    // Channel messages only count here: stepped over in a loop of their own
+    // (see shortChannelEvent).
     std::uint64_t pos = state.position;
     std::uint8_t running = state.runningStatus;
     std::uint32_t events = 0;
-    while (pos < fastLimit) {
-      std::uint32_t delta = bytes[pos];
-      std::uint64_t next = pos + 1;
-      if (delta >= 0x80) {
-        if (bytes[next] >= 0x80) break;
-        delta = (delta & 0x7F) << 7 | bytes[next++];
-      }
-      const std::uint8_t b = bytes[next];
-      if (b >= 0xF0) break;
-      if (b >= 0x80) running = b;
-      pos = next + (b >> 7) + kDataBytes[running];
+    std::uint32_t delta;
+    for (std::uint64_t at; pos < fastLimit && (at = shortChannelEvent(bytes, pos, delta, running));) {
+      pos = at + kChannelDataBytes[running];
       tick += delta;
       ++events;
     }

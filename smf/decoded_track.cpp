@@ -47,34 +47,23 @@ bool DecodedTrack::decode(std::span<const std::uint8_t> file, std::int32_t filte
   std::uint64_t tick = 0;
   std::array<std::uint32_t, kPassCount> perPass{};
   const std::uint8_t* const bytes = file.data();
-  const std::uint64_t fastLimit = file.size() >= 5 ? file.size() - 4 : 0;
+  const std::uint64_t fastLimit =
+      file.size() >= kShortChannelEventMost ? file.size() - kShortChannelEventMost + 1 : 0;
   while (!state.endOfTrack) {
-    // Most events are channel messages with a delta time of one or two
-    // bytes: decoded in a loop of their own, without the checks for the end
-    // of the file while five bytes remain, the most they can take.
+    // Channel messages in a loop of their own (see shortChannelEvent).
     std::uint64_t pos = state.position;
     std::uint8_t running = state.runningStatus;
-    while (pos < fastLimit) {
-      std::uint32_t delta = bytes[pos];
-      std::uint64_t next = pos + 1;
-      if (delta >= 0x80) {
-        if (bytes[next] >= 0x80) break;
-        delta = (delta & 0x7F) << 7 | bytes[next++];
-      }
-      const std::uint8_t b = bytes[next];
-      if (b >= 0xF0) break;
-      if (b >= 0x80) {
-        running = b;
-        ++next;
-      }
-      event.data1 = bytes[next++];
-      if (running >= 0x80 && (running & 0xE0) != 0xC0) event.data2 = bytes[next++];
+    std::uint32_t delta;
+    for (std::uint64_t at; pos < fastLimit && (at = shortChannelEvent(bytes, pos, delta, running));) {
+      const std::uint8_t dataBytes = kChannelDataBytes[running];
+      event.data1 = bytes[at];
+      if (dataBytes == 2) event.data2 = bytes[at + 1];
+      pos = at + dataBytes;
       tick += delta;
       const std::uint8_t status = (filterMask & kStatusFilterBits[running]) ? 0 : running;
       const std::uint8_t pass = kPassOfStatus[status];
       if (pass != kNoPass) ++perPass[pass];
       events.push_back({tick, 0, status, event.data1, event.data2, pass});
-      pos = next;
     }
     state.position = pos;
     state.runningStatus = running;

@@ -124,6 +124,43 @@ inline bool decodeEvent(std::span<const std::uint8_t> file, std::int32_t filterM
   return true;
 }
 
+// The data bytes of a channel message of each status; 1 where there is no
+// status to run on, as the byte read as data is all the event has.
+constexpr std::array<std::uint8_t, 256> makeChannelDataBytes() {
+  std::array<std::uint8_t, 256> bytes{};
+  for (int s = 0; s < 0xF0; ++s) bytes[s] = s < 0x80 || (s & 0xE0) == 0xC0 ? 1 : 2;
+  return bytes;
+}
+inline constexpr std::array<std::uint8_t, 256> kChannelDataBytes = makeChannelDataBytes();
+
+// The most bytes that a channel message with a delta time of one or two
+// bytes takes.
+inline constexpr std::uint64_t kShortChannelEventMost = 5;
+
+// Most events are channel messages with a delta time of one or two bytes;
+// tight loops step over them with this, without the checks for the end of
+// the file: the caller makes sure that kShortChannelEventMost bytes remain
+// at `pos`. Returns where the message's data begins (kChannelDataBytes of
+// `running` bytes), with `delta` set and `running` set to a status byte
+// read; 0, with `running` as it was, when the event at `pos` is of another
+// kind, for decodeEvent.
+inline std::uint64_t shortChannelEvent(const std::uint8_t* bytes, std::uint64_t pos,
+                                       std::uint32_t& delta, std::uint8_t& running) {
+  std::uint64_t next = pos + 1;
+  delta = bytes[pos];
+  if (delta >= 0x80) {
+    if (bytes[next] >= 0x80) return 0;
+    delta = (delta & 0x7F) << 7 | bytes[next++];
+  }
+  const std::uint8_t b = bytes[next];
+  if (b >= 0xF0) return 0;
+  if (b >= 0x80) {
+    running = b;
+    ++next;
+  }
+  return next;
+}
+
 struct EventReader {
   std::span<const std::uint8_t> file;  // the whole SMF
   std::uint64_t position = 0;          // offset of the next byte to read
