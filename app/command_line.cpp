@@ -47,9 +47,16 @@ std::size_t lastComponent(const std::string& name) {
   return separator == std::string::npos ? 0 : separator + 1;
 }
 
-// The text of a command-line fault after the common prefix, or nullptr when
-// the option is accepted.
-const char* applyOption(std::string_view arg, Options& options) {
+// What the user asked for besides a conversion.
+struct Requests {
+  bool help = false;
+  bool version = false;
+};
+
+Fault badOption(const char* text) { return Fault{FaultKind::kBadOption, 0, text}; }
+
+// Applies the option `arg`; the fault of one that is refused.
+Fault applyOption(std::string_view arg, Options& options, Requests& requests) {
   Settings& settings = options.settings;
   const char letter = arg.size() > 1 ? arg[1] : '\0';
   const char third = arg.size() > 2 ? arg[2] : '\0';
@@ -57,43 +64,43 @@ const char* applyOption(std::string_view arg, Options& options) {
     case '?':
     case 'H':
     case 'h':
-      options.helpRequested = true;
-      return nullptr;
+      requests.help = true;
+      return {};
     case 'J':
       settings.dialect = Dialect::kKana;
-      return nullptr;
+      return {};
     case 'B':
-      if (third != '+' && third != '-') return "/B";
+      if (third != '+' && third != '-') return badOption("/B");
       settings.barLines = third == '+';
-      return nullptr;
+      return {};
     case 'C':
-      return scanInteger(arg.substr(2), settings.lineBars) ? nullptr : "/C";
+      return scanInteger(arg.substr(2), settings.lineBars) ? Fault{} : badOption("/C");
     case 'A':
       // A pickup is a length; a negative one has no meaning.
       if (!scanInteger(arg.substr(2), settings.pickupTicks) || settings.pickupTicks < 0) {
-        return "/A";
+        return badOption("/A");
       }
-      return nullptr;
+      return {};
     case 'M':
       switch (third) {
-        case 'A': settings.filterMask = 0xFFFF; return nullptr;
-        case 'a': settings.filterMask |= kFilterKeyPressure | kFilterChannelPressure; return nullptr;
-        case 'b': settings.filterMask |= kFilterPitchBend; return nullptr;
-        case 'c': settings.filterMask |= kFilterControlChange; return nullptr;
-        case 'm': settings.filterMask |= kFilterMeta; return nullptr;
-        case 'p': settings.filterMask |= kFilterProgramChange; return nullptr;
-        case 'x': settings.filterMask |= kFilterSysEx | kFilterSysExEscape; return nullptr;
-        default: return "/M";
+        case 'A': settings.filterMask = 0xFFFF; return {};
+        case 'a': settings.filterMask |= kFilterKeyPressure | kFilterChannelPressure; return {};
+        case 'b': settings.filterMask |= kFilterPitchBend; return {};
+        case 'c': settings.filterMask |= kFilterControlChange; return {};
+        case 'm': settings.filterMask |= kFilterMeta; return {};
+        case 'p': settings.filterMask |= kFilterProgramChange; return {};
+        case 'x': settings.filterMask |= kFilterSysEx | kFilterSysExEscape; return {};
+        default: return badOption("/M");
       }
     case 'F':
-      if (arg.size() < 4) return messages::kNoOutputName;
-      if (third != 'm') return "/F";
-      if (!options.outputName.empty()) return messages::kSecondOutputName;
+      if (arg.size() < 4) return Fault{FaultKind::kNoOutputName};
+      if (third != 'm') return badOption("/F");
+      if (!options.outputName.empty()) return Fault{FaultKind::kSecondOutputName};
       options.outputName = arg.substr(3);
       if (!hasDot(options.outputName)) options.outputName += ".mml";
-      return nullptr;
+      return {};
     default:
-      return "";
+      return badOption("");
   }
 }
 
@@ -102,13 +109,14 @@ const char* applyOption(std::string_view arg, Options& options) {
 CommandLine parseCommandLine(std::span<const std::string> arguments) {
   CommandLine line;
   Options& options = line.options;
+  Requests requests;
   bool optionsEnded = false;   // a "--" has been met
   bool nameAfterEnd = false;   // the input was named after it
   for (const std::string& arg : arguments) {
-    const char* fault = nullptr;
+    Fault fault;
     const bool isName = optionsEnded || arg.empty() || (arg[0] != '/' && arg[0] != '-');
     if (isName && !options.inputName.empty()) {
-      fault = messages::kSecondSmfName;
+      fault = Fault{FaultKind::kSecondSmfName};
     } else if (isName) {
       // After "--" only the last path component counts: "my.songs/tune" reads
       // "my.songs/tune.mid". Before it, any dot does, as it always has.
@@ -119,21 +127,21 @@ CommandLine parseCommandLine(std::span<const std::string> arguments) {
     } else if (arg == "--") {
       optionsEnded = true;
     } else if (arg == "--help") {
-      options.helpRequested = true;
+      requests.help = true;
     } else if (arg == "--version") {
-      options.versionRequested = true;
+      requests.version = true;
     } else {
-      fault = applyOption(arg, options);
+      fault = applyOption(arg, options, requests);
     }
-    if (fault != nullptr) {
+    if (fault) {
       line.action = CommandLine::Action::kFault;
-      line.fault = std::string(messages::kOptionErrorPrefix) + fault + "\n";
+      line.fault = std::move(fault);
       return line;
     }
   }
-  if (options.helpRequested) {
+  if (requests.help) {
     line.action = CommandLine::Action::kUsage;
-  } else if (options.versionRequested) {
+  } else if (requests.version) {
     line.action = CommandLine::Action::kVersion;
   } else if (options.inputName.empty()) {
     line.action = CommandLine::Action::kUsage;

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "mml/settings.h"
+#include "util/fault.h"
 
 namespace vantrel {
 
@@ -21,8 +22,6 @@ struct Options {
   Settings settings;
   std::string inputName;   // ".mid" added when the name has no dot
   std::string outputName;  // from /Fm, or derived from the input's name
-  bool helpRequested = false;
-  bool versionRequested = false;
 };
 
 struct CommandLine {
@@ -30,11 +29,11 @@ struct CommandLine {
     kConvert,  // convert `options.inputName` into `options.outputName`
     kUsage,    // print the usage text; status 0
     kVersion,  // print versionText(); status 0
-    kFault,    // print `fault` on standard error; status 1
+    kFault,    // report `fault` on standard error; status 1
   };
   Action action = Action::kConvert;
   Options options;
-  std::string fault;  // the whole message, line end included
+  Fault fault;
 };
 
 // `arguments` are those after the program's name.

@@ -108,9 +108,17 @@ int FileSink::close() {
 }
 
 bool FileSink::write(const char* bytes, std::size_t size) {
-  return std::fwrite(bytes, 1, size, file_) == size;
+  errno = 0;
+  if (std::fwrite(bytes, 1, size, file_) == size) return true;
+  if (error_ == 0) error_ = errno != 0 ? errno : EIO;
+  return false;
 }
 
-bool FileSink::flush() { return std::fflush(file_) == 0; }
+bool FileSink::flush() {
+  errno = 0;
+  if (std::fflush(file_) == 0) return true;
+  if (error_ == 0) error_ = errno != 0 ? errno : EIO;
+  return false;
+}
 
 }  // namespace vantrel

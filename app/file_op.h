@@ -56,9 +56,11 @@ class FileSink : public Sink {
 
   bool write(const char* bytes, std::size_t size) override;
   bool flush() override;
+  int error() const { return error_; }  // of the first refused write, 0 none
 
  private:
   std::FILE* file_ = nullptr;
+  int error_ = 0;
 };
 
 }  // namespace vantrel

@@ -1,5 +1,5 @@
-// The command line's Japanese texts (its faults and the usage text), as the
-// code page 932 bytes the program writes.
+// The usage text's Japanese lines, as the code page 932 bytes the program
+// writes (the faults' texts are in util/fault.cpp).
 //
 // They are kept as byte escapes so that no compiler or editor encoding can
 // change them; the comment above each one shows the text. tools/cp932_literal.py
@@ -7,21 +7,6 @@
 #pragma once
 
 namespace vantrel::messages {
-// オプションが不正です。：
-inline constexpr char kOptionErrorPrefix[] =
-    "\x83\x49\x83\x76\x83\x56\x83\x87\x83\x93\x82\xAA\x95\x73\x90\xB3\x82\xC5\x82\xB7\x81\x42\x81\x46";
-// SMFファイルが2回以上指定されました。
-inline constexpr char kSecondSmfName[] =
-    "SMF\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xAA" "2\x89\xF1\x88\xC8\x8F\xE3\x8E\x77\x92\xE8\x82\xB3\x82\xEA\x82\xDC\x82\xB5\x82\xBD\x81\x42";
-// /F ファイル名が書いてありません。
-inline constexpr char kNoOutputName[] =
-    "/F \x83\x74\x83\x40\x83\x43\x83\x8B\x96\xBC\x82\xAA\x8F\x91\x82\xA2\x82\xC4\x82\xA0\x82\xE8\x82\xDC\x82\xB9\x82\xF1\x81\x42";
-// /F MMLファイルが2回以上指定されました。
-inline constexpr char kSecondOutputName[] =
-    "/F MML\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xAA" "2\x89\xF1\x88\xC8\x8F\xE3\x8E\x77\x92\xE8\x82\xB3\x82\xEA\x82\xDC\x82\xB5\x82\xBD\x81\x42";
-// SMFファイルと同じファイルには出力できません。
-inline constexpr char kOutputIsInput[] =
-    "SMF\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xC6\x93\xAF\x82\xB6\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xC9\x82\xCD\x8F\x6F\x97\xCD\x82\xC5\x82\xAB\x82\xDC\x82\xB9\x82\xF1\x81\x42";
 // The usage text after its two English lines.
 inline constexpr char kUsageOptions[] =
     // \n\r  /B[+/-]\t\t小節線と改行の出力有無を指定する。(Defailt=+)\r\n

@@ -22,11 +22,6 @@
 namespace vantrel {
 namespace {
 
-// Inputs from this size on have their output opened aside (see runProgram):
-// the output of a smaller one opens in less time than a thread takes to
-// start.
-constexpr std::size_t kOpenAsideFrom = std::size_t{1} << 20;
-
 void put(Console& console, const std::string& bytes) {
   console.write(bytes.data(), bytes.size());
   console.flush();
@@ -65,11 +60,37 @@ int threadsFromEnvironment() {
   return cores == 0 ? 1 : static_cast<int>(std::min(cores, 16u));
 }
 
+void report(Console& err, const Fault& fault) {
+  switch (fault.kind) {
+    case FaultKind::kNone:
+      return;
+    case FaultKind::kBadOption:
+    case FaultKind::kBadGrid:
+      putText(err, std::string(optionFaultPrefix()) + fault.subject + std::string(faultText(fault.kind)) + "\n");
+      return;
+    case FaultKind::kSecondSmfName:
+    case FaultKind::kNoOutputName:
+    case FaultKind::kSecondOutputName:
+      putText(err, std::string(optionFaultPrefix()) + std::string(faultText(fault.kind)) + "\n");
+      return;
+    case FaultKind::kFileError:
+      put(err, fileError(fault.subject, fault.error));
+      return;
+    case FaultKind::kOutputIsInput:
+      put(err, fault.subject + ": ");
+      putText(err, std::string(faultText(fault.kind)) + "\n");
+      return;
+    default:
+      putText(err, std::string(dataFaultPrefix()) + std::string(faultText(fault.kind)));
+      return;
+  }
+}
+
 int runProgram(std::span<const std::string> arguments, Console& out, Console& err,
                int threads) {
   const CommandLine line = parseCommandLine(arguments);
   if (line.action == CommandLine::Action::kFault) {
-    putText(err, line.fault);
+    report(err, line.fault);
     return 1;
   }
   if (line.action == CommandLine::Action::kUsage) {
@@ -92,50 +113,27 @@ int runProgram(std::span<const std::string> arguments, Console& out, Console& er
   std::error_code ignored;
   if (std::filesystem::equivalent(nativePath(options.inputName), nativePath(options.outputName),
                                   ignored)) {
-    put(err, options.outputName + ": ");
-    putText(err, std::string(messages::kOutputIsInput) + "\n");
+    report(err, Fault{FaultKind::kOutputIsInput, 0, options.outputName});
     return 1;
   }
   // A file that is not MIDI at all leaves an existing output as it was.
   const std::span<const std::uint8_t> smf = input.bytes();
-  if (const char* fault = checkHeader(smf)) {
-    putText(err, dataFaultMessage(fault));
+  if (const FaultKind fault = checkHeader(smf); fault != FaultKind::kNone) {
+    report(err, Fault{fault});
     return 1;
   }
-  Settings settings = options.settings;
-  settings.threads = threads;
-  // Opening an existing output empties it, which takes time in proportion to
-  // its length (4 ms for 12 MB on the machines vantrel is measured on): the
-  // output of a big file is opened on a thread of its own while the file is
-  // walked. What reaches the console is the same either way: the walk writes
-  // nothing, and a failed open ends the run before the listing.
   FileSink output;
-  int openError = 0;
-  std::thread opener;
-  if (threads > 1 && smf.size() >= kOpenAsideFrom) {
-    try {
-      opener = std::thread([&] { openError = output.open(options.outputName); });
-    } catch (const std::system_error&) {
-      // No thread to be had: opened below.
-    }
-  }
-  if (!opener.joinable()) openError = output.open(options.outputName);
-  const WalkedSmf walked = walkSmf(smf, settings);
-  if (opener.joinable()) opener.join();
-  if (openError != 0) {
+  if (const int openError = output.open(options.outputName)) {
     put(err, fileError(options.outputName, openError));
     return 1;
   }
-
-  const Outcome outcome = writeMml(walked, output, out);
+  const Fault fault = convert(smf, options.settings, output, out, Schedule{.threads = threads});
   const int closeError = output.close();
-  if (outcome.fault != nullptr) putText(err, dataFaultMessage(outcome.fault));
+  report(err, fault);
   // A close that fails after a full conversion loses the end of the text.
-  const int writeError = outcome.writeError != 0 ? outcome.writeError
-                         : outcome.ok()          ? closeError
-                                                 : 0;
+  const int writeError = output.error() != 0 ? output.error() : !fault ? closeError : 0;
   if (writeError != 0) put(err, fileError(options.outputName, writeError));
-  return outcome.fault != nullptr || writeError != 0 ? 1 : 0;
+  return fault || writeError != 0 ? 1 : 0;
 }
 
 }  // namespace vantrel

@@ -4,23 +4,16 @@
 
 namespace vantrel {
 
-BarClock::BarClock(const RhythmTable& rhythm, const Settings& settings, std::uint16_t division,
-                   std::string_view tie, TextWriter& output)
+BarClock::BarClock(const RhythmTable& rhythm, const Settings& settings, std::string_view tie,
+                   LengthCache& lengths, TextWriter& output)
     : rhythm_(rhythm),
       settings_(settings),
       tie_(tie),
       output_(output),
-      lengths_(division),
+      lengths_(lengths),
       longPickup_(settings.pickupTicks > 0 &&
-                  static_cast<std::uint32_t>(settings.pickupTicks) > rhythm.entries[0].barLength) {
-  reset();
-}
-
-void BarClock::reset() {
-  current_ = 0;
-  pendingTicks_ = 0;
-  writtenTick_ = 0;
-  barLength_ = rhythm_.entries[0].barLength;
+                  static_cast<std::uint32_t>(settings.pickupTicks) > rhythm[0].barLength) {
+  barLength_ = rhythm_[0].barLength;
   if (settings_.pickupTicks == 0) {
     ticksSinceBar_ = 0;
     ticksSinceLine_ = 0;
@@ -33,17 +26,17 @@ void BarClock::reset() {
 }
 
 std::uint64_t BarClock::ticksToNextChange() const {
-  return rhythm_.entries[current_ + 1].tick - writtenTick_;
+  return rhythm_[current_ + 1].tick - writtenTick_;
 }
 
 void BarClock::checkBoundaries() {
-  const RhythmEntry& next = rhythm_.entries[current_ + 1];
+  const RhythmEntry& next = rhythm_[current_ + 1];
   if (writtenTick_ == next.tick) {
     output_.write("\n\t");
     ticksSinceBar_ = 0;
     ticksSinceLine_ = 0;
     ++current_;
-    const RhythmEntry& now = rhythm_.entries[current_];
+    const RhythmEntry& now = rhythm_[current_];
     barLength_ = now.barLength;
     output_.write("//Rhythm = ");
     output_.writeUnsigned(now.numerator);

@@ -1,5 +1,6 @@
 // BarClock: where a pass stands in time, and the writing of the time that has
-// passed since its last written event.
+// passed since its last written event. Each pass has a clock of its own,
+// which starts at tick 0, in the first bar (or the pickup).
 //
 // Time is written as pieces joined by the tie word. A piece never ends past
 // the next rhythm change, so every change is announced ("//Rhythm = 3/4")
@@ -20,13 +21,10 @@ namespace vantrel {
 
 class BarClock {
  public:
-  // `rhythm` is the file's table (built, with its sentinel); `tie` is the
-  // dialect's tie word.
-  BarClock(const RhythmTable& rhythm, const Settings& settings, std::uint16_t division,
-           std::string_view tie, TextWriter& output);
-
-  // The start of a pass: tick 0, the first bar (or the pickup).
-  void reset();
+  // `rhythm` is the file's table; `tie` is the dialect's tie word;
+  // `lengths` gives the text of each length.
+  BarClock(const RhythmTable& rhythm, const Settings& settings, std::string_view tie,
+           LengthCache& lengths, TextWriter& output);
 
   // The pass has reached `tick` (not before the last written one).
   void advanceTo(std::uint64_t tick) { pendingTicks_ = tick - writtenTick_; }
@@ -55,7 +53,7 @@ class BarClock {
   const Settings& settings_;
   const std::string_view tie_;
   TextWriter& output_;
-  LengthCache lengths_;
+  LengthCache& lengths_;
   const bool longPickup_;  // a pickup longer than the first bar
 
   std::uint32_t current_ = 0;       // the rhythm entry in effect

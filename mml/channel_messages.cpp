@@ -2,7 +2,7 @@
 // becomes one MML command. Bank select with program change, RPN and NRPN are
 // recognised as three messages at one tick and written as one command.
 
-#include "mml/converter.h"
+#include "mml/pass_writer.h"
 
 namespace vantrel {
 namespace {
@@ -28,18 +28,18 @@ const char* namedController(std::uint8_t controller) {
 
 }  // namespace
 
-void Converter::writeChannelMessage(const DecodedEvent& event, std::uint32_t index) {
+std::uint32_t PassWriter::writeChannelMessage(const DecodedEvent& event, std::uint32_t index) {
   const std::uint8_t d1 = event.data1;
   const std::uint8_t d2 = event.data2;
   switch (event.status & 0xF0) {
     case 0x90:
       if (d2 != 0) {
-        startNote(event);
+        startNote(event, index);
         break;
       }
       [[fallthrough]];  // a Note On of velocity 0 is a Note Off
     case 0x80:
-      if (d1 == pass_.pendingKey) pass_.pendingKey = kNoKey;
+      if (d1 == pendingKey_) pendingKey_ = kNoKey;
       break;
     case 0xA0:
       output_.write("DirectSMF($A0+Channel-1,");
@@ -49,8 +49,7 @@ void Converter::writeChannelMessage(const DecodedEvent& event, std::uint32_t ind
       output_.write("); ");
       break;
     case 0xB0:
-      writeControlChange(event, index);
-      break;
+      return writeControlChange(event, index);
     case 0xC0:
       output_.write(words_.program);
       output_.writeChar('(');
@@ -68,46 +67,52 @@ void Converter::writeChannelMessage(const DecodedEvent& event, std::uint32_t ind
       output_.write("); ");
       break;
   }
+  return 1;
 }
 
-void Converter::writeControlChange(const DecodedEvent& event, std::uint32_t index) {
+std::uint32_t PassWriter::writeControlChange(const DecodedEvent& event, std::uint32_t index) {
   const std::uint8_t controller = event.data1;
   const std::uint8_t value = event.data2;
   if (const char* command = namedController(controller)) {
     output_.write(command);
     output_.writeUnsigned(value);
     output_.write("); ");
-    return;
+    return 1;
   }
   if ((controller == 0 || controller == 99 || controller == 101) && writeIdiom(event, index)) {
-    return;
+    return 3;
   }
   output_.writeChar('y');
   output_.writeUnsigned(controller);
   output_.writeChar(',');
   output_.writeUnsigned(value);
   output_.write("; ");
+  return 1;
 }
 
-// Looks at the two events after controller 0, 99 or 101 (the event at
-// `index`). When both are the ones the idiom needs, at the same tick and on
-// the same channel, writes the idiom and takes them in (consumedAhead);
-// otherwise writes nothing and returns false.
-bool Converter::writeIdiom(const DecodedEvent& event, std::uint32_t index) {
+// Looks at the two events of the track after controller 0, 99 or 101 (the
+// event at `index`). When both are the ones the idiom needs, at the same tick
+// and on the same channel, writes the idiom and returns true: the three
+// events are written; otherwise writes nothing and returns false.
+bool PassWriter::writeIdiom(const DecodedEvent& event, std::uint32_t index) {
   const std::uint8_t controller = event.data1;
-  const std::uint8_t m = event.data2;
+  const std::uint8_t msb = event.data2;
   const std::uint8_t controlStatus = event.status;
   const std::uint8_t programStatus = static_cast<std::uint8_t>(0xC0 | (controlStatus & 0x0F));
   const std::uint8_t second = controller == 0 ? 32 : controller == 99 ? 98 : 100;
 
-  // The end-of-track event is last and matches no step, so both exist when
-  // the first matches.
-  if (index + 1 >= track_.events.size()) return false;
-  const DecodedEvent* next = &track_.events[index + 1];
+  // The next two events of the track, if they are the channel's: the next of
+  // the pass, when nothing else came between them in the track.
+  const std::uint32_t passEnd = c_.track.passBegin[pass_ + 1];
+  auto follows = [&](std::uint32_t ahead) {
+    return index + ahead < passEnd && c_.track.events[index + ahead].order == event.order + ahead;
+  };
+  if (!follows(1) || !follows(2)) return false;
+  const DecodedEvent* next = &c_.track.events[index + 1];
   if (next->tick != event.tick || next->status != controlStatus || next->data1 != second) {
     return false;
   }
-  const std::uint8_t l = next->data2;
+  const std::uint8_t lsb = next->data2;
   ++next;
   if (next->tick != event.tick) return false;
   if (controller == 0) {
@@ -115,27 +120,26 @@ bool Converter::writeIdiom(const DecodedEvent& event, std::uint32_t index) {
     output_.write("Voice(");
     output_.writeUnsigned(next->data1 + 1u);
     output_.writeChar(',');
-    output_.writeUnsigned(m);
+    output_.writeUnsigned(msb);
     output_.writeChar(',');
-    output_.writeUnsigned(l);
+    output_.writeUnsigned(lsb);
     output_.write("); ");
   } else {
     if (next->status != controlStatus || next->data1 != 6) return false;
-    const unsigned parameter = m * 128u + l;
+    const unsigned parameter = msb * 128u + lsb;
     if (controller == 101 && parameter <= 2) {
       static const char* const kRpn[] = {"BR(", "FineTune(", "CoarseTune("};
       output_.write(kRpn[parameter]);
     } else {
       output_.write(controller == 101 ? "RPN(" : "NRPN(");
-      output_.writeUnsigned(m);
+      output_.writeUnsigned(msb);
       output_.writeChar(',');
-      output_.writeUnsigned(l);
+      output_.writeUnsigned(lsb);
       output_.writeChar(',');
     }
     output_.writeUnsigned(next->data2);
     output_.write("); ");
   }
-  pass_.consumedAhead = 2;
   return true;
 }
 

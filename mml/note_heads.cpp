@@ -11,21 +11,21 @@ constexpr bool kSharp[12] = {false, true, false, true, false, false,
 
 }  // namespace
 
-NoteHeads::NoteHeads(const Vocabulary& words) {
+NoteHeadTexts::NoteHeadTexts(const Vocabulary& words) {
   for (int pitchClass = 0; pitchClass < 12; ++pitchClass) {
-    pitchTexts_[pitchClass].append(words.noteNames[kStep[pitchClass]]);
-    if (kSharp[pitchClass]) pitchTexts_[pitchClass].append(words.sharp);
+    pitch[pitchClass].append(words.noteNames[kStep[pitchClass]]);
+    if (kSharp[pitchClass]) pitch[pitchClass].append(words.sharp);
   }
   for (int value = 0; value < 256; ++value) {
-    velocityTexts_[value].append(words.velocity);
-    velocityTexts_[value].appendNumber(static_cast<std::uint64_t>(value));
+    velocity[value].append(words.velocity);
+    velocity[value].appendNumber(static_cast<std::uint64_t>(value));
   }
   for (int number = 0; number < 22; ++number) {
-    octaveTexts_[number].append(words.octaveWord());
-    octaveTexts_[number].appendNumber(static_cast<std::uint64_t>(number));
+    octave[number].append(words.octaveWord());
+    octave[number].appendNumber(static_cast<std::uint64_t>(number));
   }
   for (int difference = -2; difference <= 2; ++difference) {
-    octaveMarkTexts_[difference + 2].append(words.octaveMark(difference));
+    octaveMark[difference + 2].append(words.octaveMark(difference));
   }
 }
 

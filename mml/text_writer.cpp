@@ -6,7 +6,7 @@
 
 namespace vantrel {
 
-TextWriter::TextWriter(Sink& sink) : sink_(sink), buffer_(new char[kSize]) {}
+TextWriter::TextWriter(Sink& sink) : sink_(sink), buffer_(new char[kCapacity]) {}
 
 void TextWriter::writeLong(std::string_view text) {
   while (!text.empty()) {
@@ -17,17 +17,9 @@ void TextWriter::writeLong(std::string_view text) {
 }
 
 void TextWriter::writeVerbatim(std::string_view text) {
-  if (text.size() >= kSize / 2) {
-    drain();
-    if (!failed()) {
-      errno = 0;
-      if (!sink_.write(text.data(), text.size())) fail();
-    }
-    return;
-  }
   while (!text.empty()) {
-    if (used_ == kSize) drain();
-    const std::size_t piece = std::min(text.size(), kSize - used_);
+    if (used_ >= kBlock) writeBlock();
+    const std::size_t piece = std::min(text.size(), kBlock - used_);
     std::memcpy(buffer_.get() + used_, text.data(), piece);
     used_ += piece;
     text.remove_prefix(piece);
@@ -111,16 +103,25 @@ void TextWriter::writeHexList(std::span<const std::uint8_t> bytes) {
 
 void TextWriter::fail() { error_ = errno != 0 ? errno : EIO; }
 
-void TextWriter::drain() {
+void TextWriter::writeBlock() {
+  if (!failed()) {
+    errno = 0;
+    if (!sink_.write(buffer_.get(), kBlock)) fail();
+  }
+  if (failed()) {
+    used_ = 0;  // nothing more reaches the sink
+    return;
+  }
+  used_ -= kBlock;
+  std::memmove(buffer_.get(), buffer_.get() + kBlock, used_);
+}
+
+void TextWriter::flush() {
   if (used_ > 0 && !failed()) {
     errno = 0;
     if (!sink_.write(buffer_.get(), used_)) fail();
   }
   used_ = 0;
-}
-
-void TextWriter::flush() {
-  drain();
   if (!failed()) {
     errno = 0;
     if (!sink_.flush()) fail();

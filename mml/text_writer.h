@@ -2,10 +2,12 @@
 //
 // Every line feed of the text is stored as CR LF, on every platform, and all
 // numbers are formatted here by hand, so the output never depends on a locale
-// or on text-mode translation. When the sink refuses a write, the writer
-// keeps the system's reason and drops everything after it; the conversion
-// stops at its next check. The small writes are inline: the writer is the
-// innermost loop of a conversion.
+// or on text-mode translation. The sink is handed blocks of exactly kBlock
+// bytes (the last one shorter), however the text was written, so that a sink
+// sees the same writes for the same text. When the sink refuses a write, the
+// writer keeps the system's reason and drops everything after it; the
+// conversion stops at its next check. The small writes are inline: the
+// writer is the innermost loop of a conversion.
 #pragma once
 
 #include <cstddef>
@@ -54,6 +56,8 @@ struct ShortText {
 
 class TextWriter {
  public:
+  static constexpr std::size_t kBlock = std::size_t{1} << 16;
+
   // `sink` receives the bytes.
   explicit TextWriter(Sink& sink);
 
@@ -92,8 +96,7 @@ class TextWriter {
     buffer_[used_++] = c;
   }
 
-  // Text that is already output (its line ends made), as it is. A long one
-  // goes to the sink straight from where it is.
+  // Text that is already output (its line ends made), as it is.
   void writeVerbatim(std::string_view text);
 
   // Decimal, as few digits as needed.
@@ -117,14 +120,17 @@ class TextWriter {
   int error() const { return error_; }
 
  private:
-  static constexpr std::size_t kSize = 1 << 16;
   static constexpr std::size_t kRoomPerWrite = 256;  // longer texts go piecewise
+  // Room beyond a block for the largest single reserve (a batch of hex items).
+  static constexpr std::size_t kSlack = 4096;
+  static constexpr std::size_t kCapacity = kBlock + kSlack;
 
   void reserve(std::size_t bytes) {
-    if (kSize - used_ < bytes) drain();
+    // Past the capacity only when a whole block is held: used_ > kBlock.
+    if (kCapacity - used_ < bytes) writeBlock();
   }
   void writeLong(std::string_view text);
-  void drain();  // hands the buffer to the sink
+  void writeBlock();  // hands the first kBlock bytes to the sink
 
   void fail();  // keeps errno as the reason
 

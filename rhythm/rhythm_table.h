@@ -1,19 +1,19 @@
 // RhythmTable: every time signature of the file, sorted by tick, with the bar
-// length in ticks at each; the MML writer walks it to place bar lines.
+// length in ticks at each and the key signature in effect; the MML writer
+// reads it to place bar lines, and the console shows it as the listing.
 //
-// It is built once, by a walk over all tracks before any is converted, and is
-// only read after that: each pass keeps its own place in it. Entry 0 is at
-// tick 0 and the last entry is a sentinel that no position reaches, so the
-// entry after the current one always exists.
+// It is built once, from the walk over all tracks, and only read after that:
+// each pass keeps its own place in it. Entry 0 is at tick 0 and the last
+// entry is a sentinel that no position reaches, so the entry after the
+// current one always exists.
 #pragma once
 
 #include <cstdint>
 #include <span>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
-#include "smf/smf_header.h"
+#include "smf/walk.h"
 
 namespace vantrel {
 
@@ -24,54 +24,33 @@ struct RhythmEntry {
   std::uint8_t numerator = 4;
   std::uint8_t denominator = 4;  // the note value of the beat: 1 .. 128
   std::int8_t key = 0;           // key signature in effect: sharps (+) or flats (-)
-  std::uint8_t mi = 0;           // key signature mode: 0 major, 1 minor
+  std::uint8_t mode = 0;         // key signature mode: 0 major, 1 minor
   std::uint32_t barLength = 0;   // ticks
 };
 
-struct RhythmTable {
-  std::vector<RhythmEntry> entries;
+class RhythmTable {
+ public:
+  // The table of a file of `division` ticks per quarter note: 4/4 at tick 0,
+  // a 4/4 bar from the pickup (`pickupTicks`, 0 for none), then each of
+  // `signatures` in the order met, a later one at a tick replacing an earlier
+  // one there; a signature that gives no usable bar (numerator 0, exponent
+  // above 7, a bar that truncates to 0 ticks) changes nothing. Each entry
+  // gets the key signature in effect at its tick (the last met among those
+  // of the greatest tick not after it; none: 0 and major); the sentinel gets
+  // the last of the file.
+  RhythmTable(std::span<const TimeSignatureEvent> signatures,
+              std::span<const KeySignatureEvent> keys, std::uint16_t division,
+              std::int32_t pickupTicks);
 
-  std::uint32_t count() const { return static_cast<std::uint32_t>(entries.size()); }
+  std::span<const RhythmEntry> entries() const { return entries_; }
+  const RhythmEntry& operator[](std::size_t index) const { return entries_[index]; }
+  std::size_t size() const { return entries_.size(); }
 
-  // Inserts a time signature at `tick`, or overwrites the one already there.
-  // A signature that gives no usable bar (numerator 0, exponent above 7, or a
-  // bar that truncates to 0 ticks) changes nothing.
-  void insertRhythm(std::uint64_t tick, std::uint8_t numerator, std::uint8_t exponent,
-                    std::uint16_t division);
-
-  // Sorts the entries by tick (ticks are unique).
-  void sortEntries();
-
-  // "Pointer:" tick "\tLength:" bar "\tKey:" key "\tmi:" mi, one line each.
+  // "Pointer:" tick "\tLength:" bar "\tKey:" key "\tmi:" mode, a line each.
   std::string listing() const;
 
  private:
-  std::unordered_map<std::uint64_t, std::size_t> indexOfTick_;  // valid until sorted
+  std::vector<RhythmEntry> entries_;
 };
-
-// The key signatures met in the walk, in the order met.
-struct KeySignature {
-  std::uint64_t tick;
-  std::int8_t key;
-  std::uint8_t mi;
-};
-
-// Gives each entry the key signature in effect at its tick: the one with the
-// greatest tick at or before it, the last met among equals; 0 and 0 if none.
-// The sentinel gets the last one of the file.
-void assignKeys(RhythmTable& table, std::vector<KeySignature> keys);
-
-// The walk before the conversion: reads every track of `file` once, in file
-// order, with the event filter of `filterMask` (left-out signatures do not
-// count), and fills `table` with 4/4 at tick 0, a 4/4 bar at the pickup when
-// there is one, every time signature, the sentinel, and the key signatures in
-// effect. `tracks` receives where each track chunk begins and how many events
-// it holds. Returns the message of a fault in the data (a missing track
-// chunk, a track cut short), or nullptr. With `threads` above 1 the tracks
-// of a big file are walked on that many threads; the result is the same.
-[[nodiscard]] const char* buildRhythmTable(std::span<const std::uint8_t> file,
-                                           const SmfHeader& header, std::int32_t filterMask,
-                                           std::int32_t pickupTicks, RhythmTable& table,
-                                           std::vector<TrackChunk>& tracks, int threads = 1);
 
 }  // namespace vantrel

@@ -2,60 +2,58 @@
 // array, so that the 17 passes over a track and the look-aheads of notes and
 // controller idioms cost no further decoding.
 //
-// Each event keeps what the event reader gave for it (status after the /M
-// filter, data bytes) and its absolute tick; the data of a SysEx or meta event
-// stays in the input and is referred to by offset. The events are also listed
-// by the pass that writes them, in track order, so that a pass visits only
-// its own events.
+// The events are grouped by the pass that writes them, each group in track
+// order, so that a pass reads its own events one after the other; events
+// that no pass writes (left out by the filter) are not kept. The data of
+// SysEx and meta events stays in the input and is referred to by offset.
 #pragma once
 
 #include <array>
 #include <cstdint>
-#include <vector>
+#include <span>
 
-#include "smf/event_reader.h"
-#include "smf/populated_allocator.h"
-#include "smf/smf_header.h"
+#include "smf/walk.h"
+#include "util/populated_array.h"
 
 namespace vantrel {
 
-inline constexpr std::uint8_t kNoPass = 255;  // written by no pass (status 0)
-inline constexpr int kPassCount = 17;         // 0: system events; 1..16: channels
-
 struct DecodedEvent {
-  std::uint64_t tick;   // absolute, from the start of the track
-  std::uint32_t aux;    // SysEx/meta: index into `data`; Note On: set by the note sweep
-  std::uint8_t status;  // as the reader gave it: 0 when left out
-  std::uint8_t data1;
+  std::uint64_t tick;    // absolute, from the start of the track
+  std::uint32_t order;   // its place among all the track's events, left-out ones too
+  std::uint8_t status;   // 0x80 to 0xFF: what the filter left
+  std::uint8_t data1;    // a meta event's type
   std::uint8_t data2;
-  std::uint8_t pass;    // the pass that writes it, or kNoPass
 };
 
 // Where the data of a SysEx or meta event lies in the input.
 struct DataRef {
   std::uint64_t offset;
-  std::int32_t length;
+  std::uint32_t length;
 };
 
 struct DecodedTrack {
-  template <typename T>
-  using Array = std::vector<T, PopulatedAllocator<T>>;
-
-  Array<DecodedEvent> events;  // the last one is the end-of-track event
-  Array<DataRef> data;
-  Array<std::uint32_t> passOrder;           // event indices grouped by pass
+  PopulatedArray<DecodedEvent> events;
   std::array<std::uint32_t, kPassCount + 1> passBegin{};  // pass p: [passBegin[p], passBegin[p+1])
+  PopulatedArray<DataRef> data;  // of the events of pass 0, in the same order
+  std::uint64_t endTick = 0;     // the end-of-track event's tick
+  std::uint32_t endOrder = 0;    // the end-of-track event's order: the last
 
-  // Makes room for tracks of up to `events` events, `dataEvents` of them
-  // with data, so that decoding track after track allocates nothing more.
-  void reserve(std::size_t events, std::size_t dataEvents);
+  std::span<const DecodedEvent> pass(int p) const {
+    return std::span(events).subspan(passBegin[p], passBegin[p + 1] - passBegin[p]);
+  }
 
-  // Decodes the track of `chunk`, up to and with its end-of-track event.
-  // False when the file ends inside the track. Reuses the vectors' storage
-  // from track to track.
-  // `file` is the whole SMF; `filterMask` leaves events out as the reader does.
-  [[nodiscard]] bool decode(std::span<const std::uint8_t> file, std::int32_t filterMask,
-                            const TrackChunk& chunk);
+  // Makes room for tracks of up to `events` kept events, `systemEvents` of
+  // them in pass 0, so that decoding track after track allocates nothing
+  // more.
+  void reserve(std::size_t events, std::size_t systemEvents);
+
+  // Decodes the track of `chunk`, whose counts the walk found, with the
+  // filter the walk used. `smf` is the whole SMF. Reuses the storage from
+  // track to track.
+  void decode(std::span<const std::uint8_t> smf, std::int32_t filterMask, const TrackChunk& chunk);
 };
+
+// The events of `chunk` that some pass writes, and those of pass 0.
+std::size_t keptEvents(const TrackChunk& chunk);
 
 }  // namespace vantrel

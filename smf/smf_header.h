@@ -1,13 +1,14 @@
-// SmfHeader and TrackChunk: the chunk structure of a Standard MIDI File.
+// SmfHeader: the header chunk of a Standard MIDI File.
 //
 // Only format 0 (one track) and format 1 with ticks per quarter note are
-// accepted; every other header is refused with its own message. A track
-// chunk header is read wherever the previous track's end-of-track event left
-// off: no chunk length is trusted to find the next chunk.
+// accepted; every other header is refused with its own fault, checked in a
+// fixed order.
 #pragma once
 
 #include <cstdint>
 #include <span>
+
+#include "util/fault.h"
 
 namespace vantrel {
 
@@ -18,27 +19,10 @@ struct SmfHeader {
   std::uint16_t trackCount = 0;
   std::uint16_t division = 0;    // ticks per quarter note
 
-  // Reads the 14 bytes at the start of `file` and checks them in a fixed
-  // order. Returns the message of the first check that fails, or nullptr.
-  [[nodiscard]] const char* readHeader(std::span<const std::uint8_t> file);
+  // Reads the 14 bytes at the start of `smf` and checks them. Returns the
+  // fault of the first check that fails, or kNone.
+  [[nodiscard]] FaultKind read(std::span<const std::uint8_t> smf);
 };
-
-// The first track chunk header follows the 14 bytes of the header chunk.
-inline constexpr std::uint64_t kFirstTrackOffset = 14;
-
-struct TrackChunk {
-  std::uint64_t start = 0;   // offset of the track's first event
-  std::uint32_t length = 0;  // the chunk's length field: only reported
-  // Counted by the walk that finds the track's end: its events, and those of
-  // them that carry data (SysEx and meta events).
-  std::uint32_t eventCount = 0;
-  std::uint32_t dataEventCount = 0;
-};
-
-// Reads the 8-byte track chunk header at `offset`. Returns the "no MTrk
-// chunk" message when it is not there or cut short, else nullptr.
-[[nodiscard]] const char* readTrackHeader(std::span<const std::uint8_t> file,
-                                          std::uint64_t offset, TrackChunk& chunk);
 
 // Reads a big-endian number of `width` bytes at p.
 inline std::uint32_t readBigEndian(const std::uint8_t* p, int width) {

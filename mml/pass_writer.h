@@ -1,0 +1,96 @@
+// PassWriter: one pass over a track, which writes one section of its block:
+// pass 0 the SysEx and meta events, pass n the messages of MIDI channel n,
+// each section one time-ordered line.
+//
+// Time between the written events of a pass accumulates in the bar clock
+// and is written, before the next written event, as the pending note, its
+// continuation, or a rest. A pass visits only its own events. Each pass is
+// written by a PassWriter of its own, so every pass starts from nothing. The
+// writers are split by the kind of event: notes.cpp, channel_messages.cpp,
+// meta_events.cpp.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "mml/bar_clock.h"
+#include "mml/length_text.h"
+#include "mml/note_heads.h"
+#include "mml/settings.h"
+#include "mml/text_writer.h"
+#include "mml/vocabulary.h"
+#include "rhythm/rhythm_table.h"
+#include "smf/decoded_track.h"
+#include "smf/note_spans.h"
+#include "smf/smf_header.h"
+
+namespace vantrel {
+
+// What the passes of a track read and write with.
+struct PassContext {
+  std::span<const std::uint8_t> smf;  // the whole SMF
+  const SmfHeader& header;
+  const RhythmTable& rhythm;
+  const Settings& settings;
+  const Vocabulary& words;
+  const NoteHeadTexts& headTexts;
+  LengthCache& lengths;
+  TextWriter& output;
+  const DecodedTrack& track;
+  const NoteSpans& spans;
+};
+
+// Stop at no event: the pass has no fault.
+inline constexpr std::uint32_t kNoStop = 0xFFFFFFFF;
+
+class PassWriter {
+ public:
+  PassWriter(const PassContext& context, int pass);
+
+  // Writes the pass's section. At the `stopAt`-th of the pass's events
+  // (counted from 0), where the data has a fault, it writes only what comes
+  // before the event and stops. When the output fails, stops as soon as it
+  // can.
+  void write(std::uint32_t stopAt);
+
+ private:
+  static constexpr int kNoKey = -1;  // pendingKey: nothing sounds
+
+  // pass_writer.cpp: the order of a pass.
+  void writePassHeader();
+  void flushPending();
+  // Writes the event at `index` in the track's events and returns how many
+  // of the pass's events it took (a controller idiom takes three).
+  std::uint32_t writeEvent(std::uint32_t index);
+
+  // notes.cpp
+  void writeNoteHead();
+  void startNote(const DecodedEvent& event, std::uint32_t index);
+
+  // channel_messages.cpp
+  std::uint32_t writeChannelMessage(const DecodedEvent& event, std::uint32_t index);
+  std::uint32_t writeControlChange(const DecodedEvent& event, std::uint32_t index);
+  bool writeIdiom(const DecodedEvent& event, std::uint32_t index);
+
+  // meta_events.cpp
+  void writeMetaEvent(std::uint8_t type, std::span<const std::uint8_t> data);
+  void writeSysEx(std::uint8_t status, std::span<const std::uint8_t> data);
+  void writeQuotedText(std::span<const std::uint8_t> data);
+  void writeVarLen(std::uint32_t value);
+
+  const PassContext& c_;
+  TextWriter& output_;
+  const Vocabulary& words_;
+  const int pass_;  // 0: system events; 1..16: MIDI channel
+  BarClock clock_;
+  NoteHeads heads_;
+
+  bool headerWritten_ = false;
+  // The key of the main-line note, or kNoKey: time is a rest. Apart from
+  // every key byte, so that even a malformed key of 128 or more is a note.
+  int pendingKey_ = kNoKey;
+  std::uint8_t pendingVelocity_ = 0;
+  bool noteOpen_ = false;  // head of the pending note not yet written
+};
+
+}  // namespace vantrel

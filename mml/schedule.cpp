@@ -1,0 +1,253 @@
+#include "mml/schedule.h"
+
+#include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "mml/converter.h"
+#include "smf/decoded_track.h"
+#include "smf/note_spans.h"
+
+namespace vantrel {
+namespace {
+
+// The tracks to write, and the fault's event in the last of them.
+std::size_t tracksToWrite(const TrackPlan& plan) {
+  return plan.faultTrack == kNoFault ? plan.tracks.size()
+                                     : std::min<std::size_t>(plan.tracks.size(), plan.faultTrack + 1);
+}
+std::uint32_t stopAt(const TrackPlan& plan, std::size_t track) {
+  return track == plan.faultTrack ? plan.faultEvent : kNoStop;
+}
+
+void writeInOrder(const TrackPlan& plan, TextWriter& output) {
+  Converter converter(plan.smf, plan.header, plan.rhythm, plan.settings, output);
+  const std::size_t count = tracksToWrite(plan);
+  converter.reserveFor(plan.tracks.first(count));
+  for (std::size_t t = 0; t < count && !output.failed(); ++t) {
+    converter.convertTrack(static_cast<std::uint32_t>(t), plan.tracks[t], stopAt(plan, t));
+  }
+}
+
+// The text of one batch of tracks, converted on a worker thread: the blocks
+// its writer hands over, kept until the thread that writes the output takes
+// them, in order. The worker waits when kMostBlocks wait to be taken, so a
+// long track passes on to the output while it is converted; once abandoned
+// (the output has stopped) the text refuses every write, and the worker's
+// converter stops.
+class BatchText : public Sink {
+ public:
+  static constexpr std::size_t kMostBlocks = 8;
+
+  bool write(const char* bytes, std::size_t size) override {
+    std::string block(bytes, size);
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [this] { return blocks_.size() < kMostBlocks || abandoned_; });
+    if (abandoned_) return false;
+    blocks_.push_back(std::move(block));
+    lock.unlock();
+    changed_.notify_all();
+    return true;
+  }
+
+  // The worker's last word; `failure` is what stopped it, if anything did.
+  void close(std::exception_ptr failure = nullptr) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      closed_ = true;
+      failure_ = failure;
+    }
+    changed_.notify_all();
+  }
+  // Once take() has returned false.
+  std::exception_ptr failure() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return failure_;
+  }
+
+  // Waits for the next block; false when there is none and none will come.
+  bool take(std::string& block) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [this] { return !blocks_.empty() || closed_; });
+    if (blocks_.empty()) return false;
+    block = std::move(blocks_.front());
+    blocks_.pop_front();
+    lock.unlock();
+    changed_.notify_all();
+    return true;
+  }
+
+  void abandon() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      abandoned_ = true;
+      blocks_.clear();
+    }
+    changed_.notify_all();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<std::string> blocks_;
+  std::exception_ptr failure_;
+  bool closed_ = false;
+  bool abandoned_ = false;
+};
+
+// Hands the batches to the workers in order, each at most `window` batches
+// ahead of the one being written, so that the texts waiting stay few.
+class BatchDispenser {
+ public:
+  BatchDispenser(std::size_t count, std::size_t window) : count_(count), window_(window) {}
+
+  // The next batch to convert, or -1 when there is none.
+  std::ptrdiff_t take() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [this] { return stopped_ || next_ >= count_ || next_ < written_ + window_; });
+    if (stopped_ || next_ >= count_) return -1;
+    return static_cast<std::ptrdiff_t>(next_++);
+  }
+  void batchWritten() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      ++written_;
+    }
+    changed_.notify_all();
+  }
+  void stop() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      stopped_ = true;
+    }
+    changed_.notify_all();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  const std::size_t count_;
+  const std::size_t window_;
+  std::size_t next_ = 0;
+  std::size_t written_ = 0;
+  bool stopped_ = false;
+};
+
+// A worker's writer writes each batch into that batch's text.
+class TextSwitch : public Sink {
+ public:
+  BatchText* text = nullptr;
+  bool write(const char* bytes, std::size_t size) override { return text->write(bytes, size); }
+};
+
+// Where each batch of tracks begins, and the end of the last: consecutive
+// tracks of at least `batchEvents` events together.
+std::vector<std::size_t> batchesOf(std::span<const TrackChunk> tracks, std::size_t batchEvents) {
+  std::vector<std::size_t> starts{0};
+  std::size_t events = 0;
+  for (std::size_t index = 0; index < tracks.size(); ++index) {
+    if (events >= batchEvents) {
+      starts.push_back(index);
+      events = 0;
+    }
+    events += tracks[index].events;
+  }
+  starts.push_back(tracks.size());
+  return starts;
+}
+
+// The most memory one worker takes: the biggest track decoded, the texts of
+// its two batches and its writer's buffer.
+std::size_t workerMemory(std::span<const TrackChunk> tracks) {
+  std::size_t most = 0;
+  for (const TrackChunk& chunk : tracks) {
+    most = std::max(most, keptEvents(chunk) * (sizeof(DecodedEvent) + sizeof(NoteSpan)) +
+                              chunk.passEvents[0] * sizeof(DataRef));
+  }
+  return most + 3 * BatchText::kMostBlocks * TextWriter::kBlock;
+}
+
+void convertBatches(const TrackPlan& plan, const std::vector<std::size_t>& batches,
+                    BatchDispenser& dispenser, BatchText* texts) {
+  TextSwitch sink;
+  TextWriter writer(sink);
+  Converter converter(plan.smf, plan.header, plan.rhythm, plan.settings, writer);
+  for (std::ptrdiff_t batch; (batch = dispenser.take()) >= 0;) {
+    BatchText& text = texts[batch];
+    sink.text = &text;
+    try {
+      // Room for the biggest track still to come, once: growing the room
+      // again costs more than the decoding, and a track already taken by
+      // another thread need not be held twice.
+      const std::size_t first = batches[batch], last = batches[batch + 1];
+      converter.reserveFor(plan.tracks.subspan(first, tracksToWrite(plan) - first));
+      for (std::size_t t = first; t < last && !writer.failed(); ++t) {
+        converter.convertTrack(static_cast<std::uint32_t>(t), plan.tracks[t], stopAt(plan, t));
+      }
+      writer.flush();
+    } catch (...) {
+      // Memory that ran out: the thread that writes the output raises it
+      // again, as one thread would have.
+      text.close(std::current_exception());
+      return;
+    }
+    text.close();
+  }
+}
+
+}  // namespace
+
+void writeTracks(const TrackPlan& plan, TextWriter& output, const Schedule& schedule) {
+  const std::span<const TrackChunk> tracks = plan.tracks.first(tracksToWrite(plan));
+  std::size_t events = 0;
+  for (const TrackChunk& chunk : tracks) events += chunk.events;
+  const std::size_t batchEvents = std::max<std::size_t>(schedule.batchEvents, 1);
+  if (schedule.threads < 2 || events < 4 * batchEvents) return writeInOrder(plan, output);
+  const std::vector<std::size_t> batches = batchesOf(tracks, batchEvents);
+  const std::size_t count = batches.size() - 1;
+  // As many workers as the memory holds: about the input's size again, and
+  // some megabytes.
+  const std::size_t budget = plan.smf.size() + (std::size_t{16} << 20);
+  const std::size_t workers = std::min({static_cast<std::size_t>(schedule.threads), count,
+                                        budget / workerMemory(tracks)});
+  if (workers < 2) return writeInOrder(plan, output);
+
+  std::unique_ptr<BatchText[]> texts(new BatchText[count]);
+  // Two batches a worker ahead: a worker need not wait while the text of the
+  // batch before is still being written.
+  BatchDispenser dispenser(count, 2 * workers);
+  std::vector<std::thread> threads;
+  try {
+    for (std::size_t i = 0; i < workers; ++i) {
+      threads.emplace_back(convertBatches, std::cref(plan), std::cref(batches), std::ref(dispenser),
+                           texts.get());
+    }
+  } catch (const std::system_error&) {
+    // No more threads to be had: those started do the work.
+    if (threads.empty()) return writeInOrder(plan, output);
+  }
+
+  std::string block;
+  std::exception_ptr failure;
+  for (std::size_t batch = 0; batch < count && !output.failed() && !failure; ++batch) {
+    while (texts[batch].take(block)) {
+      output.writeVerbatim(block);
+      if (output.failed()) break;
+    }
+    failure = texts[batch].failure();
+    dispenser.batchWritten();
+  }
+  dispenser.stop();
+  for (std::size_t k = 0; k < count; ++k) texts[k].abandon();
+  for (std::thread& thread : threads) thread.join();
+  if (failure) std::rethrow_exception(failure);
+}
+
+}  // namespace vantrel

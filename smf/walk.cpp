@@ -1,0 +1,101 @@
+#include "smf/walk.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace vantrel {
+namespace {
+
+// The first track chunk header follows the 14 bytes of the header chunk.
+// The header's own length is not trusted, nor is any chunk length: each
+// track's header is read where the previous track's end-of-track event left
+// off.
+constexpr std::uint64_t kFirstTrackOffset = 14;
+
+// Reads the 8-byte track chunk header at `offset`; false when it is not
+// there or cut short.
+bool readTrackHeader(std::span<const std::uint8_t> smf, std::uint64_t offset, TrackChunk& chunk) {
+  if (offset > smf.size() || smf.size() - offset < 8) return false;
+  const std::uint8_t* p = smf.data() + offset;
+  if (std::memcmp(p, "MTrk", 4) != 0) return false;
+  chunk.length = readBigEndian(p + 4, 4);
+  chunk.start = offset + 8;
+  return true;
+}
+
+}  // namespace
+
+FaultKind systemEventFault(std::uint8_t status, std::uint8_t metaType, std::uint32_t length) {
+  if (status == 0xF0 || status == 0xF7) return FaultKind::kNone;
+  if (status != 0xFF) return FaultKind::kInvalidMidiEvent;
+  // The data length that a meta type requires; -1 for types of any length.
+  struct Rule {
+    int length;
+    FaultKind fault;
+  };
+  Rule rule;
+  switch (metaType) {
+    case 0x00: rule = {2, FaultKind::kBadSequenceNumber}; break;
+    case 0x20: rule = {1, FaultKind::kBadChannelPrefix}; break;
+    case 0x21: rule = {1, FaultKind::kBadPort}; break;
+    case 0x2F: rule = {0, FaultKind::kBadEndOfTrack}; break;
+    case 0x51: rule = {3, FaultKind::kBadTempo}; break;
+    case 0x54: rule = {5, FaultKind::kBadSmpteOffset}; break;
+    case 0x58: rule = {4, FaultKind::kBadTimeSignature}; break;
+    case 0x59: rule = {2, FaultKind::kBadKeySignature}; break;
+    case 0x01: case 0x02: case 0x03: case 0x04:
+    case 0x05: case 0x06: case 0x07: case 0x7F:
+      return FaultKind::kNone;
+    default:
+      return FaultKind::kBadMetaEvent;
+  }
+  return length == static_cast<std::uint32_t>(rule.length) ? FaultKind::kNone : rule.fault;
+}
+
+Walk walkTracks(std::span<const std::uint8_t> smf, const SmfHeader& header,
+                std::int32_t filterMask) {
+  Walk walk;
+  walk.tracks.reserve(header.trackCount);
+  std::uint64_t offset = kFirstTrackOffset;
+  for (std::uint32_t t = 0; t < header.trackCount; ++t) {
+    TrackChunk chunk;
+    if (!readTrackHeader(smf, offset, chunk)) {
+      walk.fault = Fault{FaultKind::kNoMTrk};
+      return walk;
+    }
+    std::array<std::uint32_t, kPassCount + 1> counts{};  // the last: no pass
+    std::uint32_t events = 0;
+    const TrackEnd end = forEachEvent(smf, filterMask, chunk.start, [&](const TrackEvent& e) {
+      ++events;
+      const std::uint8_t pass = kPassOfStatus[e.status];
+      ++counts[pass == kNoPass ? kPassCount : pass];
+      if (pass != 0) return;
+      if (e.status == 0xFF && e.dataLength >= 2 && (e.data1 == 0x58 || e.data1 == 0x59)) {
+        const std::uint8_t* data = smf.data() + e.dataOffset;
+        if (e.data1 == 0x58) {
+          walk.timeSignatures.push_back({e.tick, data[0], data[1]});
+        } else {
+          walk.keySignatures.push_back({e.tick, static_cast<std::int8_t>(data[0]), data[1]});
+        }
+      }
+      if (walk.fault) return;
+      if (const FaultKind fault = systemEventFault(e.status, e.data1, e.dataLength);
+          fault != FaultKind::kNone) {
+        walk.fault = Fault{fault};
+        walk.faultTrack = t;
+        walk.faultEvent = counts[0] - 1;
+      }
+    });
+    if (!end.whole) {
+      walk.fault = Fault{FaultKind::kTrackCutShort};
+      return walk;
+    }
+    chunk.events = events;
+    std::copy_n(counts.begin(), kPassCount, chunk.passEvents.begin());
+    walk.tracks.push_back(chunk);
+    offset = end.position;
+  }
+  return walk;
+}
+
+}  // namespace vantrel
