@@ -11,6 +11,7 @@ Converter::Converter(std::span<const std::uint8_t> smf, const SmfHeader& header,
       words_(vocabulary(settings.dialect)),
       headTexts_(words_),
       lengths_(header.division),
+      filter_(settings.filterMask),
       context_{smf,      header,     rhythm, settings, words_, headTexts_,
                lengths_, output_,    track_, spans_} {}
 
@@ -31,7 +32,7 @@ void Converter::convertTrack(std::uint32_t index, const TrackChunk& chunk, std::
   output_.write("(");
   output_.writeUnsigned(index);
   output_.write(");\n");
-  track_.decode(context_.smf, settings_.filterMask, chunk);
+  track_.decode(context_.smf, filter_, chunk);
   spans_.find(track_);
   // A fault lies among the system events, which pass 0 writes.
   PassWriter(context_, 0).write(stopAt);

@@ -44,6 +44,7 @@ class Converter {
   const Vocabulary& words_;
   const NoteHeadTexts headTexts_;
   LengthCache lengths_;
+  const EventFilter filter_;
   DecodedTrack track_;
   NoteSpans spans_;
   const PassContext context_;

@@ -30,7 +30,7 @@ void PassWriter::startNote(const DecodedEvent& event, std::uint32_t index) {
   pendingKey_ = event.data1;
   pendingVelocity_ = event.data2;
   noteOpen_ = true;
-  if (!c_.spans.spans[index].overlap) return;
+  if (!c_.spans[index].overlap) return;
 
   output_.writePlain(" Sub{");
   writeNoteHead();

@@ -168,8 +168,10 @@ std::vector<std::size_t> batchesOf(std::span<const TrackChunk> tracks, std::size
 std::size_t workerMemory(std::span<const TrackChunk> tracks) {
   std::size_t most = 0;
   for (const TrackChunk& chunk : tracks) {
-    most = std::max(most, keptEvents(chunk) * (sizeof(DecodedEvent) + sizeof(NoteSpan)) +
-                              chunk.passEvents[0] * sizeof(DataRef));
+    const std::size_t system = chunk.passEvents[0];
+    const std::size_t channel = keptEvents(chunk) - system;
+    most = std::max(most, channel * (sizeof(DecodedEvent) + sizeof(NoteSpan)) +
+                              system * (sizeof(DecodedEvent) + sizeof(DataRef)));
   }
   return most + 3 * BatchText::kMostBlocks * TextWriter::kBlock;
 }

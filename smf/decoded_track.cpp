@@ -16,32 +16,43 @@ void DecodedTrack::reserve(std::size_t eventCount, std::size_t systemEvents) {
   data.makeRoom(systemEvents);
 }
 
-void DecodedTrack::decode(std::span<const std::uint8_t> smf, std::int32_t filterMask,
+void DecodedTrack::decode(std::span<const std::uint8_t> smf, const EventFilter& filter,
                           const TrackChunk& chunk) {
   passBegin[0] = 0;
   for (int p = 0; p < kPassCount; ++p) passBegin[p + 1] = passBegin[p] + chunk.passEvents[p];
-  events.resizeForWriting(passBegin[kPassCount]);
   data.resizeForWriting(chunk.passEvents[0]);
   // Each event goes straight to its place in its pass's group.
-  std::array<std::uint32_t, kPassCount> next;
-  std::copy_n(passBegin.begin(), kPassCount, next.begin());
-  DecodedEvent* const out = events.data();
-  DataRef* const refs = data.data();
-  std::uint32_t order = 0;
-  const TrackEnd end = forEachEvent(smf, filterMask, chunk.start, [&](const TrackEvent& e) {
-    const std::uint8_t pass = kPassOfStatus[e.status];
-    if (pass != kNoPass) {
-      const std::uint32_t at = next[pass]++;
-      out[at] = {e.tick, order, e.status, e.data1, e.data2};
-      if (pass == 0) refs[at] = {e.dataOffset, e.dataLength};
+  struct Visitor {
+    std::array<std::uint32_t, kPassCount> next;
+    DecodedEvent* events;
+    DataRef* data;
+    std::uint32_t order = 0;
+    std::uint64_t endTick = 0;
+
+    void channel(ChannelEvent e) {
+      const std::uint8_t pass = kPassOfStatus[e.status];
+      if (pass != kNoPass) events[next[pass]++] = {e.tick, order, e.status, e.data1, e.data2};
+      ++order;
     }
-    ++order;
-    endTick = e.tick;
-  });
+    void system(const SystemEvent& e) {
+      endTick = e.tick;
+      if (e.status != 0) {
+        const std::uint32_t at = next[0]++;
+        events[at] = {e.tick, order, e.status, e.metaType, 0};
+        data[at] = {e.dataOffset, e.dataLength};
+      }
+      ++order;
+    }
+  };
+  events.resizeForWriting(passBegin[kPassCount]);
+  Visitor visitor{{}, events.data(), data.data()};
+  std::copy_n(passBegin.begin(), kPassCount, visitor.next.begin());
+  const TrackEnd end = forEachEvent(smf, filter, chunk.start, visitor);
   // The walk has read the same bytes to the end of the track.
-  assert(end.whole && order == chunk.events);
+  assert(end.whole && visitor.order == chunk.events);
   (void)end;
-  endOrder = order - 1;
+  endTick = visitor.endTick;
+  endOrder = visitor.order - 1;
 }
 
 }  // namespace vantrel

@@ -50,7 +50,7 @@ struct DecodedTrack {
   // Decodes the track of `chunk`, whose counts the walk found, with the
   // filter the walk used. `smf` is the whole SMF. Reuses the storage from
   // track to track.
-  void decode(std::span<const std::uint8_t> smf, std::int32_t filterMask, const TrackChunk& chunk);
+  void decode(std::span<const std::uint8_t> smf, const EventFilter& filter, const TrackChunk& chunk);
 };
 
 // The events of `chunk` that some pass writes, and those of pass 0.

@@ -58,16 +58,33 @@ constexpr std::array<std::int32_t, 256> makeStatusFilterBits() {
 }
 inline constexpr std::array<std::int32_t, 256> kStatusFilterBits = makeStatusFilterBits();
 
-// One event of a track as the loop hands it over.
-struct TrackEvent {
-  std::uint64_t tick = 0;  // absolute, from the start of the track
-  // The status after the filter: 0 for an event left out, and for a data
-  // byte with no status to run on (nothing acts on either).
-  std::uint8_t status = 0;
-  std::uint8_t data1 = 0;  // first data byte; a meta event's type
-  std::uint8_t data2 = 0;  // second data byte of two-byte messages, else 0
+// The /M filter as a table: the status each status byte becomes, 0 for one
+// left out. Made once per file.
+struct EventFilter {
+  explicit EventFilter(std::int32_t mask) {
+    for (int s = 0; s < 256; ++s) status[s] = (mask & kStatusFilterBits[s]) ? 0 : static_cast<std::uint8_t>(s);
+  }
+  std::array<std::uint8_t, 256> status;
+};
+
+// A channel message as the loop hands it over. Its status is the one after
+// the filter: 0 for a message left out, and for a data byte with no status
+// to run on (nothing acts on either).
+struct ChannelEvent {
+  std::uint64_t tick;  // absolute, from the start of the track
+  std::uint8_t status;
+  std::uint8_t data1;
+  std::uint8_t data2;  // 0 for messages of one data byte
+};
+
+// Any other event: SysEx, its escape, a meta event, or a status that no
+// file may hold (0xF1 to 0xFE but 0xF7, which has no data).
+struct SystemEvent {
+  std::uint64_t tick = 0;
+  std::uint8_t status = 0;        // after the filter: 0 for one left out
+  std::uint8_t metaType = 0;      // of a meta event
   bool endOfTrack = false;        // the end-of-track meta event, left out or not
-  std::uint64_t dataOffset = 0;   // SysEx and meta events: where their data begins
+  std::uint64_t dataOffset = 0;   // where its data begins
   std::uint32_t dataLength = 0;   // and how many bytes it has
 };
 
@@ -123,73 +140,78 @@ inline std::uint64_t shortChannelEvent(const std::uint8_t* bytes, std::uint64_t 
 
 }  // namespace detail
 
-// Calls visit(const TrackEvent&) for every event of the track whose first
-// event is at `start` in `file`, up to and with its end-of-track event, with
-// the /M filter of `filterMask`. Inline, so that each caller's visit is
-// compiled into the loop: every event of a file passes here twice (the walk,
-// then the decoding).
-template <typename Visit>
-TrackEnd forEachEvent(std::span<const std::uint8_t> file, std::int32_t filterMask,
-                      std::uint64_t start, Visit&& visit) {
+// Calls visitor.channel(ChannelEvent) or visitor.system(const SystemEvent&)
+// for every event of the track whose first event is at `start` in `file`,
+// up to and with its end-of-track event, with the /M filter `filter`, in
+// the track's order. Inline, so that each caller's visitor is compiled into
+// the loop: every event of a file passes here twice (the walk, then the
+// decoding), and the channel messages, most of them, are handed over in
+// registers.
+template <typename Visitor>
+TrackEnd forEachEvent(std::span<const std::uint8_t> file, const EventFilter& filter,
+                      std::uint64_t start, Visitor& visitor) {
   using detail::kChannelDataBytes;
   const std::uint8_t* const bytes = file.data();
   const std::uint64_t size = file.size();
   const std::uint64_t fastLimit =
       size >= detail::kShortChannelEventMost ? size - detail::kShortChannelEventMost + 1 : 0;
+  // The loop's state in locals, whose addresses never escape: they stay in
+  // registers while each event is handed over as a value of its own.
   std::uint64_t pos = start;
+  std::uint64_t tick = 0;
   std::uint8_t running = 0;  // the last channel status, 0 none
-  TrackEvent event;
   for (;;) {
     // Channel messages in a loop of their own (see shortChannelEvent).
     std::uint32_t delta;
     for (std::uint64_t at; pos < fastLimit && (at = detail::shortChannelEvent(bytes, pos, delta, running));) {
       const std::uint8_t dataBytes = kChannelDataBytes[running];
-      event.tick += delta;
-      event.status = (filterMask & kStatusFilterBits[running]) ? 0 : running;
-      event.data1 = bytes[at];
-      event.data2 = dataBytes == 2 ? bytes[at + 1] : 0;
+      tick += delta;
       pos = at + dataBytes;
-      visit(static_cast<const TrackEvent&>(event));
+      const std::uint8_t data2 = dataBytes == 2 ? bytes[at + 1] : 0;
+      visitor.channel(ChannelEvent{tick, filter.status[running], bytes[at], data2});
     }
 
     // Any event, with every check of the end of the file.
     if (!readVarLen(file, pos, delta) || pos >= size) return {size, false};
-    event.tick += delta;
+    tick += delta;
     const std::uint8_t b = bytes[pos++];
-    std::uint8_t status = b;
-    event.data1 = 0;
-    event.data2 = 0;
     if (b < 0xF0) {
+      std::uint8_t status = b, data1, data2 = 0;
       if (b >= 0x80) {
         if (pos >= size) return {size, false};
-        event.data1 = bytes[pos++];
+        data1 = bytes[pos++];
         running = b;
       } else {
-        event.data1 = b;
+        data1 = b;
         status = running;
       }
       if (kChannelDataBytes[status] == 2 && status >= 0x80) {
         if (pos >= size) return {size, false};
-        event.data2 = bytes[pos++];
+        data2 = bytes[pos++];
       }
-    } else if (carriesData(b)) {
+      visitor.channel(ChannelEvent{tick, filter.status[status], data1, data2});
+      continue;
+    }
+    SystemEvent event;
+    event.tick = tick;
+    event.status = filter.status[b];
+    if (carriesData(b)) {
       if (b == 0xFF) {
         if (pos >= size) return {size, false};
-        event.data1 = bytes[pos++];
-        event.endOfTrack = event.data1 == 0x2F;
+        event.metaType = bytes[pos++];
+        event.endOfTrack = event.metaType == 0x2F;
       }
-      if (!readVarLen(file, pos, event.dataLength)) return {size, false};
-      if (event.dataLength > size - pos) return {size, false};
+      std::uint32_t length;
+      if (!readVarLen(file, pos, length)) return {size, false};
+      if (length > size - pos) return {size, false};
       event.dataOffset = pos;
-      pos += event.dataLength;
+      event.dataLength = length;
+      pos += length;
     }
-    // Other system statuses (F1 to FE but F7) have no data bytes: nothing
-    // that a file may hold, which the walk reports.
-    event.status = (filterMask & kStatusFilterBits[status]) ? 0 : status;
-    visit(static_cast<const TrackEvent&>(event));
+    // Other system statuses have no data bytes: nothing that a file may
+    // hold, which the walk reports.
+    visitor.system(static_cast<const SystemEvent&>(event));
     if (event.endOfTrack) return {pos, true};
-    event.dataOffset = 0;
-    event.dataLength = 0;
   }
 }
 

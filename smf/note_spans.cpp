@@ -5,7 +5,8 @@
 namespace vantrel {
 
 void NoteSpans::find(const DecodedTrack& track) {
-  spans.resizeForWriting(track.events.size());
+  first_ = track.passBegin[1];
+  spans_.resizeForWriting(track.events.size() - first_);
   constexpr std::uint32_t kNone = 0xFFFFFFFF;  // after every index, kOpenEnd too
   // Walking each channel's events backwards, keep for each key the nearest
   // later event that ends such a note, and the nearest later event that
@@ -23,7 +24,7 @@ void NoteSpans::find(const DecodedTrack& track) {
       const std::uint8_t kind = event.status & 0xF0;
       if (kind == 0x90 && event.data2 != 0) {
         const std::uint32_t noteEnd = nextEnd[event.data1];
-        spans[i] = {noteEnd, nextOverlap < noteEnd ? 1u : 0u};
+        spans_[i - first_] = {noteEnd, nextOverlap < noteEnd ? 1u : 0u};
         nextOverlap = i;
       } else if (kind == 0x80 || kind == 0x90) {
         nextEnd[event.data1] = i;

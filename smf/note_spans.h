@@ -24,20 +24,26 @@ struct NoteSpan {
 };
 inline constexpr std::uint32_t kOpenEnd = 0x7FFFFFFF;
 
-struct NoteSpans {
-  // One per event of the track, in the same order; only a note's has a
-  // meaning.
-  PopulatedArray<NoteSpan> spans;
-
+class NoteSpans {
+ public:
   // Finds the spans of every note of `track`, with one backward sweep over
   // each channel's events.
   void find(const DecodedTrack& track);
 
+  // The span of the note at `index` in the track's events.
+  NoteSpan operator[](std::uint32_t index) const { return spans_[index - first_]; }
+
   // The tick where the note at `index` ends.
   std::uint64_t endTick(const DecodedTrack& track, std::uint32_t index) const {
-    const std::uint32_t end = spans[index].end;
+    const std::uint32_t end = (*this)[index].end;
     return end == kOpenEnd ? track.endTick : track.events[end].tick;
   }
+
+ private:
+  // One per channel message of the track, in the same order (the channels'
+  // groups follow the system events); only a note's has a meaning.
+  PopulatedArray<NoteSpan> spans_;
+  std::uint32_t first_ = 0;  // the index of the first channel message
 };
 
 // Whether `event` starts a note.

@@ -23,6 +23,41 @@ bool readTrackHeader(std::span<const std::uint8_t> smf, std::uint64_t offset, Tr
   return true;
 }
 
+// What the walk finds in one track.
+struct TrackVisitor {
+  std::span<const std::uint8_t> smf;
+  std::uint32_t track;
+  Walk& walk;
+  std::uint32_t events = 0;
+  std::array<std::uint32_t, kPassCount + 1> counts{};  // the last: no pass
+
+  void channel(ChannelEvent e) {
+    ++events;
+    ++counts[kPassOfStatus[e.status]];
+  }
+
+  void system(const SystemEvent& e) {
+    ++events;
+    ++counts[kPassOfStatus[e.status]];
+    if (e.status == 0) return;
+    if (e.status == 0xFF && e.dataLength >= 2 && (e.metaType == 0x58 || e.metaType == 0x59)) {
+      const std::uint8_t* data = smf.data() + e.dataOffset;
+      if (e.metaType == 0x58) {
+        walk.timeSignatures.push_back({e.tick, data[0], data[1]});
+      } else {
+        walk.keySignatures.push_back({e.tick, static_cast<std::int8_t>(data[0]), data[1]});
+      }
+    }
+    if (walk.fault) return;
+    if (const FaultKind fault = systemEventFault(e.status, e.metaType, e.dataLength);
+        fault != FaultKind::kNone) {
+      walk.fault = fault;
+      walk.faultTrack = track;
+      walk.faultEvent = counts[0] - 1;
+    }
+  }
+};
+
 }  // namespace
 
 FaultKind systemEventFault(std::uint8_t status, std::uint8_t metaType, std::uint32_t length) {
@@ -56,6 +91,7 @@ Walk walkTracks(std::span<const std::uint8_t> smf, const SmfHeader& header,
                 std::int32_t filterMask) {
   Walk walk;
   walk.tracks.reserve(header.trackCount);
+  const EventFilter filter(filterMask);
   std::uint64_t offset = kFirstTrackOffset;
   for (std::uint32_t t = 0; t < header.trackCount; ++t) {
     TrackChunk chunk;
@@ -63,35 +99,14 @@ Walk walkTracks(std::span<const std::uint8_t> smf, const SmfHeader& header,
       walk.fault = Fault{FaultKind::kNoMTrk};
       return walk;
     }
-    std::array<std::uint32_t, kPassCount + 1> counts{};  // the last: no pass
-    std::uint32_t events = 0;
-    const TrackEnd end = forEachEvent(smf, filterMask, chunk.start, [&](const TrackEvent& e) {
-      ++events;
-      const std::uint8_t pass = kPassOfStatus[e.status];
-      ++counts[pass == kNoPass ? kPassCount : pass];
-      if (pass != 0) return;
-      if (e.status == 0xFF && e.dataLength >= 2 && (e.data1 == 0x58 || e.data1 == 0x59)) {
-        const std::uint8_t* data = smf.data() + e.dataOffset;
-        if (e.data1 == 0x58) {
-          walk.timeSignatures.push_back({e.tick, data[0], data[1]});
-        } else {
-          walk.keySignatures.push_back({e.tick, static_cast<std::int8_t>(data[0]), data[1]});
-        }
-      }
-      if (walk.fault) return;
-      if (const FaultKind fault = systemEventFault(e.status, e.data1, e.dataLength);
-          fault != FaultKind::kNone) {
-        walk.fault = Fault{fault};
-        walk.faultTrack = t;
-        walk.faultEvent = counts[0] - 1;
-      }
-    });
+    TrackVisitor visitor{smf, t, walk};
+    const TrackEnd end = forEachEvent(smf, filter, chunk.start, visitor);
     if (!end.whole) {
       walk.fault = Fault{FaultKind::kTrackCutShort};
       return walk;
     }
-    chunk.events = events;
-    std::copy_n(counts.begin(), kPassCount, chunk.passEvents.begin());
+    chunk.events = visitor.events;
+    std::copy_n(visitor.counts.begin(), kPassCount, chunk.passEvents.begin());
     walk.tracks.push_back(chunk);
     offset = end.position;
   }

@@ -20,7 +20,8 @@ namespace vantrel {
 // The events of a track go to 17 passes: pass 0 writes SysEx and meta
 // events, pass n the messages of MIDI channel n.
 inline constexpr int kPassCount = 17;
-inline constexpr std::uint8_t kNoPass = 255;  // written by no pass (status 0)
+// Written by no pass (status 0): counted after the passes.
+inline constexpr std::uint8_t kNoPass = kPassCount;
 
 // The pass that writes each status: 0 the system events, n channel n, none
 // for a status of 0 (left out, or a data byte with no running status).
