@@ -1,5 +1,7 @@
 #include "app/console.h"
 
+#include <cerrno>
+
 #include "app/cp932.h"
 
 #ifdef _WIN32
@@ -20,6 +22,22 @@
 #endif
 
 namespace vantrel {
+
+bool Console::note(bool ok) {
+  if (!ok && error_ == 0) error_ = errno != 0 ? errno : EIO;
+  return ok;
+}
+
+bool StreamConsole::write(const char* bytes, std::size_t size) {
+  errno = 0;
+  return note(std::fwrite(bytes, 1, size, stream_) == size);
+}
+
+bool StreamConsole::flush() {
+  errno = 0;
+  return note(std::fflush(stream_) == 0);
+}
+
 namespace {
 
 #ifdef _WIN32
@@ -31,9 +49,13 @@ class WindowsConsole : public Console {
  public:
   explicit WindowsConsole(HANDLE handle) : handle_(handle) {}
   bool write(const char* bytes, std::size_t size) override {
-    return writeWide(CP_ACP, std::string_view(bytes, size));
+    errno = 0;
+    return note(writeWide(CP_ACP, std::string_view(bytes, size)));
   }
-  void writeText(std::string_view text) override { writeWide(CP_UTF8, cp932ToUtf8(text)); }
+  void writeText(std::string_view text) override {
+    errno = 0;
+    note(writeWide(CP_UTF8, cp932ToUtf8(text)));
+  }
 
  private:
   bool writeWide(UINT codePage, std::string_view text) {

@@ -21,17 +21,26 @@ class Console : public Sink {
  public:
   // The program's own text, code page 932; by default its bytes as they are.
   virtual void writeText(std::string_view text) { write(text.data(), text.size()); }
+
+  // The errno of the first write that the console did not take (a closed
+  // pipe, a full disk), 0 when it took all. A console that fails does not
+  // stop the conversion; the program reports it when the MML is written.
+  int error() const { return error_; }
+
+ protected:
+  // Keeps the reason of a failure; returns `ok`.
+  bool note(bool ok);
+
+ private:
+  int error_ = 0;
 };
 
-// A C stream (stdout or stderr), bytes as they are. A failed write of the
-// console is not a fault of the conversion.
+// A C stream (stdout or stderr), bytes as they are.
 class StreamConsole : public Console {
  public:
   explicit StreamConsole(std::FILE* stream) : stream_(stream) {}
-  bool write(const char* bytes, std::size_t size) override {
-    return std::fwrite(bytes, 1, size, stream_) == size;
-  }
-  bool flush() override { return std::fflush(stream_) == 0; }
+  bool write(const char* bytes, std::size_t size) override;
+  bool flush() override;
 
  private:
   std::FILE* stream_;

@@ -4,8 +4,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <system_error>
+#include <new>
 #include <thread>
 #include <vector>
 
@@ -14,9 +13,7 @@
 #endif
 
 #include "app/command_line.h"
-#include "app/file_op.h"
-#include "app/messages.h"
-#include "app/native_path.h"
+#include "app/files.h"
 #include "mml/convert.h"
 
 namespace vantrel {
@@ -27,19 +24,80 @@ void put(Console& console, const std::string& bytes) {
   console.flush();
 }
 
-void putText(Console& console, const std::string& text) {
+void putText(Console& console, std::string_view text) {
   console.writeText(text);
   console.flush();
 }
 
-// What perror writes for a file: its name, then the system's reason.
-std::string fileError(const std::string& name, int error) {
-  return name + ": " + std::strerror(error) + "\n";
+// The message of `fault` on `err`: the program's own texts (converted on a
+// terminal that reads another encoding) and the names as the user gave them.
+void report(Console& err, const Fault& fault) {
+  const std::string text(faultText(fault.kind));
+  switch (fault.kind) {
+    case FaultKind::kNone:
+      return;
+    case FaultKind::kBadOption:
+    case FaultKind::kBadGrid:
+      putText(err, std::string(optionFaultPrefix()) + fault.subject + text + "\n");
+      return;
+    case FaultKind::kSecondSmfName:
+    case FaultKind::kNoOutputName:
+    case FaultKind::kSecondOutputName:
+      putText(err, std::string(optionFaultPrefix()) + text + "\n");
+      return;
+    case FaultKind::kFileError:
+      // As perror writes it: the name, then the system's reason.
+      put(err, fault.subject + ": " + std::strerror(fault.error) + "\n");
+      return;
+    case FaultKind::kOutputIsInput:
+      put(err, fault.subject + ": ");
+      putText(err, text + "\n");
+      return;
+    default:
+      putText(err, std::string(dataFaultPrefix()) + text);
+      return;
+  }
+}
+
+// Reads, converts and writes; returns whether everything went.
+bool convertFile(const Options& options, FileSystem& files, Console& out, Console& err,
+                 const Schedule& schedule) {
+  InputBytes input;
+  if (const int error = readInput(files, options.inputName, input)) {
+    report(err, fileFault(options.inputName, error));
+    return false;
+  }
+  // Writing onto the input would destroy it before it is converted.
+  NodeInfo in, existing;
+  if (files.info(options.inputName, in) == 0 && files.info(options.outputName, existing) == 0 &&
+      in.kind != NodeKind::kMissing && existing.kind != NodeKind::kMissing &&
+      in.device == existing.device && in.inode == existing.inode) {
+    report(err, Fault(FaultKind::kOutputIsInput, 0, options.outputName));
+    return false;
+  }
+  // A file that is not MIDI at all touches no output.
+  const std::span<const std::uint8_t> smf(input);
+  if (const FaultKind fault = checkHeader(smf); fault != FaultKind::kNone) {
+    report(err, fault);
+    return false;
+  }
+  OutputFile output;
+  if (const int error = output.open(files, options.outputName)) {
+    report(err, fileFault(options.outputName, error));
+    return false;
+  }
+  // After a fault in the data the MML written before it is kept; a refused
+  // write keeps nothing of this run.
+  const Fault fault = convert(smf, options.settings, output, out, schedule);
+  report(err, fault);
+  const int error = output.commit();
+  if (error != 0) report(err, fileFault(options.outputName, error));
+  return !fault && error == 0;
 }
 
 // The cores this process may run on, fewer than the machine has where a
 // container or taskset limits it. On Linux one system call; the standard
-// library reads a file instead, which took 40 µs of every run.
+// library reads a file instead.
 unsigned usableCores() {
 #if defined(__linux__) && !defined(__EMSCRIPTEN__)
   cpu_set_t set;
@@ -50,90 +108,54 @@ unsigned usableCores() {
 
 }  // namespace
 
-int threadsFromEnvironment() {
+Schedule scheduleFromEnvironment() {
+  Schedule schedule;
   if (const char* setting = std::getenv("VANTREL_THREADS")) {
     char* end = nullptr;
     const long value = std::strtol(setting, &end, 10);
-    if (end != setting && *end == '\0' && value >= 1) return static_cast<int>(std::min(value, 256L));
+    if (end != setting && *end == '\0' && value >= 1) {
+      schedule.threads = static_cast<int>(std::min(value, 256L));
+      return schedule;
+    }
   }
   const unsigned cores = usableCores();
-  return cores == 0 ? 1 : static_cast<int>(std::min(cores, 16u));
+  schedule.threads = cores == 0 ? 1 : static_cast<int>(std::min(cores, 16u));
+  return schedule;
 }
 
-void report(Console& err, const Fault& fault) {
-  switch (fault.kind) {
-    case FaultKind::kNone:
-      return;
-    case FaultKind::kBadOption:
-    case FaultKind::kBadGrid:
-      putText(err, std::string(optionFaultPrefix()) + fault.subject + std::string(faultText(fault.kind)) + "\n");
-      return;
-    case FaultKind::kSecondSmfName:
-    case FaultKind::kNoOutputName:
-    case FaultKind::kSecondOutputName:
-      putText(err, std::string(optionFaultPrefix()) + std::string(faultText(fault.kind)) + "\n");
-      return;
-    case FaultKind::kFileError:
-      put(err, fileError(fault.subject, fault.error));
-      return;
-    case FaultKind::kOutputIsInput:
-      put(err, fault.subject + ": ");
-      putText(err, std::string(faultText(fault.kind)) + "\n");
-      return;
-    default:
-      putText(err, std::string(dataFaultPrefix()) + std::string(faultText(fault.kind)));
-      return;
-  }
-}
-
-int runProgram(std::span<const std::string> arguments, Console& out, Console& err,
-               int threads) {
+int runProgram(std::span<const std::string> arguments, FileSystem& files, Console& out,
+               Console& err, const Schedule& schedule) {
   const CommandLine line = parseCommandLine(arguments);
-  if (line.action == CommandLine::Action::kFault) {
-    report(err, line.fault);
-    return 1;
+  bool done = true;
+  switch (line.action) {
+    case CommandLine::Action::kFault:
+      report(err, line.fault);
+      return 1;
+    case CommandLine::Action::kUsage:
+      putText(out, usageText());
+      break;
+    case CommandLine::Action::kVersion:
+      put(out, versionText());
+      break;
+    case CommandLine::Action::kConvert: {
+      const Options& options = line.options;
+      put(out, "SMF = " + options.inputName + "\nMML = " + options.outputName + "\n");
+      try {
+        done = convertFile(options, files, out, err, schedule);
+      } catch (const std::bad_alloc&) {
+        // Memory that ran out: the earlier output stays as it was.
+        report(err, fileFault(options.inputName, ENOMEM));
+        done = false;
+      }
+      break;
+    }
   }
-  if (line.action == CommandLine::Action::kUsage) {
-    putText(out, usageText());
-    return 0;
+  // What the console did not take was asked for too.
+  if (out.error() != 0) {
+    report(err, fileFault("stdout", out.error()));
+    done = false;
   }
-  if (line.action == CommandLine::Action::kVersion) {
-    put(out, versionText());
-    return 0;
-  }
-  const Options& options = line.options;
-  put(out, "SMF = " + options.inputName + "\nMML = " + options.outputName + "\n");
-
-  InputFile input;
-  if (int error = input.open(options.inputName)) {
-    put(err, fileError(options.inputName, error));
-    return 1;
-  }
-  // Writing onto the input would destroy it before it is converted.
-  std::error_code ignored;
-  if (std::filesystem::equivalent(nativePath(options.inputName), nativePath(options.outputName),
-                                  ignored)) {
-    report(err, Fault{FaultKind::kOutputIsInput, 0, options.outputName});
-    return 1;
-  }
-  // A file that is not MIDI at all leaves an existing output as it was.
-  const std::span<const std::uint8_t> smf = input.bytes();
-  if (const FaultKind fault = checkHeader(smf); fault != FaultKind::kNone) {
-    report(err, Fault{fault});
-    return 1;
-  }
-  FileSink output;
-  if (const int openError = output.open(options.outputName)) {
-    put(err, fileError(options.outputName, openError));
-    return 1;
-  }
-  const Fault fault = convert(smf, options.settings, output, out, Schedule{.threads = threads});
-  const int closeError = output.close();
-  report(err, fault);
-  // A close that fails after a full conversion loses the end of the text.
-  const int writeError = output.error() != 0 ? output.error() : !fault ? closeError : 0;
-  if (writeError != 0) put(err, fileError(options.outputName, writeError));
-  return fault || writeError != 0 ? 1 : 0;
+  return done ? 0 : 1;
 }
 
 }  // namespace vantrel

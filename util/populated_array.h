@@ -19,6 +19,7 @@
 #include <cstring>
 #include <new>
 #include <type_traits>
+#include <utility>
 
 #if defined(__linux__) && !defined(__EMSCRIPTEN__)
 #include <sys/mman.h>
@@ -92,7 +93,18 @@ class PopulatedArray {
   PopulatedArray() = default;
   PopulatedArray(const PopulatedArray&) = delete;
   PopulatedArray& operator=(const PopulatedArray&) = delete;
+  PopulatedArray(PopulatedArray&& other) noexcept { swap(other); }
+  PopulatedArray& operator=(PopulatedArray&& other) noexcept {
+    swap(other);
+    return *this;
+  }
   ~PopulatedArray() { populated::release(data_, capacity_ * sizeof(T)); }
+
+  void swap(PopulatedArray& other) noexcept {
+    std::swap(data_, other.data_);
+    std::swap(size_, other.size_);
+    std::swap(capacity_, other.capacity_);
+  }
 
   // Room for `count` elements. What the array held is dropped: copying it
   // would cost more than filling the array again.
@@ -110,6 +122,21 @@ class PopulatedArray {
     makeRoom(count);
     size_ = count;
   }
+
+  // Room for `count` elements, keeping those held (an array that grows as
+  // it is read into).
+  void growKeeping(std::size_t count) {
+    if (count <= capacity_) return;
+    PopulatedArray bigger;
+    bigger.makeRoom(count);
+    if (size_ > 0) std::memcpy(bigger.data_, data_, size_ * sizeof(T));
+    bigger.size_ = size_;
+    swap(bigger);
+  }
+
+  // Sets the number of elements held, within the room made.
+  void setSize(std::size_t count) { size_ = count; }
+  std::size_t capacity() const { return capacity_; }
 
   T* data() { return data_; }
   const T* data() const { return data_; }
