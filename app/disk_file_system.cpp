@@ -17,6 +17,7 @@
 #include "app/native_path.h"
 #else
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -220,6 +221,26 @@ void disarm(const std::string& name) {
   if (gArmed && name == gTemporary) gArmed = 0;
 }
 
+// Holds back the signals that remove the temporary file while it is made,
+// renamed or removed, so that no signal comes between the file and its
+// name's being armed or disarmed. The output is opened and put in place
+// while no other thread runs.
+class SignalsHeld {
+ public:
+  SignalsHeld() {
+    sigset_t held;
+    sigemptyset(&held);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&held, signal);
+    pthread_sigmask(SIG_BLOCK, &held, &before_);
+  }
+  ~SignalsHeld() { pthread_sigmask(SIG_SETMASK, &before_, nullptr); }
+  SignalsHeld(const SignalsHeld&) = delete;
+  SignalsHeld& operator=(const SignalsHeld&) = delete;
+
+ private:
+  sigset_t before_;
+};
+
 // The bytes of memory the machine has; 0 when unknown.
 std::uint64_t physicalMemory() {
   const long pages = sysconf(_SC_PHYS_PAGES);
@@ -396,6 +417,7 @@ int DiskFileSystem::resolve(const std::string& name, std::string& target) {
 
 int DiskFileSystem::createTemporary(const std::string& name, const NodeInfo* like,
                                     std::unique_ptr<OutputStream>& stream) {
+  const SignalsHeld held;
   errno = 0;
   const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
   if (fd < 0) return lastError();
@@ -420,12 +442,14 @@ int DiskFileSystem::openForWriting(const std::string& name, std::unique_ptr<Outp
 }
 
 int DiskFileSystem::replace(const std::string& from, const std::string& to) {
+  const SignalsHeld held;
   if (std::rename(from.c_str(), to.c_str()) != 0) return lastError();
   disarm(from);
   return 0;
 }
 
 int DiskFileSystem::remove(const std::string& name) {
+  const SignalsHeld held;
   const int error = unlink(name.c_str()) == 0 ? 0 : lastError();
   disarm(name);
   return error;

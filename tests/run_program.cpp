@@ -1,5 +1,8 @@
 #include "tests/run_program.h"
 
+#include "app/console.h"
+#include "app/program.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <stdlib.h>
@@ -8,6 +11,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -81,8 +85,18 @@ std::set<std::string> ScratchDir::names() const {
   return result;
 }
 
-ProgramRun runProgram(const std::string& program, const std::vector<std::string>& arguments,
-                      const std::filesystem::path& directory) {
+ProgramRun runInMemory(const std::vector<std::string>& arguments, MemoryFileSystem& files,
+                       const Schedule& schedule) {
+  StringConsole out, err;
+  ProgramRun run;
+  run.status = vantrel::runProgram(arguments, files, out, err, schedule);
+  run.out = std::move(out.text);
+  run.err = std::move(err.text);
+  return run;
+}
+
+ProgramRun runChild(const std::string& program, const std::vector<std::string>& arguments,
+                    const std::filesystem::path& directory) {
   int outPipe[2], errPipe[2];
   if (pipe(outPipe) != 0) fail("pipe");
   if (pipe(errPipe) != 0) fail("pipe");
@@ -124,7 +138,50 @@ ProgramRun runProgram(const std::string& program, const std::vector<std::string>
 
 ProgramRun runVantrel(const std::vector<std::string>& arguments,
                       const std::filesystem::path& directory) {
-  return runProgram(VANTREL_BINARY, arguments, directory);
+  return runChild(VANTREL_BINARY, arguments, directory);
+}
+
+StartedVantrel::StartedVantrel(const std::vector<std::string>& arguments,
+                               const std::filesystem::path& directory, bool closeStandardOutput) {
+  const std::string program = VANTREL_BINARY;
+  std::vector<char*> argv{const_cast<char*>(program.c_str())};
+  for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  pid_ = fork();
+  if (pid_ < 0) fail("fork");
+  if (pid_ == 0) {
+    if (chdir(directory.c_str()) != 0) _exit(126);
+    // The signals a shell leaves at their defaults for a program it starts.
+    for (int number : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) ::signal(number, SIG_DFL);
+    if (closeStandardOutput) {
+      close(STDOUT_FILENO);
+    } else {
+      int null = open("/dev/null", O_WRONLY);
+      dup2(null, STDOUT_FILENO);
+      close(null);
+    }
+    execv(program.c_str(), argv.data());
+    _exit(127);
+  }
+}
+
+StartedVantrel::~StartedVantrel() {
+  if (status_ < 0 && pid_ > 0) {
+    kill(pid_, SIGKILL);
+    wait();
+  }
+}
+
+void StartedVantrel::signal(int number) { kill(pid_, number); }
+
+int StartedVantrel::wait() {
+  if (status_ >= 0) return status_;
+  int wstatus = 0;
+  while (waitpid(pid_, &wstatus, 0) < 0) {
+    if (errno != EINTR) fail("waitpid");
+  }
+  status_ = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
+  return status_;
 }
 
 ProgramRun runVantrelOnTerminal(const std::vector<std::string>& arguments,

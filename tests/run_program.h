@@ -1,7 +1,8 @@
-// Runs the built program as a child process in a directory of its own, so that
-// the tests of the command line see what a user sees: the bytes on standard
-// output and standard error, the exit status, and the files left behind.
-// The process handling is POSIX and kept in run_program.cpp alone.
+// Runs the program, in this process on files in memory, or as a child process
+// in a directory of its own where only a process shows what a user sees (a
+// terminal, a signal, a closed stream): the bytes on standard output and
+// standard error, the exit status, and the files left behind. The process
+// handling is POSIX and kept in run_program.cpp alone.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +10,9 @@
 #include <set>
 #include <string>
 #include <vector>
+
+#include "app/memory_file_system.h"
+#include "mml/schedule.h"
 
 namespace vantrel::test {
 
@@ -37,14 +41,36 @@ struct ProgramRun {
   int status = -1;  // exit status; 128 + signal number if a signal ended it
 };
 
+// Runs the program's code in this process on `files`: what the command line
+// does, with every file in memory.
+ProgramRun runInMemory(const std::vector<std::string>& arguments, MemoryFileSystem& files,
+                       const Schedule& schedule = {});
+
 // Runs `program` with `arguments` (those after the program name) in
 // `directory` and waits for it to end.
-ProgramRun runProgram(const std::string& program, const std::vector<std::string>& arguments,
-                      const std::filesystem::path& directory);
+ProgramRun runChild(const std::string& program, const std::vector<std::string>& arguments,
+                    const std::filesystem::path& directory);
 
 // The same for the program under test.
 ProgramRun runVantrel(const std::vector<std::string>& arguments,
                       const std::filesystem::path& directory);
+
+// The program under test started with its standard output on the null
+// device (or closed) and its standard error read, for a test that stops it
+// part way or looks at what it wrote with no standard output.
+class StartedVantrel {
+ public:
+  StartedVantrel(const std::vector<std::string>& arguments, const std::filesystem::path& directory,
+                 bool closeStandardOutput = false);
+  ~StartedVantrel();
+  void signal(int number);
+  // Waits for it to end: its exit status, or 128 + the signal that ended it.
+  int wait();
+
+ private:
+  int pid_ = -1;
+  int status_ = -1;
+};
 
 // Runs the program under test with standard output and standard error on a
 // pseudo-terminal, as a person at a terminal would, with `lang` as the LANG

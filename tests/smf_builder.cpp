@@ -114,18 +114,18 @@ Settings settingsFor(const std::vector<std::string>& options) {
   std::vector<std::string> arguments = options;
   arguments.push_back("song");
   const CommandLine line = parseCommandLine(arguments);
-  EXPECT_EQ(line.action, CommandLine::Action::kConvert) << "the options were refused: " << line.fault;
+  EXPECT_EQ(line.action, CommandLine::Action::kConvert) << "the options were refused";
   return line.options.settings;
 }
 
 Conversion convertWith(const Bytes& smf, const Settings& settings) {
   StringSink mml, console;
-  const Outcome outcome = vantrel::convert(smf, settings, mml, console);
+  const Fault fault = vantrel::convert(smf, settings, mml, console);
   Conversion result;
   result.mml = mml.text;
   result.listing = console.text;
-  if (outcome.fault != nullptr) result.error = dataFaultMessage(outcome.fault);
-  result.status = outcome.ok() ? 0 : 1;
+  if (fault) result.error = std::string(dataFaultPrefix()) + std::string(faultText(fault.kind));
+  result.status = fault ? 1 : 0;
   return result;
 }
 

@@ -1,0 +1,198 @@
+#include "app/memory_file_system.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace vantrel {
+namespace {
+
+std::string folderOf(const std::string& name) {
+  const std::size_t slash = name.find_last_of('/');
+  return slash == std::string::npos ? std::string() : name.substr(0, slash);
+}
+
+class MemoryInput : public InputStream {
+ public:
+  MemoryInput(std::shared_ptr<MemoryFileSystem::Node> node, const MemoryFileSystem& files,
+              std::string name)
+      : node_(std::move(node)), files_(files), name_(std::move(name)) {}
+  int read(std::uint8_t* bytes, std::size_t size, std::size_t& got) override {
+    if (files_.fail) {
+      if (const int error = files_.fail(MemoryFileSystem::Call::kRead, name_)) return error;
+    }
+    if (node_->kind == NodeKind::kDirectory) return EISDIR;
+    got = std::min(size, node_->bytes.size() - std::min(position_, node_->bytes.size()));
+    if (got > 0) std::memcpy(bytes, node_->bytes.data() + position_, got);
+    position_ += got;
+    return 0;
+  }
+  std::uint64_t sizeHint() const override {
+    return node_->kind == NodeKind::kRegular ? node_->bytes.size() : 0;
+  }
+
+ private:
+  std::shared_ptr<MemoryFileSystem::Node> node_;
+  const MemoryFileSystem& files_;
+  std::string name_;
+  std::size_t position_ = 0;
+};
+
+class MemoryOutput : public OutputStream {
+ public:
+  MemoryOutput(std::shared_ptr<MemoryFileSystem::Node> node, std::uint64_t& spaceLeft)
+      : node_(std::move(node)), spaceLeft_(spaceLeft) {}
+  int write(const char* bytes, std::size_t size) override {
+    if (node_->kind == NodeKind::kOther) return node_->deviceError;
+    if (size > spaceLeft_) {
+      // As a disk does: what fits is written, then the write fails.
+      node_->bytes.append(bytes, static_cast<std::size_t>(spaceLeft_));
+      spaceLeft_ = 0;
+      return ENOSPC;
+    }
+    spaceLeft_ -= size;
+    node_->bytes.append(bytes, size);
+    return 0;
+  }
+  int sync() override { return 0; }
+  int close() override { return 0; }
+
+ private:
+  std::shared_ptr<MemoryFileSystem::Node> node_;
+  std::uint64_t& spaceLeft_;
+};
+
+}  // namespace
+
+std::shared_ptr<MemoryFileSystem::Node> MemoryFileSystem::make(NodeKind kind) {
+  auto node = std::make_shared<Node>();
+  node->kind = kind;
+  node->id = nextId_++;
+  return node;
+}
+
+void MemoryFileSystem::addFile(const std::string& name, std::string bytes, std::uint32_t mode) {
+  auto node = make(NodeKind::kRegular);
+  node->bytes = std::move(bytes);
+  node->mode = mode;
+  nodes_[name] = node;
+}
+
+void MemoryFileSystem::addLink(const std::string& name, const std::string& target) {
+  links_[name] = target;
+}
+
+void MemoryFileSystem::addHardLink(const std::string& existing, const std::string& name) {
+  nodes_[name] = find(existing);
+}
+
+void MemoryFileSystem::addDevice(const std::string& name, int error) {
+  auto node = make(NodeKind::kOther);
+  node->deviceError = error;
+  nodes_[name] = node;
+}
+
+void MemoryFileSystem::addFolder(const std::string& name) {
+  nodes_[name] = make(NodeKind::kDirectory);
+}
+
+void MemoryFileSystem::closeFolder(const std::string& folder) { closedFolders_.insert(folder); }
+
+void MemoryFileSystem::truncate(const std::string& name, std::size_t size) {
+  if (const auto node = find(name)) node->bytes.resize(std::min(size, node->bytes.size()));
+}
+
+std::shared_ptr<MemoryFileSystem::Node> MemoryFileSystem::find(const std::string& name) const {
+  std::string target;
+  const_cast<MemoryFileSystem*>(this)->resolve(name, target);
+  const auto found = nodes_.find(target);
+  return found == nodes_.end() ? nullptr : found->second;
+}
+
+const std::string* MemoryFileSystem::file(const std::string& name) const {
+  const auto node = find(name);
+  return node && node->kind == NodeKind::kRegular ? &node->bytes : nullptr;
+}
+
+std::vector<std::string> MemoryFileSystem::names() const {
+  std::vector<std::string> all;
+  for (const auto& entry : nodes_) all.push_back(entry.first);
+  for (const auto& entry : links_) all.push_back(entry.first);
+  std::sort(all.begin(), all.end());
+  return all;
+}
+
+int MemoryFileSystem::openForReading(const std::string& name, std::unique_ptr<InputStream>& stream) {
+  if (const int error = failed(Call::kOpenForReading, name)) return error;
+  auto node = find(name);
+  if (!node) return ENOENT;
+  stream = std::make_unique<MemoryInput>(node, *this, name);
+  return 0;
+}
+
+int MemoryFileSystem::info(const std::string& name, NodeInfo& info) {
+  info = NodeInfo{};
+  const auto node = find(name);
+  if (!node) return 0;
+  info.kind = node->kind;
+  info.device = 1;
+  info.inode = node->id;
+  info.links = static_cast<std::uint32_t>(node.use_count() - 1);  // less this copy
+  info.mode = node->mode;
+  return 0;
+}
+
+int MemoryFileSystem::resolve(const std::string& name, std::string& target) {
+  target = name;
+  for (int hop = 0; hop < 40; ++hop) {
+    const auto link = links_.find(target);
+    if (link == links_.end()) return 0;
+    const std::string& to = link->second;
+    const std::string folder = folderOf(target);
+    target = to.empty() || to[0] == '/' || folder.empty() ? to : folder + "/" + to;
+  }
+  return ELOOP;
+}
+
+int MemoryFileSystem::createTemporary(const std::string& name, const NodeInfo* like,
+                                      std::unique_ptr<OutputStream>& stream) {
+  if (const int error = failed(Call::kCreateTemporary, name)) return error;
+  if (nodes_.count(name) || links_.count(name)) return EEXIST;
+  if (closedFolders_.count(folderOf(name))) return EACCES;
+  auto node = make(NodeKind::kRegular);
+  node->mode = like != nullptr ? like->mode : 0644;
+  nodes_[name] = node;
+  stream = std::make_unique<MemoryOutput>(node, spaceLeft);
+  return 0;
+}
+
+int MemoryFileSystem::openForWriting(const std::string& name, std::unique_ptr<OutputStream>& stream) {
+  if (const int error = failed(Call::kOpenForWriting, name)) return error;
+  auto node = find(name);
+  if (node && node->kind == NodeKind::kDirectory) return EISDIR;
+  if (!node) {
+    if (closedFolders_.count(folderOf(name))) return EACCES;
+    node = make(NodeKind::kRegular);
+    nodes_[name] = node;
+  }
+  node->bytes.clear();
+  stream = std::make_unique<MemoryOutput>(node, spaceLeft);
+  return 0;
+}
+
+int MemoryFileSystem::replace(const std::string& from, const std::string& to) {
+  if (const int error = failed(Call::kReplace, from)) return error;
+  const auto node = nodes_.find(from);
+  if (node == nodes_.end()) return ENOENT;
+  links_.erase(to);
+  nodes_[to] = node->second;
+  nodes_.erase(node);
+  return 0;
+}
+
+int MemoryFileSystem::remove(const std::string& name) {
+  if (const int error = failed(Call::kRemove, name)) return error;
+  return nodes_.erase(name) + links_.erase(name) > 0 ? 0 : ENOENT;
+}
+
+}  // namespace vantrel
