@@ -102,6 +102,17 @@ void MemoryFileSystem::truncate(const std::string& name, std::size_t size) {
   if (const auto node = find(name)) node->bytes.resize(std::min(size, node->bytes.size()));
 }
 
+int MemoryFileSystem::newFileError(const std::string& name) const {
+  const std::string folder = folderOf(name);
+  if (closedFolders_.count(folder)) return EACCES;
+  if (folder.empty() || folder == "/") return 0;
+  const auto node = find(folder);
+  if (node) return node->kind == NodeKind::kDirectory ? 0 : ENOTDIR;
+  const auto inside = nodes_.lower_bound(folder + "/");
+  const bool used = inside != nodes_.end() && inside->first.compare(0, folder.size() + 1, folder + "/") == 0;
+  return used ? 0 : ENOENT;
+}
+
 std::shared_ptr<MemoryFileSystem::Node> MemoryFileSystem::find(const std::string& name) const {
   std::string target;
   const_cast<MemoryFileSystem*>(this)->resolve(name, target);
@@ -158,7 +169,7 @@ int MemoryFileSystem::createTemporary(const std::string& name, const NodeInfo* l
                                       std::unique_ptr<OutputStream>& stream) {
   if (const int error = failed(Call::kCreateTemporary, name)) return error;
   if (nodes_.count(name) || links_.count(name)) return EEXIST;
-  if (closedFolders_.count(folderOf(name))) return EACCES;
+  if (const int error = newFileError(name)) return error;
   auto node = make(NodeKind::kRegular);
   node->mode = like != nullptr ? like->mode : 0644;
   nodes_[name] = node;
@@ -171,7 +182,7 @@ int MemoryFileSystem::openForWriting(const std::string& name, std::unique_ptr<Ou
   auto node = find(name);
   if (node && node->kind == NodeKind::kDirectory) return EISDIR;
   if (!node) {
-    if (closedFolders_.count(folderOf(name))) return EACCES;
+    if (const int error = newFileError(name)) return error;
     node = make(NodeKind::kRegular);
     nodes_[name] = node;
   }

@@ -21,8 +21,9 @@ class MemoryFileSystem : public FileSystem {
   // The calls that can be made to fail.
   enum class Call { kOpenForReading, kRead, kCreateTemporary, kOpenForWriting, kReplace, kRemove };
 
-  // Files and folders. Names are taken as they are: "a/b" lies in folder
-  // "a", which need not be made first.
+  // Files and folders. Names are taken as they are ("./a" is not "a"): "a/b"
+  // lies in folder "a", which exists once something has been put in it or
+  // it has been added.
   void addFile(const std::string& name, std::string bytes, std::uint32_t mode = 0644);
   void addLink(const std::string& name, const std::string& target);  // a symbolic link
   void addHardLink(const std::string& existing, const std::string& name);
@@ -67,6 +68,9 @@ class MemoryFileSystem : public FileSystem {
   int failed(Call call, const std::string& name) const { return fail ? fail(call, name) : 0; }
   std::shared_ptr<Node> find(const std::string& name) const;  // after links
   std::shared_ptr<Node> make(NodeKind kind);
+  // 0, or the errno of making a new file `name`: its folder is missing or
+  // takes no new file.
+  int newFileError(const std::string& name) const;
 
   std::map<std::string, std::shared_ptr<Node>> nodes_;
   std::map<std::string, std::string> links_;  // symbolic links: name to target

@@ -1,5 +1,6 @@
 // The program as a user runs it: which names it announces, which files it
-// reads and creates, what it refuses, and its exit status.
+// reads and creates, what it refuses, and its exit status. Most cases run on
+// files in memory; a real disk and terminal where only they can tell.
 
 #include <gtest/gtest.h>
 
@@ -9,6 +10,7 @@
 
 #include "app/command_line.h"
 #include "tests/expected_texts.h"
+#include "app/memory_file_system.h"
 #include "tests/run_program.h"
 #include "tests/smf_builder.h"
 
@@ -17,6 +19,8 @@ namespace {
 
 namespace ex = expected;
 namespace fs = std::filesystem;
+
+std::string text(const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
 
 Bytes noteFile() {
   Track t;
@@ -54,59 +58,61 @@ TEST(CommandLineRun, NamesAreDerivedAnnouncedAndTheOutputWritten) {
     std::string trace;
     for (const std::string& a : c.args) trace += " " + a;
     SCOPED_TRACE(trace);
-    ScratchDir dir;
-    dir.write(c.smf, noteFile());
-    ProgramRun run = runVantrel(c.args, dir.path());
+    MemoryFileSystem files;
+    files.addFile(c.smf, text(noteFile()));
+    ProgramRun run = runInMemory(c.args, files);
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(run.out, names(c.smf, c.mml) + kPlainListing);
-    EXPECT_EQ(dir.names(), (std::set<std::string>{c.smf, c.mml}));
-    EXPECT_EQ(dir.read(c.mml), convert(noteFile(), c.options).mml);
+    const std::vector<std::string> all = files.names();
+    EXPECT_EQ(std::set<std::string>(all.begin(), all.end()), (std::set<std::string>{c.smf, c.mml}));
+    EXPECT_EQ(*files.file(c.mml), convert(noteFile(), c.options).mml);
   }
 }
 
 TEST(CommandLineRun, AnExistingOtherOutputIsReplaced) {
-  ScratchDir dir;
-  dir.write("song.mid", noteFile());
-  dir.write("song.mml", Bytes(5000, 'x'));
-  ProgramRun run = runVantrel({"song"}, dir.path());
+  MemoryFileSystem files;
+  files.addFile("song.mid", text(noteFile()));
+  files.addFile("song.mml", std::string(5000, 'x'));
+  ProgramRun run = runInMemory({"song"}, files);
   EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(dir.read("song.mml"), convert(noteFile()).mml);
+  EXPECT_EQ(*files.file("song.mml"), convert(noteFile()).mml);
 }
 
 TEST(CommandLineRun, FilesThatCannotBeOpened) {
   {
     SCOPED_TRACE("missing input: no output file is created");
-    ScratchDir dir;
-    ProgramRun run = runVantrel({"/Fmout", "nothere"}, dir.path());
+    MemoryFileSystem files;
+    ProgramRun run = runInMemory({"/Fmout", "nothere"}, files);
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, names("nothere.mid", "out.mml"));
     EXPECT_EQ(run.err, "nothere.mid: No such file or directory\n");
-    EXPECT_TRUE(dir.names().empty());
+    EXPECT_TRUE(files.names().empty());
   }
   {
     SCOPED_TRACE("input is a directory");
-    ScratchDir dir;
-    fs::create_directory(dir.path() / "sub.mid");
-    ProgramRun run = runVantrel({"sub.mid"}, dir.path());
+    MemoryFileSystem files;
+    files.addFolder("sub.mid");
+    ProgramRun run = runInMemory({"sub.mid"}, files);
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err.rfind("sub.mid: ", 0), 0u) << run.err;
-    EXPECT_EQ(dir.names(), std::set<std::string>{"sub.mid"});
+    EXPECT_EQ(run.err, "sub.mid: Is a directory\n");
+    EXPECT_EQ(files.names(), std::vector<std::string>{"sub.mid"});
   }
   {
     SCOPED_TRACE("output in a missing directory");
-    ScratchDir dir;
-    dir.write("song.mid", noteFile());
-    ProgramRun run = runVantrel({"/Fmnodir/x", "song"}, dir.path());
+    MemoryFileSystem files;
+    files.addFile("song.mid", text(noteFile()));
+    ProgramRun run = runInMemory({"/Fmnodir/x", "song"}, files);
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, names("song.mid", "nodir/x.mml"));
     EXPECT_EQ(run.err, "nodir/x.mml: No such file or directory\n");
-    EXPECT_EQ(dir.names(), std::set<std::string>{"song.mid"});
+    EXPECT_EQ(files.names(), std::vector<std::string>{"song.mid"});
   }
 }
 
 // An output that is the input file itself, however it is spelled, is refused
-// before anything is created or truncated.
+// before anything is created or truncated: on the real disk, which knows
+// every spelling of a file.
 TEST(CommandLineRun, OutputThatIsTheInputIsRefused) {
   struct Case {
     std::vector<std::string> args;
@@ -151,45 +157,43 @@ TEST(CommandLineRun, OutputThatIsTheInputIsRefused) {
 TEST(CommandLineRun, DataFaultsLeaveWhatWasWrittenBeforeThem) {
   for (bool existing : {false, true}) {
     SCOPED_TRACE(existing ? "header fault: an existing output stays" : "header fault: no output");
-    ScratchDir dir;
-    Bytes smf = makeSmf(2, 480, {Track().end()});
-    dir.write("song.mid", smf);
-    if (existing) dir.write("song.mml", Bytes{'o', 'l', 'd'});
-    ProgramRun run = runVantrel({"song"}, dir.path());
+    MemoryFileSystem files;
+    files.addFile("song.mid", text(makeSmf(2, 480, {Track().end()})));
+    if (existing) files.addFile("song.mml", "old");
+    ProgramRun run = runInMemory({"song"}, files);
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, names("song.mid", "song.mml"));
     EXPECT_EQ(run.err, std::string(ex::kDataFault) + ex::kFormat2);
     if (existing) {
-      EXPECT_EQ(dir.read("song.mml"), "old");
+      EXPECT_EQ(*files.file("song.mml"), "old");
     } else {
-      EXPECT_EQ(dir.names(), std::set<std::string>{"song.mid"});
+      EXPECT_EQ(files.names(), std::vector<std::string>{"song.mid"});
     }
   }
   {
     SCOPED_TRACE("second track cut short: only the header comment, no listing");
-    ScratchDir dir;
+    MemoryFileSystem files;
     Track cut;
     cut.on(0, 1, 60).raw(480, {0x80, 60});
-    Bytes smf = makeSmf(1, 480, {Track().end(), cut});
-    dir.write("song.mid", smf);
-    ProgramRun run = runVantrel({"song"}, dir.path());
+    files.addFile("song.mid", text(makeSmf(1, 480, {Track().end(), cut})));
+    ProgramRun run = runInMemory({"song"}, files);
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, names("song.mid", "song.mml"));
     EXPECT_EQ(run.err, std::string(ex::kDataFault) + ex::kCutShort);
-    EXPECT_EQ(dir.read("song.mml"), ex::headerComment(6, 1, 2, 480));
+    EXPECT_EQ(*files.file("song.mml"), ex::headerComment(6, 1, 2, 480));
   }
   {
-    SCOPED_TRACE("fault during conversion: the text up to it is on disk");
-    ScratchDir dir;
+    SCOPED_TRACE("fault during conversion: the text up to it is kept");
+    MemoryFileSystem files;
     Track t;
     t.text(0, 0x03, "Lead").raw(480, {0xF4}).end();
     Bytes smf = makeSmf(1, 480, {t});
-    dir.write("song.mid", smf);
-    ProgramRun run = runVantrel({"song"}, dir.path());
+    files.addFile("song.mid", text(smf));
+    ProgramRun run = runInMemory({"song"}, files);
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, names("song.mid", "song.mml") + kPlainListing);
     EXPECT_EQ(run.err, std::string(ex::kDataFault) + ex::kInvalidEvent);
-    std::string file = dir.read("song.mml");
+    std::string file = *files.file("song.mml");
     EXPECT_EQ(file, convert(smf).mml);
     EXPECT_GT(file.size(), ex::headerComment(6, 1, 1, 480).size());
   }
@@ -204,12 +208,12 @@ TEST(CommandLineRun, DoubleDashArguments) {
     int status;
     std::string out;                // standard output, up to the listing
     std::string err;
-    std::vector<std::string> made;  // the files the run adds
+    std::vector<std::string> made;  // the files the run adds (in {dir})
   };
   const std::string secondName = std::string(ex::kOptionFault) + ex::kSecondSmf + "\n";
   const std::vector<Case> cases = {
       {{"--", "{dir}/my.songs/tune.v2.mid"}, 0,
-       names("{dir}/my.songs/tune.v2.mid", "{dir}/my.songs/tune.v2.mml"), "", {"my.songs/tune.v2.mml"}},
+       names("{dir}/my.songs/tune.v2.mid", "{dir}/my.songs/tune.v2.mml"), "", {"/here/my.songs/tune.v2.mml"}},
       {{"/J", "--", "my.songs/tune"}, 0, names("my.songs/tune.mid", "my.songs/tune.mml"), "",
        {"my.songs/tune.mml"}},
       {{"--", "-song.mid", "/C2"}, 1, "", secondName, {}},
@@ -229,31 +233,30 @@ TEST(CommandLineRun, DoubleDashArguments) {
     std::string trace;
     for (const std::string& a : c.args) trace += " " + a;
     SCOPED_TRACE(trace);
-    ScratchDir dir;
-    const std::string here = dir.path().string();
+    // The current folder is /here; {dir} names it by its absolute path.
+    MemoryFileSystem files;
     auto placed = [&](std::string text) {
-      for (std::size_t at; (at = text.find("{dir}")) != std::string::npos;) text.replace(at, 5, here);
+      for (std::size_t at; (at = text.find("{dir}")) != std::string::npos;) text.replace(at, 5, "/here");
       return text;
     };
-    fs::create_directory(dir.path() / "my.songs");
     for (const char* name : {"song.mid", "-song.mid", "my.songs/tune.v2.mid", "my.songs/tune.mid"}) {
-      dir.write(name, noteFile());
+      files.addFile(name, text(noteFile()));
+      files.addFile(std::string("/here/") + name, text(noteFile()));
     }
-    auto fileCount = [&] {
-      return std::distance(fs::recursive_directory_iterator(dir.path()), {});
-    };
-    const auto before = fileCount();
+    const std::size_t before = files.names().size();
     std::vector<std::string> args;
     for (const std::string& a : c.args) args.push_back(placed(a));
-    ProgramRun run = runVantrel(args, dir.path());
+    ProgramRun run = runInMemory(args, files);
     EXPECT_EQ(run.status, c.status);
     EXPECT_EQ(run.out.substr(0, placed(c.out).size()), placed(c.out));
     EXPECT_EQ(run.err, c.err);
     const std::string head = ex::headerComment(6, 0, 1, 480);
     for (const std::string& name : c.made) {
-      EXPECT_EQ(dir.read(name).substr(0, head.size()), head) << name;
+      const std::string* made = files.file(name);
+      ASSERT_NE(made, nullptr) << name;
+      EXPECT_EQ(made->substr(0, head.size()), head) << name;
     }
-    EXPECT_EQ(fileCount(), before + static_cast<long>(c.made.size()));
+    EXPECT_EQ(files.names().size(), before + c.made.size());
   }
 }
 
@@ -269,10 +272,10 @@ TEST(CommandLineTerminal, TextsInTheTerminalsEncodingNamesAsTyped) {
   const std::string notMidi = "SMF = 曲.mid\nMML = 曲.mml\n"
                               "SMFファイルのデータが不正です。\nMThdチャンクがありません。\n";
   const std::vector<Case> cases = {
-      {{"/Q"}, "C.UTF-8", "オプションが不正です。：\n"},
+      {{"/Z"}, "C.UTF-8", "オプションが不正です。：\n"},
       {{"/Fm"}, "ja_JP.utf8", "オプションが不正です。：/F ファイル名が書いてありません。\n"},
-      {{"/Q"}, "C", std::string(ex::kOptionFault) + "\n"},
-      {{"/Q"}, "ja_JP.SJIS", std::string(ex::kOptionFault) + "\n"},
+      {{"/Z"}, "C", std::string(ex::kOptionFault) + "\n"},
+      {{"/Z"}, "ja_JP.SJIS", std::string(ex::kOptionFault) + "\n"},
       {{"曲"}, "en_US.UTF-8", notMidi},
       {{"/Fm曲.mid", "曲"}, "C.UTF-8", "SMF = 曲.mid\nMML = 曲.mid\n曲.mid: "
                                       "SMFファイルと同じファイルには出力できません。\n"},
