@@ -13,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-#include "mml/sink.h"
+#include "util/sink.h"
 
 namespace vantrel {
 

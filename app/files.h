@@ -9,7 +9,7 @@
 #include <string>
 
 #include "app/file_system.h"
-#include "mml/sink.h"
+#include "util/sink.h"
 #include "util/populated_array.h"
 
 namespace vantrel {

@@ -15,7 +15,7 @@
 
 #include "app/command_line.h"
 #include "mml/settings.h"
-#include "mml/sink.h"
+#include "util/sink.h"
 
 namespace vantrel::fuzz {
 

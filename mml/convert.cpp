@@ -1,6 +1,7 @@
 #include "mml/convert.h"
 
 #include <string>
+#include <utility>
 
 #include "mml/text_writer.h"
 #include "rhythm/rhythm_table.h"
@@ -35,7 +36,7 @@ Fault convert(std::span<const std::uint8_t> input, const Settings& settings, Sin
   const std::span<const std::uint8_t> smf = unwrapRiff(input);
   SmfHeader header;
   if (const FaultKind fault = header.read(smf); fault != FaultKind::kNone) return Fault{fault};
-  const Walk walk = walkTracks(smf, header, settings.filterMask);
+  Walk walk = walkTracks(smf, header, settings.filterMask);
 
   TextWriter output(mml);
   writeFileHeader(output, header);
@@ -43,10 +44,9 @@ Fault convert(std::span<const std::uint8_t> input, const Settings& settings, Sin
     output.flush();
     return walk.fault;
   }
-  const RhythmTable rhythm(walk.timeSignatures, walk.keySignatures, header.division,
+  const RhythmTable rhythm(walk.timeSignatures, std::move(walk.keySignatures), header.division,
                            settings.pickupTicks);
-  const std::string listing = rhythm.listing();
-  console.write(listing.data(), listing.size());
+  rhythm.writeListing(console);
   console.flush();
 
   const TrackPlan plan{smf,         header,  rhythm,

@@ -13,7 +13,7 @@
 
 #include "mml/schedule.h"
 #include "mml/settings.h"
-#include "mml/sink.h"
+#include "util/sink.h"
 #include "util/fault.h"
 
 namespace vantrel {

@@ -36,8 +36,8 @@ std::uint32_t PassWriter::writeEvent(std::uint32_t index) {
   const DecodedEvent& event = c_.track.events[index];
   if (pass_ > 0) return writeChannelMessage(event, index);
   // The walk has found no fault up to here: SysEx or a valid meta event.
-  const DataRef& ref = c_.track.data[index];  // pass 0 comes first: the same index
-  const std::span<const std::uint8_t> data = c_.smf.subspan(ref.offset, ref.length);
+  // Pass 0 comes first: its events' indices are those of their data.
+  const std::span<const std::uint8_t> data = systemEventData(c_.smf, c_.track.dataAt[index]);
   if (event.status == 0xFF) {
     writeMetaEvent(event.data1, data);
   } else {

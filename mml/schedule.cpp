@@ -171,7 +171,7 @@ std::size_t workerMemory(std::span<const TrackChunk> tracks) {
     const std::size_t system = chunk.passEvents[0];
     const std::size_t channel = keptEvents(chunk) - system;
     most = std::max(most, channel * (sizeof(DecodedEvent) + sizeof(NoteSpan)) +
-                              system * (sizeof(DecodedEvent) + sizeof(DataRef)));
+                              system * (sizeof(DecodedEvent) + sizeof(std::uint64_t)));
   }
   return most + 3 * BatchText::kMostBlocks * TextWriter::kBlock;
 }

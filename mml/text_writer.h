@@ -17,7 +17,7 @@
 #include <span>
 #include <string_view>
 
-#include "mml/sink.h"
+#include "util/sink.h"
 
 namespace vantrel {
 

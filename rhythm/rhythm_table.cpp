@@ -1,7 +1,6 @@
 #include "rhythm/rhythm_table.h"
 
 #include <algorithm>
-#include <map>
 
 namespace vantrel {
 namespace {
@@ -20,23 +19,31 @@ bool makeEntry(std::uint64_t tick, std::uint8_t numerator, std::uint8_t exponent
 }  // namespace
 
 RhythmTable::RhythmTable(std::span<const TimeSignatureEvent> signatures,
-                         std::span<const KeySignatureEvent> keys, std::uint16_t division,
+                         std::vector<KeySignatureEvent> keys, std::uint16_t division,
                          std::int32_t pickupTicks) {
-  std::map<std::uint64_t, RhythmEntry> byTick;
+  // Every usable signature in the order met, sorted by tick: of those at one
+  // tick the last met stays.
   auto insert = [&](std::uint64_t tick, std::uint8_t numerator, std::uint8_t exponent) {
     RhythmEntry entry;
-    if (makeEntry(tick, numerator, exponent, division, entry)) byTick[tick] = entry;
+    if (makeEntry(tick, numerator, exponent, division, entry)) entries_.push_back(entry);
   };
   insert(0, 4, 2);
   if (pickupTicks != 0) insert(static_cast<std::uint32_t>(pickupTicks), 4, 2);
   for (const TimeSignatureEvent& s : signatures) insert(s.tick, s.numerator, s.exponent);
-  entries_.reserve(byTick.size() + 1);
-  for (const auto& [tick, entry] : byTick) entries_.push_back(entry);
+  std::stable_sort(entries_.begin(), entries_.end(),
+                   [](const RhythmEntry& a, const RhythmEntry& b) { return a.tick < b.tick; });
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < entries_.size(); ++i) {
+    if (i + 1 < entries_.size() && entries_[i + 1].tick == entries_[i].tick) continue;
+    entries_[kept++] = entries_[i];
+  }
+  entries_.resize(kept);
   RhythmEntry sentinel;
   makeEntry(kSentinelTick, 4, 2, division, sentinel);
   entries_.push_back(sentinel);
+  entries_.shrink_to_fit();
 
-  std::vector<KeySignatureEvent> sorted(keys.begin(), keys.end());
+  std::vector<KeySignatureEvent>& sorted = keys;
   std::stable_sort(sorted.begin(), sorted.end(),
                    [](const KeySignatureEvent& a, const KeySignatureEvent& b) { return a.tick < b.tick; });
   std::size_t next = 0;
@@ -49,15 +56,22 @@ RhythmTable::RhythmTable(std::span<const TimeSignatureEvent> signatures,
   }
 }
 
-std::string RhythmTable::listing() const {
-  std::string text;
+void RhythmTable::writeListing(Sink& sink) const {
+  // Line by line: a file of many signatures has a long listing.
   for (const RhythmEntry& e : entries_) {
     // The tick is shown as its low 32 bits, signed: the sentinel shows -1.
-    text += "Pointer:" + std::to_string(static_cast<std::int32_t>(e.tick)) +
-            "\tLength:" + std::to_string(e.barLength) + "\tKey:" + std::to_string(int{e.key}) +
-            "\tmi:" + std::to_string(unsigned{e.mode}) + "\n";
+    const std::string line = "Pointer:" + std::to_string(static_cast<std::int32_t>(e.tick)) +
+                             "\tLength:" + std::to_string(e.barLength) +
+                             "\tKey:" + std::to_string(int{e.key}) +
+                             "\tmi:" + std::to_string(unsigned{e.mode}) + "\n";
+    sink.write(line.data(), line.size());
   }
-  return text;
+}
+
+std::string RhythmTable::listing() const {
+  StringSink text;
+  writeListing(text);
+  return text.text;
 }
 
 }  // namespace vantrel

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "smf/walk.h"
+#include "util/sink.h"
 
 namespace vantrel {
 
@@ -39,7 +40,7 @@ class RhythmTable {
   // of the greatest tick not after it; none: 0 and major); the sentinel gets
   // the last of the file.
   RhythmTable(std::span<const TimeSignatureEvent> signatures,
-              std::span<const KeySignatureEvent> keys, std::uint16_t division,
+              std::vector<KeySignatureEvent> keys, std::uint16_t division,
               std::int32_t pickupTicks);
 
   std::span<const RhythmEntry> entries() const { return entries_; }
@@ -47,6 +48,7 @@ class RhythmTable {
   std::size_t size() const { return entries_.size(); }
 
   // "Pointer:" tick "\tLength:" bar "\tKey:" key "\tmi:" mode, a line each.
+  void writeListing(Sink& sink) const;
   std::string listing() const;
 
  private:

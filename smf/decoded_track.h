@@ -25,16 +25,12 @@ struct DecodedEvent {
   std::uint8_t data2;
 };
 
-// Where the data of a SysEx or meta event lies in the input.
-struct DataRef {
-  std::uint64_t offset;
-  std::uint32_t length;
-};
-
 struct DecodedTrack {
   PopulatedArray<DecodedEvent> events;
   std::array<std::uint32_t, kPassCount + 1> passBegin{};  // pass p: [passBegin[p], passBegin[p+1])
-  PopulatedArray<DataRef> data;  // of the events of pass 0, in the same order
+  // Where the length of each pass 0 event's data is written in the input,
+  // in the same order (see systemEventData).
+  PopulatedArray<std::uint64_t> dataAt;
   std::uint64_t endTick = 0;     // the end-of-track event's tick
   std::uint32_t endOrder = 0;    // the end-of-track event's order: the last
 
@@ -48,8 +44,9 @@ struct DecodedTrack {
   void reserve(std::size_t events, std::size_t systemEvents);
 
   // Decodes the track of `chunk`, whose counts the walk found, with the
-  // filter the walk used. `smf` is the whole SMF. Reuses the storage from
-  // track to track.
+  // filter the walk used: the events that those counts hold (of a track with
+  // a fault, its system events up to the fault). `smf` is the whole SMF.
+  // Reuses the storage from track to track.
   void decode(std::span<const std::uint8_t> smf, const EventFilter& filter, const TrackChunk& chunk);
 };
 

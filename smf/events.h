@@ -84,9 +84,19 @@ struct SystemEvent {
   std::uint8_t status = 0;        // after the filter: 0 for one left out
   std::uint8_t metaType = 0;      // of a meta event
   bool endOfTrack = false;        // the end-of-track meta event, left out or not
+  std::uint64_t lengthAt = 0;     // where the length of its data is written
   std::uint64_t dataOffset = 0;   // where its data begins
   std::uint32_t dataLength = 0;   // and how many bytes it has
 };
+
+// The data of the system event whose length is written at `lengthAt` in
+// `file` (a place the loop has read: the data is whole).
+inline std::span<const std::uint8_t> systemEventData(std::span<const std::uint8_t> file,
+                                                     std::uint64_t lengthAt) {
+  std::uint32_t length = 0;
+  readVarLen(file, lengthAt, length);
+  return file.subspan(lengthAt, length);
+}
 
 // Whether a status carries data (SysEx, its escape, meta events). An event
 // left out by the filter carries its data still, to be stepped over.
@@ -202,6 +212,7 @@ TrackEnd forEachEvent(std::span<const std::uint8_t> file, const EventFilter& fil
         event.endOfTrack = event.metaType == 0x2F;
       }
       std::uint32_t length;
+      event.lengthAt = pos;
       if (!readVarLen(file, pos, length)) return {size, false};
       if (length > size - pos) return {size, false};
       event.dataOffset = pos;

@@ -30,6 +30,7 @@ struct TrackVisitor {
   Walk& walk;
   std::uint32_t events = 0;
   std::array<std::uint32_t, kPassCount + 1> counts{};  // the last: no pass
+  bool faultFound = false;  // in this track
 
   void channel(ChannelEvent e) {
     ++events;
@@ -54,6 +55,7 @@ struct TrackVisitor {
       walk.fault = fault;
       walk.faultTrack = track;
       walk.faultEvent = counts[0] - 1;
+      faultFound = true;
     }
   }
 };
@@ -107,6 +109,12 @@ Walk walkTracks(std::span<const std::uint8_t> smf, const SmfHeader& header,
     }
     chunk.events = visitor.events;
     std::copy_n(visitor.counts.begin(), kPassCount, chunk.passEvents.begin());
+    if (visitor.faultFound) {
+      // Of a track with a fault only the system events up to the fault are
+      // written: the decoding keeps no more.
+      chunk.passEvents = {};
+      chunk.passEvents[0] = walk.faultEvent + 1;
+    }
     walk.tracks.push_back(chunk);
     offset = end.position;
   }

@@ -38,7 +38,9 @@ struct TrackChunk {
   std::uint64_t start = 0;   // offset of the track's first event
   std::uint32_t length = 0;  // the chunk's length field: only reported
   std::uint32_t events = 0;  // all its events, those written by no pass too
-  std::array<std::uint32_t, kPassCount> passEvents{};  // the events of each pass
+  // The events of each pass that the conversion writes: all of them, or of
+  // a track with a fault in its events, the system events up to the fault.
+  std::array<std::uint32_t, kPassCount> passEvents{};
 };
 
 struct TimeSignatureEvent {
