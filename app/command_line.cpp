@@ -55,6 +55,25 @@ struct Requests {
 
 Fault badOption(const char* text) { return Fault{FaultKind::kBadOption, 0, text}; }
 
+// The grid of /Q<value> or --quantize=<value>: a note value of digits only,
+// or "a" or "auto" (or nothing) for one chosen from the file. Whether its
+// step is whole is known only with the file's time base.
+Fault applyGrid(std::string_view arg, std::string_view value, Options& options) {
+  options.gridArgument = arg;
+  if (value.empty() || value == "a" || value == "auto") {
+    options.settings.gridNote = kAutoGrid;
+    return {};
+  }
+  std::uint32_t note = 0;
+  for (char c : value) {
+    if (c < '0' || c > '9' || note > 100000) return Fault(FaultKind::kBadGrid, 0, std::string(arg));
+    note = note * 10 + static_cast<std::uint32_t>(c - '0');
+  }
+  if (note == 0) return Fault(FaultKind::kBadGrid, 0, std::string(arg));
+  options.settings.gridNote = note;
+  return {};
+}
+
 // Applies the option `arg`; the fault of one that is refused.
 Fault applyOption(std::string_view arg, Options& options, Requests& requests) {
   Settings& settings = options.settings;
@@ -92,6 +111,8 @@ Fault applyOption(std::string_view arg, Options& options, Requests& requests) {
         case 'x': settings.filterMask |= kFilterSysEx | kFilterSysExEscape; return {};
         default: return badOption("/M");
       }
+    case 'Q':
+      return applyGrid(arg, arg.substr(2), options);
     case 'F':
       if (arg.size() < 4) return Fault{FaultKind::kNoOutputName};
       if (third != 'm') return badOption("/F");
@@ -130,6 +151,8 @@ CommandLine parseCommandLine(std::span<const std::string> arguments) {
       requests.help = true;
     } else if (arg == "--version") {
       requests.version = true;
+    } else if (arg == "--quantize" || arg.rfind("--quantize=", 0) == 0) {
+      fault = applyGrid(arg, arg.size() > 11 ? std::string_view(arg).substr(11) : "", options);
     } else {
       fault = applyOption(arg, options, requests);
     }

@@ -5,8 +5,8 @@
 // argument is examined before the usage text or a file is touched. Two later
 // additions take only arguments that those rules refuse: `--help` and
 // `--version`, and `--`, after which every argument is a file name read by
-// its last path component. Parsing prints and opens nothing: the caller does
-// what the result says.
+// its last path component; and /Q or --quantize, the grid. Parsing prints and
+// opens nothing: the caller does what the result says.
 #pragma once
 
 #include <span>
@@ -22,6 +22,7 @@ struct Options {
   Settings settings;
   std::string inputName;   // ".mid" added when the name has no dot
   std::string outputName;  // from /Fm, or derived from the input's name
+  std::string gridArgument;  // the /Q or --quantize argument as given, for its fault
 };
 
 struct CommandLine {

@@ -37,8 +37,13 @@ void report(Console& err, const Fault& fault) {
     case FaultKind::kNone:
       return;
     case FaultKind::kBadOption:
+      putText(err, std::string(optionFaultPrefix()) + fault.subject + "\n");
+      return;
     case FaultKind::kBadGrid:
-      putText(err, std::string(optionFaultPrefix()) + fault.subject + text + "\n");
+      // The argument as the user typed it, then the program's words.
+      putText(err, optionFaultPrefix());
+      put(err, fault.subject);
+      putText(err, text + "\n");
       return;
     case FaultKind::kSecondSmfName:
     case FaultKind::kNoOutputName:
@@ -77,8 +82,8 @@ bool convertFile(const Options& options, FileSystem& files, Console& out, Consol
   }
   // A file that is not MIDI at all touches no output.
   const std::span<const std::uint8_t> smf(input);
-  if (const FaultKind fault = checkHeader(smf); fault != FaultKind::kNone) {
-    report(err, fault);
+  if (const FaultKind fault = checkHeader(smf, options.settings); fault != FaultKind::kNone) {
+    report(err, Fault(fault, 0, options.gridArgument));
     return false;
   }
   OutputFile output;

@@ -5,12 +5,13 @@
 namespace vantrel {
 
 BarClock::BarClock(const RhythmTable& rhythm, const Settings& settings, std::string_view tie,
-                   LengthCache& lengths, TextWriter& output)
+                   LengthCache& lengths, GridLengthCache* gridLengths, TextWriter& output)
     : rhythm_(rhythm),
       settings_(settings),
       tie_(tie),
       output_(output),
       lengths_(lengths),
+      gridLengths_(gridLengths),
       longPickup_(settings.pickupTicks > 0 &&
                   static_cast<std::uint32_t>(settings.pickupTicks) > rhythm[0].barLength) {
   barLength_ = rhythm_[0].barLength;

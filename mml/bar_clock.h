@@ -22,9 +22,9 @@ namespace vantrel {
 class BarClock {
  public:
   // `rhythm` is the file's table; `tie` is the dialect's tie word;
-  // `lengths` gives the text of each length.
+  // `lengths` gives the text of each length, or `gridLengths` on a grid.
   BarClock(const RhythmTable& rhythm, const Settings& settings, std::string_view tie,
-           LengthCache& lengths, TextWriter& output);
+           LengthCache& lengths, GridLengthCache* gridLengths, TextWriter& output);
 
   // The pass has reached `tick` (not before the last written one).
   void advanceTo(std::uint64_t tick) { pendingTicks_ = tick - writtenTick_; }
@@ -38,7 +38,13 @@ class BarClock {
 
   // Writes the length of `ticks` on its own, without moving the clock (the
   // whole length of a note in a sub-block).
-  void writeLength(std::uint64_t ticks) { output_.writeShort(lengths_.text(ticks)); }
+  void writeLength(std::uint64_t ticks) {
+    if (gridLengths_ != nullptr) {
+      output_.writePlain(gridLengths_->text(ticks));
+    } else {
+      output_.writeShort(lengths_.text(ticks));
+    }
+  }
 
  private:
   void writePiece(std::uint64_t ticks, bool first);
@@ -54,6 +60,7 @@ class BarClock {
   const std::string_view tie_;
   TextWriter& output_;
   LengthCache& lengths_;
+  GridLengthCache* const gridLengths_;
   const bool longPickup_;  // a pickup longer than the first bar
 
   std::uint32_t current_ = 0;       // the rhythm entry in effect

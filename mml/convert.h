@@ -28,8 +28,10 @@ Fault convert(std::span<const std::uint8_t> smf, const Settings& settings, Sink&
               Sink& console, const Schedule& schedule = {});
 
 // The fault of the header chunk of `smf` (unwrapped from a RIFF form, as
-// convert does), or kNone: a front end can check a file before it creates
-// anything for its output.
-FaultKind checkHeader(std::span<const std::uint8_t> smf);
+// convert does) that convert ends with before it writes anything, or kNone:
+// a front end can check a file before it creates anything for its output.
+// With `settings`, also a grid whose step is no whole number of ticks at the
+// file's time base (kBadGrid).
+FaultKind checkHeader(std::span<const std::uint8_t> smf, const Settings& settings = {});
 
 }  // namespace vantrel

@@ -5,15 +5,25 @@
 namespace vantrel {
 
 Converter::Converter(std::span<const std::uint8_t> smf, const SmfHeader& header,
-                     const RhythmTable& rhythm, const Settings& settings, TextWriter& output)
+                     const RhythmTable& rhythm, const Settings& settings, std::uint32_t gridNote,
+                     TextWriter& output)
     : settings_(settings),
       output_(output),
       words_(vocabulary(settings.dialect)),
       headTexts_(words_),
       lengths_(header.division),
       filter_(settings.filterMask),
-      context_{smf,      header,     rhythm, settings, words_, headTexts_,
-               lengths_, output_,    track_, spans_} {}
+      context_{smf,      header,  rhythm,  settings, words_, headTexts_,
+               lengths_, nullptr, output_, &track_,  &spans_} {
+  if (gridNote != 0) {
+    grid_.emplace(rhythm, settings.pickupTicks, gridStep(gridNote, header.division));
+    quantizer_.emplace(*grid_);
+    gridLengths_.emplace(header.division, gridNote, words_.tie);
+    context_.gridLengths = &*gridLengths_;
+    context_.track = &gridTrack_;
+    context_.spans = &gridSpans_;
+  }
+}
 
 void Converter::reserveFor(std::span<const TrackChunk> tracks) {
   std::size_t events = 0, systemEvents = 0;
@@ -22,6 +32,7 @@ void Converter::reserveFor(std::span<const TrackChunk> tracks) {
     systemEvents = std::max<std::size_t>(systemEvents, chunk.passEvents[0]);
   }
   track_.reserve(events, systemEvents);
+  if (grid_) gridTrack_.reserve(2 * events, systemEvents);
 }
 
 void Converter::convertTrack(std::uint32_t index, const TrackChunk& chunk, std::uint32_t stopAt) {
@@ -34,6 +45,10 @@ void Converter::convertTrack(std::uint32_t index, const TrackChunk& chunk, std::
   output_.write(");\n");
   track_.decode(context_.smf, filter_, chunk);
   spans_.find(track_);
+  if (grid_) {
+    quantizer_->quantize(track_, spans_, gridTrack_);
+    gridSpans_.find(gridTrack_);
+  }
   // A fault lies among the system events, which pass 0 writes.
   PassWriter(context_, 0).write(stopAt);
   if (stopAt != kNoStop) return;

@@ -7,8 +7,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 
+#include "grid/grid.h"
+#include "grid/quantize.h"
 #include "mml/length_text.h"
 #include "mml/note_heads.h"
 #include "mml/pass_writer.h"
@@ -25,10 +28,12 @@ namespace vantrel {
 class Converter {
  public:
   // `smf` is the whole SMF; `header` and `rhythm` are what was read and
-  // walked in it. All of them, and `settings`, must outlive the Converter,
-  // which only reads them.
+  // walked in it; `gridNote`, the note value of the grid that notes and
+  // events are moved onto, or 0 for none. All of them, and `settings`, must
+  // outlive the Converter, which only reads them.
   Converter(std::span<const std::uint8_t> smf, const SmfHeader& header,
-            const RhythmTable& rhythm, const Settings& settings, TextWriter& output);
+            const RhythmTable& rhythm, const Settings& settings, std::uint32_t gridNote,
+            TextWriter& output);
 
   // Makes room for the largest of `tracks` at once.
   void reserveFor(std::span<const TrackChunk> tracks);
@@ -47,7 +52,13 @@ class Converter {
   const EventFilter filter_;
   DecodedTrack track_;
   NoteSpans spans_;
-  const PassContext context_;
+  // On a grid: the track moved onto it, and what moves it.
+  std::optional<Grid> grid_;
+  std::optional<Quantizer> quantizer_;
+  std::optional<GridLengthCache> gridLengths_;
+  DecodedTrack gridTrack_;
+  NoteSpans gridSpans_;
+  PassContext context_;
 };
 
 }  // namespace vantrel

@@ -1,5 +1,7 @@
 #include "mml/length_text.h"
 
+#include <algorithm>
+
 namespace vantrel {
 
 ShortText lengthText(std::uint64_t ticks, std::uint16_t division) {
@@ -22,6 +24,78 @@ ShortText lengthText(std::uint64_t ticks, std::uint16_t division) {
   }
   text.append("%");
   text.appendNumber(ticks);
+  return text;
+}
+
+namespace {
+
+// A note value: its ticks and its text ("4", "8.").
+struct Value {
+  std::uint64_t ticks;
+  std::uint64_t divisor;
+  bool dotted;
+};
+
+void appendValue(std::string& text, const Value& value, std::string_view tie) {
+  if (!text.empty()) text.append(tie);
+  text += std::to_string(value.divisor);
+  if (value.dotted) text += '.';
+}
+
+}  // namespace
+
+std::string gridLengthText(std::uint64_t ticks, std::uint16_t division, std::uint32_t note,
+                           std::string_view tie) {
+  const std::uint64_t whole = 4 * std::uint64_t{division};
+  const std::uint64_t step = whole / note;
+  // The values the grid makes whole, longest first: whole / d for each d
+  // that divides `note`, and their dotted forms that are whole steps.
+  std::vector<Value> values;
+  for (std::uint64_t d = 1; d <= note; ++d) {
+    if (note % d != 0) continue;
+    const std::uint64_t plain = whole / d;
+    values.push_back({plain, d, false});
+    if (plain % 2 == 0 && (plain + plain / 2) % step == 0) values.push_back({plain + plain / 2, d, true});
+  }
+  std::stable_sort(values.begin(), values.end(),
+                   [](const Value& a, const Value& b) { return a.ticks > b.ticks; });
+  std::string text;
+  // One value where one fits: plain before dotted.
+  for (const Value& value : values) {
+    if (value.ticks == ticks && !value.dotted) {
+      appendValue(text, value, tie);
+      return text;
+    }
+  }
+  for (const Value& value : values) {
+    if (value.ticks == ticks) {
+      appendValue(text, value, tie);
+      return text;
+    }
+  }
+  // Whole notes, then the longest values that fit. Every value is a whole
+  // number of steps, and the step itself is one: a length of whole steps
+  // ends exactly.
+  std::uint64_t left = ticks;
+  const Value wholeNote{whole, 1, false};
+  while (left > whole) {
+    appendValue(text, wholeNote, tie);
+    left -= whole;
+  }
+  for (const Value& value : values) {
+    while (left >= value.ticks) {
+      appendValue(text, value, tie);
+      left -= value.ticks;
+    }
+  }
+  // What is no whole number of steps: the largest values that divide the
+  // whole note, down to a tick ("1920" at 480 ticks a quarter).
+  while (left > 0) {
+    std::uint64_t d = (whole + left - 1) / left;
+    while (whole % d != 0) ++d;
+    appendValue(text, {whole / d, d, false}, tie);
+    left -= whole / d;
+  }
   return text;
 }
 

@@ -4,6 +4,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
 
 #include "mml/text_writer.h"
 
@@ -36,6 +39,44 @@ class LengthCache {
   static constexpr std::size_t kSize = 256;
   std::uint16_t division_;
   Entry entries_[kSize];
+};
+
+// The text of a length of `ticks` (more than 0) when the conversion is on the
+// grid of note value `note` (its step: 4 × division / note ticks), written
+// as note values a musician reads: one value, dotted where one fits, or
+// tied values (joined by `tie`), longest first ("4^16"). The values are
+// those the grid's step makes whole (for sixteenths 1, 2, 4, 8, 16 and
+// their dotted forms that are whole steps); a length that is no whole
+// number of steps (a bar whose length is not) ends in the largest values
+// that divide the whole note. Never "%".
+std::string gridLengthText(std::uint64_t ticks, std::uint16_t division, std::uint32_t note,
+                           std::string_view tie);
+
+// The texts of recent lengths on a grid, as LengthCache keeps them.
+class GridLengthCache {
+ public:
+  GridLengthCache(std::uint16_t division, std::uint32_t note, std::string_view tie)
+      : division_(division), note_(note), tie_(tie), entries_(kSize) {}
+
+  const std::string& text(std::uint64_t ticks) {
+    Entry& entry = entries_[ticks % kSize];
+    if (entry.ticks != ticks) {
+      entry.ticks = ticks;
+      entry.text = gridLengthText(ticks, division_, note_, tie_);
+    }
+    return entry.text;
+  }
+
+ private:
+  struct Entry {
+    std::uint64_t ticks = 0;
+    std::string text;
+  };
+  static constexpr std::size_t kSize = 256;
+  std::uint16_t division_;
+  std::uint32_t note_;
+  std::string tie_;
+  std::vector<Entry> entries_;
 };
 
 }  // namespace vantrel

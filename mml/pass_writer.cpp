@@ -9,35 +9,36 @@ PassWriter::PassWriter(const PassContext& context, int pass)
       output_(context.output),
       words_(context.words),
       pass_(pass),
-      clock_(context.rhythm, context.settings, context.words.tie, context.lengths, context.output),
+      clock_(context.rhythm, context.settings, context.words.tie, context.lengths,
+             context.gridLengths, context.output),
       heads_(context.headTexts) {}
 
 void PassWriter::write(std::uint32_t stopAt) {
-  const std::uint32_t begin = c_.track.passBegin[pass_];
-  const std::uint32_t end = c_.track.passBegin[pass_ + 1];
+  const std::uint32_t begin = c_.track->passBegin[pass_];
+  const std::uint32_t end = c_.track->passBegin[pass_ + 1];
   for (std::uint32_t index = begin; index < end;) {
-    const DecodedEvent& event = c_.track.events[index];
+    const DecodedEvent& event = c_.track->events[index];
     // Every event of the track in between has added its time.
     clock_.advanceTo(event.tick);
     if (!headerWritten_) writePassHeader();
-    if (event.order != c_.track.endOrder && clock_.pendingTicks() != 0) flushPending();
+    if (event.order != c_.track->endOrder && clock_.pendingTicks() != 0) flushPending();
     if (index - begin == stopAt) return;
     index += writeEvent(index);
     if (output_.failed()) return;
   }
   // A note still sounding at the end of the track is written up to there.
   if (pass_ > 0 && headerWritten_ && pendingKey_ != kNoKey) {
-    clock_.advanceTo(c_.track.endTick);
+    clock_.advanceTo(c_.track->endTick);
     if (clock_.pendingTicks() > 0) flushPending();
   }
 }
 
 std::uint32_t PassWriter::writeEvent(std::uint32_t index) {
-  const DecodedEvent& event = c_.track.events[index];
+  const DecodedEvent& event = c_.track->events[index];
   if (pass_ > 0) return writeChannelMessage(event, index);
   // The walk has found no fault up to here: SysEx or a valid meta event.
   // Pass 0 comes first: its events' indices are those of their data.
-  const std::span<const std::uint8_t> data = systemEventData(c_.smf, c_.track.dataAt[index]);
+  const std::span<const std::uint8_t> data = systemEventData(c_.smf, c_.track->dataAt[index]);
   if (event.status == 0xFF) {
     writeMetaEvent(event.data1, data);
   } else {

@@ -35,9 +35,11 @@ struct PassContext {
   const Vocabulary& words;
   const NoteHeadTexts& headTexts;
   LengthCache& lengths;
+  GridLengthCache* gridLengths;  // on a grid, else nullptr
   TextWriter& output;
-  const DecodedTrack& track;
-  const NoteSpans& spans;
+  // The track being written, and its notes' spans.
+  const DecodedTrack* track;
+  const NoteSpans* spans;
 };
 
 // Stop at no event: the pass has no fault.

@@ -28,7 +28,7 @@ std::uint32_t stopAt(const TrackPlan& plan, std::size_t track) {
 }
 
 void writeInOrder(const TrackPlan& plan, TextWriter& output) {
-  Converter converter(plan.smf, plan.header, plan.rhythm, plan.settings, output);
+  Converter converter(plan.smf, plan.header, plan.rhythm, plan.settings, plan.gridNote, output);
   const std::size_t count = tracksToWrite(plan);
   converter.reserveFor(plan.tracks.first(count));
   for (std::size_t t = 0; t < count && !output.failed(); ++t) {
@@ -163,9 +163,9 @@ std::vector<std::size_t> batchesOf(std::span<const TrackChunk> tracks, std::size
   return starts;
 }
 
-// The most memory one worker takes: the biggest track decoded, the texts of
-// its two batches and its writer's buffer.
-std::size_t workerMemory(std::span<const TrackChunk> tracks) {
+// The most memory one worker takes: the biggest track decoded (and moved
+// onto the grid), the texts of its two batches and its writer's buffer.
+std::size_t workerMemory(std::span<const TrackChunk> tracks, bool grid) {
   std::size_t most = 0;
   for (const TrackChunk& chunk : tracks) {
     const std::size_t system = chunk.passEvents[0];
@@ -173,14 +173,14 @@ std::size_t workerMemory(std::span<const TrackChunk> tracks) {
     most = std::max(most, channel * (sizeof(DecodedEvent) + sizeof(NoteSpan)) +
                               system * (sizeof(DecodedEvent) + sizeof(std::uint64_t)));
   }
-  return most + 3 * BatchText::kMostBlocks * TextWriter::kBlock;
+  return (grid ? 3 : 1) * most + 3 * BatchText::kMostBlocks * TextWriter::kBlock;
 }
 
 void convertBatches(const TrackPlan& plan, const std::vector<std::size_t>& batches,
                     BatchDispenser& dispenser, BatchText* texts) {
   TextSwitch sink;
   TextWriter writer(sink);
-  Converter converter(plan.smf, plan.header, plan.rhythm, plan.settings, writer);
+  Converter converter(plan.smf, plan.header, plan.rhythm, plan.settings, plan.gridNote, writer);
   for (std::ptrdiff_t batch; (batch = dispenser.take()) >= 0;) {
     BatchText& text = texts[batch];
     sink.text = &text;
@@ -218,7 +218,7 @@ void writeTracks(const TrackPlan& plan, TextWriter& output, const Schedule& sche
   // some megabytes.
   const std::size_t budget = plan.smf.size() + (std::size_t{16} << 20);
   const std::size_t workers = std::min({static_cast<std::size_t>(schedule.threads), count,
-                                        budget / workerMemory(tracks)});
+                                        budget / workerMemory(tracks, plan.gridNote != 0)});
   if (workers < 2) return writeInOrder(plan, output);
 
   std::unique_ptr<BatchText[]> texts(new BatchText[count]);

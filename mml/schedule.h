@@ -36,6 +36,7 @@ struct TrackPlan {
   const SmfHeader& header;
   const RhythmTable& rhythm;
   const Settings& settings;
+  std::uint32_t gridNote;  // the grid's note value (chosen, where auto), 0 none
   std::span<const TrackChunk> tracks;
   // The fault's track and the system event of it where the data has the
   // fault; kNoFault for none.

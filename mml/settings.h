@@ -17,6 +17,12 @@ struct Settings {
   std::int32_t pickupTicks = 0;     // length of an incomplete first bar (/A), 0 none
   Dialect dialect = Dialect::kMml;  // the kana dialect with /J
   std::int32_t filterMask = 0;      // FilterBits of the events left out (/M)
+  // The grid that notes and events are moved onto (/Q, --quantize): the note
+  // value of its step (16: sixteenths, 12: eighth-note triplets), kAutoGrid
+  // to choose it from the file, 0 for none.
+  std::uint32_t gridNote = 0;
 };
+
+inline constexpr std::uint32_t kAutoGrid = 0xFFFFFFFF;
 
 }  // namespace vantrel

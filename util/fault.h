@@ -21,7 +21,7 @@ enum class FaultKind : std::uint8_t {
   kSecondSmfName,
   kNoOutputName,
   kSecondOutputName,
-  kBadGrid,           // `subject`: the /Q or --quantize argument
+  kBadGrid,           // `subject`: the /Q or --quantize argument; found with the header
 
   // Files: `subject` is the file's name as the user gave it.
   kFileError,     // `error` is the errno of the failing call
