@@ -14,33 +14,75 @@
 
 namespace vantrel {
 
-class Grid {
+// The bars of a rhythm table, found tick by tick. The last bar found is
+// kept: the events of a pass come in the order of their ticks, and most
+// fall in the bar of the one before.
+class Bars {
  public:
-  // Steps of `step` ticks in the bars of `rhythm`; `pickupTicks` as /A gives
-  // it (0: none).
-  Grid(const RhythmTable& rhythm, std::int32_t pickupTicks, std::uint32_t step);
-
-  // The grid point nearest to `tick`; halfway between two, the later.
-  std::uint64_t nearest(std::uint64_t tick) const;
-  // The first grid point after `tick`.
-  std::uint64_t after(std::uint64_t tick) const;
-
-  std::uint32_t step() const { return step_; }
-
- private:
-  // The bar that holds `tick`: its first tick and the tick after it.
   struct Bar {
     std::uint64_t start;
-    std::uint64_t end;
-    bool fromEnd;  // a pickup: divided from its end
+    std::uint64_t end;  // the tick after it: the next bar line
+    bool fromEnd;       // a pickup: divided from its end
   };
-  Bar barAt(std::uint64_t tick) const;
-  // The grid points around `tick` in its bar: the last at or before it and
-  // the first after it.
-  void around(std::uint64_t tick, std::uint64_t& before, std::uint64_t& next) const;
+
+  // `pickupTicks` as /A gives it (0: none).
+  Bars(const RhythmTable& rhythm, std::int32_t pickupTicks);
+
+  // The bar that holds `tick`.
+  const Bar& at(std::uint64_t tick) {
+    if (tick < last_.start || tick >= last_.end) last_ = find(tick);
+    return last_;
+  }
+
+ private:
+  Bar find(std::uint64_t tick) const;
 
   const RhythmTable& rhythm_;
   const std::uint64_t pickupEnd_;  // 0: no pickup
+  Bar last_{1, 0, false};          // none yet
+};
+
+class Grid {
+ public:
+  // Steps of `step` ticks in the bars of `rhythm`; `pickupTicks` as /A gives
+  // it (0: none). A Grid keeps its place: one for each thread.
+  Grid(const RhythmTable& rhythm, std::int32_t pickupTicks, std::uint32_t step);
+
+  // The grid point nearest to `tick`; halfway between two, the later.
+  std::uint64_t nearest(std::uint64_t tick) {
+    std::uint64_t before, next;
+    around(tick, bars_.at(tick), step_, before, next);
+    return tick - before < next - tick ? before : next;
+  }
+  // The first grid point after `tick`.
+  std::uint64_t after(std::uint64_t tick) {
+    std::uint64_t before, next;
+    around(tick, bars_.at(tick), step_, before, next);
+    return next;
+  }
+
+  std::uint32_t step() const { return step_; }
+
+  // The grid points of steps of `step` around `tick` in its bar `bar`: the
+  // last at or before it and the first after it.
+  static void around(std::uint64_t tick, const Bars::Bar& bar, std::uint32_t step,
+                     std::uint64_t& before, std::uint64_t& next) {
+    // Within a bar, whose length fits 32 bits: the cheaper division.
+    if (bar.fromEnd) {
+      // The points are the bar's end less whole steps, and its start.
+      const auto toEnd = static_cast<std::uint32_t>(bar.end - tick);
+      const std::uint64_t back = std::uint64_t{(toEnd + step - 1) / step} * step;
+      before = back <= bar.end - bar.start ? bar.end - back : bar.start;
+      next = bar.end - std::uint64_t{(toEnd - 1) / step} * step;
+    } else {
+      const auto fromStart = static_cast<std::uint32_t>(tick - bar.start);
+      before = bar.start + std::uint64_t{fromStart / step} * step;
+      next = before + step < bar.end ? before + step : bar.end;
+    }
+  }
+
+ private:
+  Bars bars_;
   const std::uint32_t step_;
 };
 

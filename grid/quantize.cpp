@@ -5,80 +5,123 @@
 
 namespace vantrel {
 
-void Quantizer::quantizePass(const DecodedTrack& in, const NoteSpans& spans, int pass) {
-  placed_.clear();
-  constexpr std::size_t kNone = SIZE_MAX;
-  // The last note of each key: where it starts, and its Note Off in placed_.
+std::uint32_t Quantizer::quantizePass(const DecodedTrack& in, int pass, DecodedTrack& out,
+                                      std::uint32_t to, NoteSpans& outSpans) {
+  const std::uint32_t begin = in.passBegin[pass];
+  const std::uint32_t end = in.passBegin[pass + 1];
+  if (begin == end) return to;
+  // Where each note ends: at the next Note Off of its key (or Note On of
+  // velocity 0), else at the end of the track; found walking back.
+  if (pass > 0) {
+    ends_at_.resizeForWriting(end - begin);
+    std::array<std::uint64_t, 256> nextEnd;
+    nextEnd.fill(in.endTick);
+    for (std::uint32_t index = end; index-- > begin;) {
+      const DecodedEvent& event = in.events[index];
+      const std::uint8_t kind = event.status & 0xF0;
+      if (kind == 0x90 && event.data2 != 0) {
+        ends_at_[index - begin] = nextEnd[event.data1];
+      } else if (kind == 0x80 || kind == 0x90) {
+        nextEnd[event.data1] = event.tick;
+      }
+    }
+  }
+  // At most every event of the pass is moved, and a Note Off made for each.
+  moved_.resizeForWriting(end - begin);
+  offs_.resizeForWriting(end - begin);
+  DecodedEvent* moved = moved_.data();
+  Off* offs = offs_.data();
+  constexpr std::uint32_t kNone = 0xFFFFFFFF;
+  // The last note of each key: where it starts, and its Note Off in offs_.
   std::array<std::uint64_t, 256> lastStart;
-  std::array<std::size_t, 256> lastOff;
-  lastOff.fill(kNone);
-  std::uint32_t sequence = 0;
-  for (std::uint32_t index = in.passBegin[pass]; index < in.passBegin[pass + 1]; ++index) {
-    const DecodedEvent& event = in.events[index];
+  std::array<std::uint32_t, 256> lastOff;
+  if (pass > 0) lastOff.fill(kNone);
+  for (std::uint32_t index = begin; index < end; ++index) {
+    DecodedEvent event = in.events[index];
     const std::uint8_t kind = event.status & 0xF0;
     if (pass > 0 && isNoteStart(event)) {
       const std::uint8_t key = event.data1;
-      std::uint64_t start = grid_.nearest(event.tick);
-      if (lastOff[key] != kNone && start <= lastStart[key]) start = grid_.after(lastStart[key]);
-      const std::uint64_t end =
-          std::max(grid_.nearest(spans.endTick(in, index)), grid_.after(start));
+      const std::uint32_t before = lastOff[key];
+      std::uint64_t start = starts_.nearest(event.tick);
+      if (before != kNone && start <= lastStart[key]) start = starts_.after(lastStart[key]);
+      // A grid point after the start is one step after it at least.
+      std::uint64_t ends = ends_.nearest(ends_at_[index - begin]);
+      if (ends <= start) ends = starts_.after(start);
       // The note before of this key ends where this one starts, at the latest.
-      if (lastOff[key] != kNone && placed_[lastOff[key]].tick > start) {
-        placed_[lastOff[key]].tick = start;
-        placed_[lastOff[key]].event.tick = start;
-      }
-      DecodedEvent moved = event;
-      moved.tick = start;
-      placed_.push_back({start, sequence, false, moved});
-      const DecodedEvent off{end, kMadeOrder, static_cast<std::uint8_t>(0x80 | (event.status & 0x0F)),
-                             key, 0};
-      lastOff[key] = placed_.size();
+      if (before != kNone && offs_[before].event.tick > start) offs_[before].event.tick = start;
+      event.tick = start;
+      lastOff[key] = static_cast<std::uint32_t>(offs - offs_.data());
       lastStart[key] = start;
-      placed_.push_back({end, sequence++, true, off});
+      *offs++ = {{ends, kMadeOrder, static_cast<std::uint8_t>(0x80 | (event.status & 0x0F)), key, 0},
+                 static_cast<std::uint32_t>(moved - moved_.data())};
+      *moved++ = event;
       continue;
     }
     // The file's Note Offs give way to those made for each note.
     if (pass > 0 && (kind == 0x80 || kind == 0x90)) continue;
-    DecodedEvent moved = event;
-    moved.tick = grid_.nearest(event.tick);
-    placed_.push_back({moved.tick, sequence++, false, moved});
+    event.tick = starts_.nearest(event.tick);
+    *moved++ = event;
   }
-  std::sort(placed_.begin(), placed_.end(), [](const Placed& a, const Placed& b) {
-    if (a.tick != b.tick) return a.tick < b.tick;
-    if (a.noteOff != b.noteOff) return a.noteOff;
-    return a.sequence < b.sequence;
-  });
+  moved_.resizeForWriting(static_cast<std::size_t>(moved - moved_.data()));
+  offs_.resizeForWriting(static_cast<std::size_t>(offs - offs_.data()));
+  // The nearest grid point never comes before that of an earlier tick: the
+  // events are in order but for notes moved on past a note of their key,
+  // and the Note Offs but for notes that end after later ones.
+  const bool inOrder = std::is_sorted(moved_.begin(), moved_.end(),
+                                      [](const DecodedEvent& a, const DecodedEvent& b) { return a.tick < b.tick; });
+  if (!inOrder) {
+    byTick_.resizeForWriting(moved_.size());
+    for (std::uint32_t i = 0; i < byTick_.size(); ++i) byTick_[i] = i;
+    std::stable_sort(byTick_.begin(), byTick_.end(),
+                     [&](std::uint32_t a, std::uint32_t b) { return moved_[a].tick < moved_[b].tick; });
+  }
+  const auto offByTick = [](const Off& a, const Off& b) { return a.event.tick < b.event.tick; };
+  if (!std::is_sorted(offs_.begin(), offs_.end(), offByTick)) {
+    std::stable_sort(offs_.begin(), offs_.end(), offByTick);
+  }
+  // At one tick, the notes that end there come first. A note overlaps when
+  // anything but a Note Off is written between it and its Note Off.
+  placedAt_.resizeForWriting(moved_.size());
+  startsBefore_.resizeForWriting(moved_.size());
+  std::uint32_t starts = 0;  // events but Note Offs written so far
+  auto off = offs_.begin();
+  auto writeOff = [&] {
+    const std::uint32_t note = off->note;
+    outSpans.set(placedAt_[note], {to, starts > startsBefore_[note] ? 1u : 0u});
+    out.events[to++] = off->event;
+    ++off;
+  };
+  for (std::uint32_t k = 0; k < moved_.size(); ++k) {
+    const std::uint32_t i = inOrder ? k : byTick_[k];
+    while (off != offs_.end() && off->event.tick <= moved_[i].tick) writeOff();
+    placedAt_[i] = to;
+    out.events[to++] = moved_[i];
+    startsBefore_[i] = ++starts;
+  }
+  while (off != offs_.end()) writeOff();
+  return to;
 }
 
-void Quantizer::quantize(const DecodedTrack& in, const NoteSpans& spans, DecodedTrack& out) {
-  // Each pass's events: its own, but a Note Off for each note in place of
-  // the file's.
-  std::array<std::uint32_t, kPassCount> counts{};
-  for (int pass = 0; pass < kPassCount; ++pass) {
-    for (std::uint32_t i = in.passBegin[pass]; i < in.passBegin[pass + 1]; ++i) {
-      const DecodedEvent& e = in.events[i];
-      const std::uint8_t kind = e.status & 0xF0;
-      if (pass == 0 || isNoteStart(e)) {
-        counts[pass] += pass == 0 ? 1 : 2;
-      } else if (kind != 0x80 && kind != 0x90) {
-        ++counts[pass];
-      }
-    }
-  }
-  out.passBegin[0] = 0;
-  for (int p = 0; p < kPassCount; ++p) out.passBegin[p + 1] = out.passBegin[p] + counts[p];
-  out.events.resizeForWriting(out.passBegin[kPassCount]);
+void Quantizer::quantize(const DecodedTrack& in, DecodedTrack& out, NoteSpans& outSpans) {
+  // Room for the most a track can become: a Note Off for each note.
+  out.events.resizeForWriting(2 * in.events.size());
   out.dataAt.resizeForWriting(in.dataAt.size());
   std::copy(in.dataAt.begin(), in.dataAt.end(), out.dataAt.begin());
-
-  std::uint64_t last = grid_.nearest(in.endTick);
-  for (int pass = 0; pass < kPassCount; ++pass) {
-    quantizePass(in, spans, pass);
-    DecodedEvent* to = out.events.data() + out.passBegin[pass];
-    for (const Placed& placed : placed_) *to++ = placed.event;
-    if (!placed_.empty()) last = std::max(last, placed_.back().tick);
+  out.passBegin[0] = 0;
+  out.passBegin[1] = quantizePass(in, 0, out, 0, outSpans);
+  outSpans.prepare(out.passBegin[1], out.events.size() - out.passBegin[1]);
+  for (int pass = 1; pass < kPassCount; ++pass) {
+    out.passBegin[pass + 1] = quantizePass(in, pass, out, out.passBegin[pass], outSpans);
   }
+  out.events.resizeForWriting(out.passBegin[kPassCount]);
+
   // The end of the track follows every event; it stays the last of its pass.
+  std::uint64_t last = ends_.nearest(in.endTick);
+  for (int pass = 0; pass < kPassCount; ++pass) {
+    if (out.passBegin[pass + 1] > out.passBegin[pass]) {
+      last = std::max(last, out.events[out.passBegin[pass + 1] - 1].tick);
+    }
+  }
   out.endTick = last;
   out.endOrder = in.endOrder;
   if (out.passBegin[1] > 0) {

@@ -12,36 +12,53 @@
 #pragma once
 
 #include <cstdint>
-#include <vector>
 
 #include "grid/grid.h"
 #include "smf/decoded_track.h"
 #include "smf/note_spans.h"
+#include "util/populated_array.h"
 
 namespace vantrel {
 
 class Quantizer {
  public:
-  explicit Quantizer(const Grid& grid) : grid_(grid) {}
+  // Grids of `step` ticks in the bars of `rhythm` (see Grid).
+  Quantizer(const RhythmTable& rhythm, std::int32_t pickupTicks, std::uint32_t step)
+      : starts_(rhythm, pickupTicks, step), ends_(rhythm, pickupTicks, step) {}
 
-  // Writes into `out` the events of `in` (whose notes end as `spans` says)
-  // moved onto the grid. The event orders of `in` are kept, but a Note Off
-  // made here has the order kMadeOrder, which follows no event.
-  void quantize(const DecodedTrack& in, const NoteSpans& spans, DecodedTrack& out);
+  // Writes into `out` the events of `in` moved onto the grid, and into
+  // `outSpans` the spans of its notes. The event orders of `in` are kept,
+  // but a Note Off made here has the order kMadeOrder, which follows no
+  // event.
+  void quantize(const DecodedTrack& in, DecodedTrack& out, NoteSpans& outSpans);
 
   static constexpr std::uint32_t kMadeOrder = 0xFFFFFFFF;
 
  private:
-  struct Placed {
-    std::uint64_t tick;
-    std::uint32_t sequence;  // where it came in the pass, Note Offs made at their note
-    bool noteOff;            // at one tick, the notes that end there come first
+  // A Note Off made for a note, and where its note went.
+  struct Off {
     DecodedEvent event;
+    std::uint32_t note;  // the note's index in moved_
   };
-  void quantizePass(const DecodedTrack& in, const NoteSpans& spans, int pass);
 
-  const Grid& grid_;
-  std::vector<Placed> placed_;  // of the pass being moved
+  // Moves the events of `pass` into `out` from `to` on; returns where they
+  // end.
+  std::uint32_t quantizePass(const DecodedTrack& in, int pass, DecodedTrack& out,
+                             std::uint32_t to, NoteSpans& outSpans);
+
+  // Two of the one grid, so that each keeps its place in the bars: the
+  // starts of a pass come in order, and so, mostly, do the ends.
+  Grid starts_;
+  Grid ends_;
+  // The events of the pass being moved, in its order; the Note Offs made,
+  // in the order of their notes; and as the pass is written, where each of
+  // moved_ went and how many events but Note Offs were written by then.
+  PopulatedArray<std::uint64_t> ends_at_;  // where each note of the pass ends, in ticks
+  PopulatedArray<DecodedEvent> moved_;
+  PopulatedArray<Off> offs_;
+  PopulatedArray<std::uint32_t> byTick_;  // the order of moved_ by tick, where not its own
+  PopulatedArray<std::uint32_t> placedAt_;
+  PopulatedArray<std::uint32_t> startsBefore_;
 };
 
 }  // namespace vantrel

@@ -16,8 +16,7 @@ Converter::Converter(std::span<const std::uint8_t> smf, const SmfHeader& header,
       context_{smf,      header,  rhythm,  settings, words_, headTexts_,
                lengths_, nullptr, output_, &track_,  &spans_} {
   if (gridNote != 0) {
-    grid_.emplace(rhythm, settings.pickupTicks, gridStep(gridNote, header.division));
-    quantizer_.emplace(*grid_);
+    quantizer_.emplace(rhythm, settings.pickupTicks, gridStep(gridNote, header.division));
     gridLengths_.emplace(header.division, gridNote, words_.tie);
     context_.gridLengths = &*gridLengths_;
     context_.track = &gridTrack_;
@@ -32,7 +31,7 @@ void Converter::reserveFor(std::span<const TrackChunk> tracks) {
     systemEvents = std::max<std::size_t>(systemEvents, chunk.passEvents[0]);
   }
   track_.reserve(events, systemEvents);
-  if (grid_) gridTrack_.reserve(2 * events, systemEvents);
+  if (quantizer_) gridTrack_.reserve(2 * events, systemEvents);
 }
 
 void Converter::convertTrack(std::uint32_t index, const TrackChunk& chunk, std::uint32_t stopAt) {
@@ -44,10 +43,10 @@ void Converter::convertTrack(std::uint32_t index, const TrackChunk& chunk, std::
   output_.writeUnsigned(index);
   output_.write(");\n");
   track_.decode(context_.smf, filter_, chunk);
-  spans_.find(track_);
-  if (grid_) {
-    quantizer_->quantize(track_, spans_, gridTrack_);
-    gridSpans_.find(gridTrack_);
+  if (quantizer_) {
+    quantizer_->quantize(track_, gridTrack_, gridSpans_);
+  } else {
+    spans_.find(track_);
   }
   // A fault lies among the system events, which pass 0 writes.
   PassWriter(context_, 0).write(stopAt);

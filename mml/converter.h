@@ -53,7 +53,6 @@ class Converter {
   DecodedTrack track_;
   NoteSpans spans_;
   // On a grid: the track moved onto it, and what moves it.
-  std::optional<Grid> grid_;
   std::optional<Quantizer> quantizer_;
   std::optional<GridLengthCache> gridLengths_;
   DecodedTrack gridTrack_;

@@ -30,6 +30,15 @@ class NoteSpans {
   // each channel's events.
   void find(const DecodedTrack& track);
 
+  // Room for the spans of the channel messages from index `first` on, `count`
+  // of them, to be set one by one (by a quantizer, which knows them as it
+  // writes a track).
+  void prepare(std::uint32_t first, std::size_t count) {
+    first_ = first;
+    spans_.resizeForWriting(count);
+  }
+  void set(std::uint32_t index, NoteSpan span) { spans_[index - first_] = span; }
+
   // The span of the note at `index` in the track's events.
   NoteSpan operator[](std::uint32_t index) const { return spans_[index - first_]; }
 
