@@ -7,20 +7,36 @@ namespace vantrel {
 namespace {
 
 // The first track chunk header follows the 14 bytes of the header chunk.
-// The header's own length is not trusted, nor is any chunk length: each
-// track's header is read where the previous track's end-of-track event left
-// off.
+// The header's own length is not trusted, nor is a track's: each track's
+// header is read where the previous track's end-of-track event left off.
 constexpr std::uint64_t kFirstTrackOffset = 14;
 
-// Reads the 8-byte track chunk header at `offset`; false when it is not
-// there or cut short.
-bool readTrackHeader(std::span<const std::uint8_t> smf, std::uint64_t offset, TrackChunk& chunk) {
-  if (offset > smf.size() || smf.size() - offset < 8) return false;
-  const std::uint8_t* p = smf.data() + offset;
-  if (std::memcmp(p, "MTrk", 4) != 0) return false;
-  chunk.length = readBigEndian(p + 4, 4);
-  chunk.start = offset + 8;
+// Whether the four bytes at `p` can name a chunk: printable ASCII. Bytes that
+// cannot are no chunk at all, and a file that is not MIDI is not read as a
+// run of unknown chunks.
+bool isChunkType(const std::uint8_t* p) {
+  for (int i = 0; i < 4; ++i) {
+    if (p[i] < 0x20 || p[i] > 0x7E) return false;
+  }
   return true;
+}
+
+// Reads the track chunk header at `offset`, passing over chunks of other
+// types by their lengths, as a reader must; false when there is no track
+// chunk there (not a chunk, or the file ends first).
+bool readTrackHeader(std::span<const std::uint8_t> smf, std::uint64_t offset, TrackChunk& chunk) {
+  for (;;) {
+    if (offset > smf.size() || smf.size() - offset < 8) return false;
+    const std::uint8_t* p = smf.data() + offset;
+    const std::uint32_t length = readBigEndian(p + 4, 4);
+    if (std::memcmp(p, "MTrk", 4) == 0) {
+      chunk.length = length;
+      chunk.start = offset + 8;
+      return true;
+    }
+    if (!isChunkType(p)) return false;
+    offset += 8 + std::uint64_t{length};
+  }
 }
 
 // What the walk finds in one track.
