@@ -9,6 +9,7 @@
 // always the tick of the event the pass has reached.
 #pragma once
 
+#include <cassert>
 #include <cstdint>
 #include <string_view>
 
@@ -27,7 +28,10 @@ class BarClock {
            LengthCache& lengths, GridLengthCache* gridLengths, TextWriter& output);
 
   // The pass has reached `tick` (not before the last written one).
-  void advanceTo(std::uint64_t tick) { pendingTicks_ = tick - writtenTick_; }
+  void advanceTo(std::uint64_t tick) {
+    assert(tick >= writtenTick_);  // a pass's events come in the order of their ticks
+    pendingTicks_ = tick - writtenTick_;
+  }
 
   // Time reached and not yet written.
   std::uint64_t pendingTicks() const { return pendingTicks_; }

@@ -16,6 +16,8 @@ PassWriter::PassWriter(const PassContext& context, int pass)
 void PassWriter::write(std::uint32_t stopAt) {
   const std::uint32_t begin = c_.track->passBegin[pass_];
   const std::uint32_t end = c_.track->passBegin[pass_ + 1];
+  // A fault lies among the events of the pass that the track was decoded to.
+  assert(stopAt == kNoStop || (pass_ == 0 && stopAt < end - begin));
   for (std::uint32_t index = begin; index < end;) {
     const DecodedEvent& event = c_.track->events[index];
     // Every event of the track in between has added its time.

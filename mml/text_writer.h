@@ -10,6 +10,7 @@
 // writer is the innermost loop of a conversion.
 #pragma once
 
+#include <cassert>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -126,6 +127,7 @@ class TextWriter {
   static constexpr std::size_t kCapacity = kBlock + kSlack;
 
   void reserve(std::size_t bytes) {
+    assert(bytes <= kSlack);  // longer texts go piecewise
     // Past the capacity only when a whole block is held: used_ > kBlock.
     if (kCapacity - used_ < bytes) writeBlock();
   }
