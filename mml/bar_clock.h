@@ -44,7 +44,7 @@ class BarClock {
   // whole length of a note in a sub-block).
   void writeLength(std::uint64_t ticks) {
     if (gridLengths_ != nullptr) {
-      output_.writePlain(gridLengths_->text(ticks));
+      gridLengths_->write(output_, ticks);
     } else {
       output_.writeShort(lengths_.text(ticks));
     }

@@ -58,6 +58,20 @@ class GridLengthCache {
   GridLengthCache(std::uint16_t division, std::uint32_t note, std::string_view tie)
       : division_(division), note_(note), tie_(tie), entries_(kSize) {}
 
+  // Writes the text of `ticks`: the whole notes that a long length begins
+  // with one by one, so that no text of one length grows with it.
+  void write(TextWriter& output, std::uint64_t ticks) {
+    const std::uint64_t whole = 4 * std::uint64_t{division_};
+    if (ticks > 2 * whole) {
+      const std::string& one = text(whole);
+      for (std::uint64_t left = ticks; left > whole; left -= whole, ticks -= whole) {
+        output.writePlain(one);
+        output.writePlain(tie_);
+      }
+    }
+    output.writePlain(text(ticks));
+  }
+
   const std::string& text(std::uint64_t ticks) {
     Entry& entry = entries_[ticks % kSize];
     if (entry.ticks != ticks) {
