@@ -1,11 +1,19 @@
 #!/usr/bin/env python3
-"""Writes examples/demo.mid: a short format 1 piece for trying vantrel.
+"""Writes the example files: examples/demo.mid and examples/played.mid.
 
-A waltz of four bars in 3/4 that turns into 4/4 for its last three bars:
-a conductor track (name, tempo, time and key signatures), a melody on
-channel 1 and chords on channel 2, with program changes, a bank select,
-a few controllers and a pitch bend. Run: tools/make_demo.py [output]
+demo.mid is a short format 1 piece for trying vantrel: a waltz of four bars
+in 3/4 that turns into 4/4 for its last three bars, with a conductor track
+(name, tempo, time and key signatures), a melody on channel 1 and chords on
+channel 2, with program changes, a bank select, a few controllers and a
+pitch bend.
+
+played.mid is a phrase as a keyboard records it: four bars of eighths and
+sixteenths whose starts are early or late by up to 30 ticks and whose notes
+sound for 70 to 95 % of their time, for trying the grid (/Q).
+
+Run: tools/make_demo.py [demo output] [played output]
 """
+import random
 import struct
 import sys
 
@@ -48,8 +56,36 @@ class Track:
         return b"MTrk" + struct.pack(">I", len(body)) + body
 
 
+def played(out):
+    rng = random.Random(7)  # the same file every time
+    conductor = Track()
+    conductor.meta(0, 0x03, b"played phrase")
+    conductor.meta(0, 0x51, struct.pack(">I", 500000)[1:])
+    conductor.meta(0, 0x58, [4, 2, 24, 8])
+    keys = Track()
+    keys.meta(0, 0x03, b"Keys")
+    keys.add(0, [0xC0, 0])
+    phrase = [  # (key, sixteenths)
+        (60, 2), (62, 2), (64, 2), (65, 1), (67, 1), (69, 4), (67, 2), (65, 2),
+        (64, 2), (62, 1), (64, 1), (65, 2), (67, 2), (64, 4), (60, 4),
+        (62, 2), (64, 2), (65, 2), (67, 1), (69, 1), (71, 3), (72, 1), (71, 2), (69, 2),
+        (67, 4), (65, 2), (64, 2), (62, 4), (60, 4),
+    ]
+    tick = 0
+    for key, sixteenths in phrase:
+        slot = sixteenths * Q // 4
+        start = max(0, tick + rng.randint(-30, 30))
+        length = int(slot * rng.uniform(0.70, 0.95))
+        keys.note(start, 0, key, length, rng.randint(70, 100))
+        tick += slot
+    header = b"MThd" + struct.pack(">IHHH", 6, 1, 2, DIVISION)
+    with open(out, "wb") as f:
+        f.write(header + conductor.chunk(tick) + keys.chunk(tick + Q))
+
+
 def main():
     out = sys.argv[1] if len(sys.argv) > 1 else "examples/demo.mid"
+    played(sys.argv[2] if len(sys.argv) > 2 else "examples/played.mid")
     waltz_bar, common_bar = 3 * Q, 4 * Q
     end = 4 * waltz_bar + 3 * common_bar
 
