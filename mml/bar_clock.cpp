@@ -95,8 +95,13 @@ void BarClock::writePendingTicks() {
   if (toChange < pendingTicks_) piece(toChange);
   // 3. The rest in pieces of a bar. A long time in short bars can make
   // gigabytes of text: when the output has stopped taking it, so does this.
+  // On a grid, a pickup longer than a bar is one piece, as it has no bar
+  // lines inside.
   while (pendingTicks_ > 0 && !output_.failed()) {
-    std::uint64_t ticks = std::min<std::uint64_t>(pendingTicks_, barLength_);
+    std::uint64_t most = barLength_;
+    const auto pickup = static_cast<std::uint64_t>(settings_.pickupTicks);
+    if (gridLengths_ != nullptr && longPickup_ && writtenTick_ < pickup) most = pickup - writtenTick_;
+    const std::uint64_t ticks = std::min<std::uint64_t>(pendingTicks_, most);
     piece(std::min(ticks, ticksToNextChange()));
   }
 }

@@ -18,8 +18,16 @@ void PassWriter::write(std::uint32_t stopAt) {
   const std::uint32_t end = c_.track->passBegin[pass_ + 1];
   // A fault lies among the events of the pass that the track was decoded to.
   assert(stopAt == kNoStop || (pass_ == 0 && stopAt < end - begin));
+  // On a grid, a Note Off that ends no note of the main line (one written in
+  // a sub-block) changes nothing there: the main line's length goes on
+  // whole, one note value, rather than cut where the sub-block's note ends.
+  const bool onGrid = c_.gridLengths != nullptr;
   for (std::uint32_t index = begin; index < end;) {
     const DecodedEvent& event = c_.track->events[index];
+    if (onGrid && isNoteEnd(event) && event.data1 != pendingKey_) {
+      ++index;
+      continue;
+    }
     // Every event of the track in between has added its time.
     clock_.advanceTo(event.tick);
     if (!headerWritten_) writePassHeader();

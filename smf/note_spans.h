@@ -60,4 +60,10 @@ inline bool isNoteStart(const DecodedEvent& event) {
   return (event.status & 0xF0) == 0x90 && event.data2 != 0;
 }
 
+// Whether `event` ends notes: a Note Off, or a Note On of velocity 0.
+inline bool isNoteEnd(const DecodedEvent& event) {
+  const std::uint8_t kind = event.status & 0xF0;
+  return kind == 0x80 || (kind == 0x90 && event.data2 == 0);
+}
+
 }  // namespace vantrel
