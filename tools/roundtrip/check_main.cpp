@@ -1,13 +1,20 @@
 // vantrel_check: shows what a conversion by vantrel lost or changed.
 //
-//   vantrel_check [--status=N] [--stderr=FILE] SMF MML [vantrel options]
+//   vantrel_check [--status=N] [--stderr=FILE] [--stdout=FILE] SMF MML [vantrel options]
 //       Checks one conversion: the SMF, the MML text vantrel wrote from it
 //       and the options it was given. With the exit status and standard
 //       error of a refused run, checks that the refusal is the right one.
+//       With a grid (/Q<n>, --quantize=<n>) every event must be where the
+//       grid puts it and every length a note value of the grid. /Q without
+//       a value (/Qa, --quantize, --quantize=auto) needs --stdout, the file
+//       of vantrel's standard output: its line "Grid:1/16	Step:120" says
+//       which grid it chose, and that must be the check's own choice. With
+//       --stdout the line is checked for every conversion (none without a
+//       grid). A grid value that vantrel refuses must leave no MML file.
 //   vantrel_check --batch=LIST
 //       Checks many: each line of LIST holds, separated by tabs, the SMF,
-//       the MML, the file of standard error, the exit status and the options
-//       (separated by spaces).
+//       the MML, the file of standard error, the exit status, the options
+//       (separated by spaces) and, optionally, the file of standard output.
 //   vantrel_check --generate=DIR FIRST COUNT [SETS]
 //       Writes the generated SMFs of seeds FIRST to FIRST + COUNT - 1 into
 //       DIR and prints, for each, SETS conversions to make (default 5): the
@@ -56,7 +63,8 @@ struct Totals {
 
 // Checks one conversion, prints what differs; false on misuse.
 bool checkOne(const std::string& smfPath, const std::string& mmlPath, const std::string& errorPath,
-              int status, const std::vector<std::string>& arguments, Totals& totals) {
+              const std::string& outputPath, int status, const std::vector<std::string>& arguments,
+              Totals& totals) {
   ConversionOptions options;
   std::string reason;
   if (!parseOptions(arguments, options, reason)) {
@@ -73,9 +81,22 @@ bool checkOne(const std::string& smfPath, const std::string& mmlPath, const std:
     return false;
   }
   if (!errorPath.empty()) readFile(errorPath, error);
+  std::string console;
+  if (!outputPath.empty() && !readFile(outputPath, console)) {
+    std::cerr << "vantrel_check: cannot read " << outputPath << "\n";
+    return false;
+  }
 
   const auto* data = reinterpret_cast<const std::uint8_t*>(smf.data());
-  CheckResult result = checkConversion({data, smf.size()}, options, mml, status, error);
+  CheckResult result =
+      checkConversion({data, smf.size()}, options, mml, status, error,
+                      outputPath.empty() ? std::nullopt : std::optional<std::string_view>(console));
+  // A refused grid value is found before any output is made.
+  std::string unwanted;
+  if (result.refusal == faults::kBadGrid.label && readFile(mmlPath, unwanted)) {
+    result.differences.push_back(
+        {-1, -1, 0, "output file", "none for a refused grid value", mmlPath});
+  }
   ++totals.conversions;
   totals.notes += result.notes;
   totals.commands += result.commands;
@@ -95,7 +116,11 @@ bool checkOne(const std::string& smfPath, const std::string& mmlPath, const std:
   if (result.differences.empty()) {
     std::cout << smfPath << optionText << ": "
               << (result.refused ? "refused as it must be: " + result.refusal : "exact") << " ("
-              << result.notes << " notes, " << result.commands << " commands)\n";
+              << result.notes << " notes, " << result.commands << " commands";
+    if (result.gridNote != 0) {
+      std::cout << "; grid 1/" << result.gridNote << ", " << result.lengths << " lengths";
+    }
+    std::cout << ")\n";
   }
   return true;
 }
@@ -126,7 +151,9 @@ int runBatch(const std::string& listPath) {
     }
     const std::vector<std::string> arguments =
         fields.size() > 4 ? splitOn(fields[4], ' ') : std::vector<std::string>{};
-    if (!checkOne(fields[0], fields[1], fields[2], std::stoi(fields[3]), arguments, totals))
+    const std::string outputPath = fields.size() > 5 ? fields[5] : "";
+    if (!checkOne(fields[0], fields[1], fields[2], outputPath, std::stoi(fields[3]), arguments,
+                  totals))
       return 2;
   }
   printTotals(totals);
@@ -155,7 +182,8 @@ int runGenerate(const std::string& directory, std::uint64_t first, std::uint64_t
 }
 
 int usage() {
-  std::cerr << "usage: vantrel_check [--status=N] [--stderr=FILE] SMF MML [vantrel options]\n"
+  std::cerr << "usage: vantrel_check [--status=N] [--stderr=FILE] [--stdout=FILE] SMF MML "
+               "[vantrel options]\n"
                "       vantrel_check --batch=LIST\n"
                "       vantrel_check --generate=DIR FIRST COUNT [SETS]\n";
   return 2;
@@ -171,13 +199,15 @@ int run(const std::vector<std::string>& args) {
   }
 
   int status = 0;
-  std::string errorPath;
+  std::string errorPath, outputPath;
   std::size_t i = 0;
   for (; i < args.size() && args[i].rfind("--", 0) == 0; ++i) {
     if (args[i].rfind("--status=", 0) == 0) {
       status = std::stoi(args[i].substr(9));
     } else if (args[i].rfind("--stderr=", 0) == 0) {
       errorPath = args[i].substr(9);
+    } else if (args[i].rfind("--stdout=", 0) == 0) {
+      outputPath = args[i].substr(9);
     } else {
       return usage();
     }
@@ -185,7 +215,7 @@ int run(const std::vector<std::string>& args) {
   if (args.size() - i < 2) return usage();
   Totals totals;
   std::vector<std::string> options(args.begin() + static_cast<std::ptrdiff_t>(i) + 2, args.end());
-  if (!checkOne(args[i], args[i + 1], errorPath, status, options, totals)) return 2;
+  if (!checkOne(args[i], args[i + 1], errorPath, outputPath, status, options, totals)) return 2;
   return totals.failing == 0 ? 0 : 1;
 }
 
