@@ -19,6 +19,9 @@
 //       Writes the generated SMFs of seeds FIRST to FIRST + COUNT - 1 into
 //       DIR and prints, for each, SETS conversions to make (default 5): the
 //       file name, a tab and the options.
+//   vantrel_check --played=DIR FIRST COUNT
+//       Likewise with played files (humanised notes in changing meters) and
+//       the grid conversions to make of each.
 //
 // Every difference is printed with its track, channel and tick. The exit
 // status is 0 when nothing differs, 1 when something does, 2 on misuse.
@@ -31,6 +34,7 @@
 #include <vector>
 
 #include "tools/roundtrip/comparison.h"
+#include "tools/roundtrip/played_files.h"
 #include "tools/roundtrip/smf_generator.h"
 #include "tools/roundtrip/text_forms.h"
 
@@ -181,11 +185,32 @@ int runGenerate(const std::string& directory, std::uint64_t first, std::uint64_t
   return 0;
 }
 
+int runPlayed(const std::string& directory, std::uint64_t first, std::uint64_t count) {
+  for (std::uint64_t seed = first; seed < first + count; ++seed) {
+    const PlayedSmf file = generatePlayedSmf(seed);
+    const std::string name = directory + "/p" + std::to_string(seed) + ".mid";
+    std::ofstream out(name, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(file.bytes.data()),
+              static_cast<std::streamsize>(file.bytes.size()));
+    if (!out) {
+      std::cerr << "vantrel_check: cannot write " << name << "\n";
+      return 2;
+    }
+    for (const auto& set : playedOptionSets(seed, file)) {
+      std::cout << name << "\t";
+      for (std::size_t i = 0; i < set.size(); ++i) std::cout << (i ? " " : "") << set[i];
+      std::cout << "\n";
+    }
+  }
+  return 0;
+}
+
 int usage() {
   std::cerr << "usage: vantrel_check [--status=N] [--stderr=FILE] [--stdout=FILE] SMF MML "
                "[vantrel options]\n"
                "       vantrel_check --batch=LIST\n"
-               "       vantrel_check --generate=DIR FIRST COUNT [SETS]\n";
+               "       vantrel_check --generate=DIR FIRST COUNT [SETS]\n"
+               "       vantrel_check --played=DIR FIRST COUNT\n";
   return 2;
 }
 
@@ -196,6 +221,11 @@ int run(const std::vector<std::string>& args) {
     if (args.size() < 3) return usage();
     const std::size_t sets = args.size() > 3 ? std::stoul(args[3]) : 5;
     return runGenerate(args[0].substr(11), std::stoull(args[1]), std::stoull(args[2]), sets);
+  }
+
+  if (args[0].rfind("--played=", 0) == 0) {
+    if (args.size() < 3) return usage();
+    return runPlayed(args[0].substr(9), std::stoull(args[1]), std::stoull(args[2]));
   }
 
   int status = 0;
