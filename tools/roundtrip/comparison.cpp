@@ -368,7 +368,13 @@ CheckResult checkConversion(std::span<const std::uint8_t> smf, const ConversionO
   std::vector<Difference> more = compareModels(expected, reading.model, options);
   result.differences.insert(result.differences.end(), more.begin(), more.end());
   for (const Track& track : reading.model.tracks) {
-    for (const Section& section : track.sections) result.lengths += section.lengths.size();
+    for (const Section& section : track.sections) {
+      result.lengths += section.lengths.size();
+      for (const WrittenLength& length : section.lengths) {
+        if (length.value == 0) ++result.lengthsInTicks;
+        if (length.dots >= 2) ++result.lengthsDotted;
+      }
+    }
   }
   return result;
 }

@@ -31,6 +31,8 @@ struct CheckResult {
   std::uint64_t notes = 0;     // notes that the SMF holds and the text was searched for
   std::uint64_t commands = 0;  // commands likewise
   std::uint64_t lengths = 0;   // written lengths read (held to the grid's values on a grid)
+  std::uint64_t lengthsInTicks = 0;  // of them, written as "%" and ticks
+  std::uint64_t lengthsDotted = 0;   // of them, with two dots or more
   std::uint32_t gridNote = 0;  // the grid the events were placed on, 0 none
   bool refused = false;        // the conversion stopped at a fault
   std::string refusal;         // that fault's name
