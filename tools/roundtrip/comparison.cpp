@@ -253,7 +253,8 @@ class Comparer {
 };
 
 // The grid that the program's standard output names ("Grid:1/16\tStep:120"
-// on a line of its own): its note value and step, or false when it names none.
+// on a line of its own after the bar listing): its note value and step, or
+// false when it names none there.
 bool reportedGrid(std::string_view console, std::uint64_t& note, std::uint64_t& step) {
   for (std::size_t at = 0; at < console.size();) {
     std::size_t end = console.find('\n', at);
@@ -262,6 +263,8 @@ bool reportedGrid(std::string_view console, std::uint64_t& note, std::uint64_t& 
     if (line.ends_with('\r')) line.remove_suffix(1);
     at = end + 1;
     if (!line.starts_with("Grid:1/")) continue;
+    // It follows the bar listing.
+    if (console.find("\nPointer:", at - 1) != std::string_view::npos) return false;
     const std::size_t tab = line.find("\tStep:");
     if (tab == std::string_view::npos) return false;
     const std::string noteText(line.substr(7, tab - 7)), stepText(line.substr(tab + 6));
