@@ -82,17 +82,22 @@ echo "distinct MIDI files: $files from $(ls "$work/tree" | wc -l) packages"
 
 # 4. Convert and check. Names are relative: vantrel reads a leading "/" as an
 #    option.
+#    Standard output is kept: on a grid it names the grid used. A refused
+#    grid must leave no output, so none is left from an earlier run.
 cd "$work/midi"
+rm -f ../out/*
 : > "$work/checks.txt"
+option_sets=("" "/J" "/Mc /C0" "/Q16" "/Q")
 n=0
 for file in *; do
-  for options in "" "/J" "/Mc /C0"; do
+  for options in "${option_sets[@]}"; do
     n=$((n + 1))
     status=0
     # shellcheck disable=SC2086
-    "$vantrel" $options "/Fm../out/c$n.mml" "$file" > /dev/null 2> "../out/c$n.err" || status=$?
-    printf '%s\t../out/c%s.mml\t../out/c%s.err\t%s\t%s\n' "$file" "$n" "$n" "$status" "$options" \
-      >> "$work/checks.txt"
+    "$vantrel" $options "/Fm../out/c$n.mml" "$file" > "../out/c$n.out" 2> "../out/c$n.err" ||
+      status=$?
+    printf '%s\t../out/c%s.mml\t../out/c%s.err\t%s\t%s\t../out/c%s.out\n' \
+      "$file" "$n" "$n" "$status" "$options" "$n" >> "$work/checks.txt"
   done
 done
 "$check" --batch="$work/checks.txt" > "$work/report.txt" || true
@@ -100,7 +105,8 @@ done
 # 5. What came out.
 exact=$(grep -c ': exact (' "$work/report.txt" || true)
 refused=$(grep -c ': refused as it must be: ' "$work/report.txt" || true)
-echo "conversions: $n ($files files, each with 3 option sets)"
+echo "conversions: $n ($files files, each with ${#option_sets[@]} option sets:" \
+  "none, /J, /Mc /C0, /Q16, /Q)"
 echo "round-trip exactly: $exact"
 echo "refused with the message the file calls for: $refused"
 # The messages as vantrel wrote them (code page 932, shown in UTF-8).
@@ -112,3 +118,13 @@ echo "with differences:"
 grep -v -e ': exact (' -e ': refused as it must be: ' -e '^checked ' "$work/report.txt" ||
   echo "  none"
 tail -1 "$work/report.txt"
+
+# 6. How lengths are written: without a grid, with /Q16 and with auto.
+echo "grids chosen by /Q: $(awk -F '\t' '$5 == "/Q" { print $6 }' "$work/checks.txt" |
+  sed "s|^\.\./out|$work/out|" | xargs cat | grep -a -o '^Grid:1/[0-9]*' | sort | uniq -c |
+  sort -rn | awk '{ printf "%s in %s files; ", substr($2, 6), $1 }')"
+for options in "" "/Q16" "/Q"; do
+  awk -F '\t' -v o="$options" '$5 == o' "$work/checks.txt" > "$work/forms.txt"
+  printf '%-10s ' "${options:-no grid}"
+  "$check" --batch="$work/forms.txt" --length-forms | tail -1 || true
+done

@@ -1,17 +1,29 @@
 // vantrel_check: shows what a conversion by vantrel lost or changed.
 //
-//   vantrel_check [--status=N] [--stderr=FILE] SMF MML [vantrel options]
+//   vantrel_check [--status=N] [--stderr=FILE] [--stdout=FILE] SMF MML [vantrel options]
 //       Checks one conversion: the SMF, the MML text vantrel wrote from it
 //       and the options it was given. With the exit status and standard
 //       error of a refused run, checks that the refusal is the right one.
-//   vantrel_check --batch=LIST
+//       With a grid (/Q<n>, --quantize=<n>) every event must be where the
+//       grid puts it and every length a note value of the grid. /Q without
+//       a value (/Qa, --quantize, --quantize=auto) needs --stdout, the file
+//       of vantrel's standard output: its line "Grid:1/16	Step:120" says
+//       which grid it chose, and that must be the check's own choice. With
+//       --stdout the line is checked for every conversion (none without a
+//       grid). A grid value that vantrel refuses must leave no MML file.
+//   vantrel_check --batch=LIST [--length-forms]
 //       Checks many: each line of LIST holds, separated by tabs, the SMF,
-//       the MML, the file of standard error, the exit status and the options
-//       (separated by spaces).
+//       the MML, the file of standard error, the exit status, the options
+//       (separated by spaces) and, optionally, the file of standard output.
+//       --length-forms adds a last line: how many of the lengths read were
+//       written as "%" ticks, and how many with two dots or more.
 //   vantrel_check --generate=DIR FIRST COUNT [SETS]
 //       Writes the generated SMFs of seeds FIRST to FIRST + COUNT - 1 into
 //       DIR and prints, for each, SETS conversions to make (default 5): the
 //       file name, a tab and the options.
+//   vantrel_check --played=DIR FIRST COUNT
+//       Likewise with played files (humanised notes in changing meters) and
+//       the grid conversions to make of each.
 //
 // Every difference is printed with its track, channel and tick. The exit
 // status is 0 when nothing differs, 1 when something does, 2 on misuse.
@@ -24,6 +36,7 @@
 #include <vector>
 
 #include "tools/roundtrip/comparison.h"
+#include "tools/roundtrip/played_files.h"
 #include "tools/roundtrip/smf_generator.h"
 #include "tools/roundtrip/text_forms.h"
 
@@ -52,11 +65,13 @@ std::vector<std::string> splitOn(const std::string& text, char separator) {
 
 struct Totals {
   std::uint64_t conversions = 0, notes = 0, commands = 0, refused = 0, failing = 0, differences = 0;
+  std::uint64_t lengths = 0, lengthsInTicks = 0, lengthsDotted = 0;
 };
 
 // Checks one conversion, prints what differs; false on misuse.
 bool checkOne(const std::string& smfPath, const std::string& mmlPath, const std::string& errorPath,
-              int status, const std::vector<std::string>& arguments, Totals& totals) {
+              const std::string& outputPath, int status, const std::vector<std::string>& arguments,
+              Totals& totals) {
   ConversionOptions options;
   std::string reason;
   if (!parseOptions(arguments, options, reason)) {
@@ -73,14 +88,30 @@ bool checkOne(const std::string& smfPath, const std::string& mmlPath, const std:
     return false;
   }
   if (!errorPath.empty()) readFile(errorPath, error);
+  std::string console;
+  if (!outputPath.empty() && !readFile(outputPath, console)) {
+    std::cerr << "vantrel_check: cannot read " << outputPath << "\n";
+    return false;
+  }
 
   const auto* data = reinterpret_cast<const std::uint8_t*>(smf.data());
-  CheckResult result = checkConversion({data, smf.size()}, options, mml, status, error);
+  CheckResult result =
+      checkConversion({data, smf.size()}, options, mml, status, error,
+                      outputPath.empty() ? std::nullopt : std::optional<std::string_view>(console));
+  // A refused grid value is found before any output is made.
+  std::string unwanted;
+  if (result.refusal == faults::kBadGrid.label && readFile(mmlPath, unwanted)) {
+    result.differences.push_back(
+        {-1, -1, 0, "output file", "none for a refused grid value", mmlPath});
+  }
   ++totals.conversions;
   totals.notes += result.notes;
   totals.commands += result.commands;
   totals.refused += result.refused ? 1 : 0;
   totals.differences += result.differences.size();
+  totals.lengths += result.lengths;
+  totals.lengthsInTicks += result.lengthsInTicks;
+  totals.lengthsDotted += result.lengthsDotted;
   if (!result.differences.empty()) ++totals.failing;
 
   std::string optionText;
@@ -95,7 +126,11 @@ bool checkOne(const std::string& smfPath, const std::string& mmlPath, const std:
   if (result.differences.empty()) {
     std::cout << smfPath << optionText << ": "
               << (result.refused ? "refused as it must be: " + result.refusal : "exact") << " ("
-              << result.notes << " notes, " << result.commands << " commands)\n";
+              << result.notes << " notes, " << result.commands << " commands";
+    if (result.gridNote != 0) {
+      std::cout << "; grid 1/" << result.gridNote << ", " << result.lengths << " lengths";
+    }
+    std::cout << ")\n";
   }
   return true;
 }
@@ -106,7 +141,18 @@ void printTotals(const Totals& totals) {
             << totals.differences << " differences in " << totals.failing << " conversions\n";
 }
 
-int runBatch(const std::string& listPath) {
+// "lengths: 1000 written, 120 (12.0 %) as ticks, 30 (3.0 %) with two dots or more".
+void printLengthForms(const Totals& totals) {
+  auto share = [&](std::uint64_t part) {
+    const std::uint64_t tenths = totals.lengths ? (part * 1000 + totals.lengths / 2) / totals.lengths : 0;
+    return std::to_string(part) + " (" + std::to_string(tenths / 10) + "." +
+           std::to_string(tenths % 10) + " %)";
+  };
+  std::cout << "lengths: " << totals.lengths << " written, " << share(totals.lengthsInTicks)
+            << " as ticks, " << share(totals.lengthsDotted) << " with two dots or more\n";
+}
+
+int runBatch(const std::string& listPath, bool lengthForms) {
   std::ifstream list(listPath);
   if (!list) {
     std::cerr << "vantrel_check: cannot read " << listPath << "\n";
@@ -126,10 +172,13 @@ int runBatch(const std::string& listPath) {
     }
     const std::vector<std::string> arguments =
         fields.size() > 4 ? splitOn(fields[4], ' ') : std::vector<std::string>{};
-    if (!checkOne(fields[0], fields[1], fields[2], std::stoi(fields[3]), arguments, totals))
+    const std::string outputPath = fields.size() > 5 ? fields[5] : "";
+    if (!checkOne(fields[0], fields[1], fields[2], outputPath, std::stoi(fields[3]), arguments,
+                  totals))
       return 2;
   }
   printTotals(totals);
+  if (lengthForms) printLengthForms(totals);
   return totals.failing == 0 ? 0 : 1;
 }
 
@@ -154,30 +203,62 @@ int runGenerate(const std::string& directory, std::uint64_t first, std::uint64_t
   return 0;
 }
 
+int runPlayed(const std::string& directory, std::uint64_t first, std::uint64_t count) {
+  for (std::uint64_t seed = first; seed < first + count; ++seed) {
+    const PlayedSmf file = generatePlayedSmf(seed);
+    const std::string name = directory + "/p" + std::to_string(seed) + ".mid";
+    std::ofstream out(name, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(file.bytes.data()),
+              static_cast<std::streamsize>(file.bytes.size()));
+    if (!out) {
+      std::cerr << "vantrel_check: cannot write " << name << "\n";
+      return 2;
+    }
+    for (const auto& set : playedOptionSets(seed, file)) {
+      std::cout << name << "\t";
+      for (std::size_t i = 0; i < set.size(); ++i) std::cout << (i ? " " : "") << set[i];
+      std::cout << "\n";
+    }
+  }
+  return 0;
+}
+
 int usage() {
-  std::cerr << "usage: vantrel_check [--status=N] [--stderr=FILE] SMF MML [vantrel options]\n"
-               "       vantrel_check --batch=LIST\n"
-               "       vantrel_check --generate=DIR FIRST COUNT [SETS]\n";
+  std::cerr << "usage: vantrel_check [--status=N] [--stderr=FILE] [--stdout=FILE] SMF MML "
+               "[vantrel options]\n"
+               "       vantrel_check --batch=LIST [--length-forms]\n"
+               "       vantrel_check --generate=DIR FIRST COUNT [SETS]\n"
+               "       vantrel_check --played=DIR FIRST COUNT\n";
   return 2;
 }
 
 int run(const std::vector<std::string>& args) {
   if (args.empty()) return usage();
-  if (args[0].rfind("--batch=", 0) == 0) return runBatch(args[0].substr(8));
+  if (args[0].rfind("--batch=", 0) == 0) {
+    if (args.size() > 2 || (args.size() == 2 && args[1] != "--length-forms")) return usage();
+    return runBatch(args[0].substr(8), args.size() == 2);
+  }
   if (args[0].rfind("--generate=", 0) == 0) {
     if (args.size() < 3) return usage();
     const std::size_t sets = args.size() > 3 ? std::stoul(args[3]) : 5;
     return runGenerate(args[0].substr(11), std::stoull(args[1]), std::stoull(args[2]), sets);
   }
 
+  if (args[0].rfind("--played=", 0) == 0) {
+    if (args.size() < 3) return usage();
+    return runPlayed(args[0].substr(9), std::stoull(args[1]), std::stoull(args[2]));
+  }
+
   int status = 0;
-  std::string errorPath;
+  std::string errorPath, outputPath;
   std::size_t i = 0;
   for (; i < args.size() && args[i].rfind("--", 0) == 0; ++i) {
     if (args[i].rfind("--status=", 0) == 0) {
       status = std::stoi(args[i].substr(9));
     } else if (args[i].rfind("--stderr=", 0) == 0) {
       errorPath = args[i].substr(9);
+    } else if (args[i].rfind("--stdout=", 0) == 0) {
+      outputPath = args[i].substr(9);
     } else {
       return usage();
     }
@@ -185,7 +266,7 @@ int run(const std::vector<std::string>& args) {
   if (args.size() - i < 2) return usage();
   Totals totals;
   std::vector<std::string> options(args.begin() + static_cast<std::ptrdiff_t>(i) + 2, args.end());
-  if (!checkOne(args[i], args[i + 1], errorPath, status, options, totals)) return 2;
+  if (!checkOne(args[i], args[i + 1], errorPath, outputPath, status, options, totals)) return 2;
   return totals.failing == 0 ? 0 : 1;
 }
 

@@ -2,7 +2,11 @@
 
 #include <algorithm>
 #include <map>
+#include <optional>
+#include <string>
 
+#include "tools/roundtrip/grid_lengths.h"
+#include "tools/roundtrip/grid_points.h"
 #include "tools/roundtrip/text_forms.h"
 
 namespace vantrel::roundtrip {
@@ -14,7 +18,9 @@ const char* const kPitchNames[12] = {"c",  "c+", "d",  "d+", "e",  "f",
 class Comparer {
  public:
   Comparer(const Expectation& expected, const ConversionOptions& options)
-      : expected_(expected), options_(options) {}
+      : expected_(expected), options_(options) {
+    if (expected.gridStep != 0) grid_.emplace(expected.rhythm, options.pickupTicks > 0, expected.gridStep);
+  }
 
   std::vector<Difference> run(const Model& found) {
     const Model& want = expected_.model;
@@ -81,7 +87,7 @@ class Comparer {
                    : std::string()),
           "up to tick " + std::to_string(found.endTick));
     }
-    compareNotes(track, want.channel, want.notes, found.notes);
+    compareNotes(track, want.channel, want.notes, found.notes, &want.playedNotes);
     compareTimed(track, want.channel, "command", want.commands, found.commands);
     std::vector<Command> marks;
     for (const RhythmChange& change : expected_.rhythm) {
@@ -92,11 +98,29 @@ class Comparer {
     }
     compareTimed(track, want.channel, "rhythm comment", marks, found.rhythmMarks);
     checkLayout(track, found);
+    if (grid_) {
+      std::vector<Difference> lengths = checkGridLengths(
+          track, found, *grid_, expected_.gridNote, expected_.model.division, options_.barLines);
+      differences_.insert(differences_.end(), lengths.begin(), lengths.end());
+    }
   }
 
   // Notes are a set: same start, key, velocity and length is a match. What is
-  // left is paired by start and key, then by start, to say what differs.
-  void compareNotes(int track, int channel, std::vector<Note> want, std::vector<Note> found) {
+  // left is paired by start and key, then by start, to say what differs. On
+  // a grid also by key and velocity alone (a start that is off), and an
+  // expected note says where it was played (`played`, in the order of `want`).
+  void compareNotes(int track, int channel, std::vector<Note> want, std::vector<Note> found,
+                    const std::vector<Note>* played = nullptr) {
+    std::multimap<Note, Note> playedAs;
+    if (played && played->size() == want.size()) {
+      for (std::size_t i = 0; i < want.size(); ++i) playedAs.emplace(want[i], (*played)[i]);
+    }
+    auto expectedText = [&](const Note& note) {
+      const auto it = playedAs.find(note);
+      if (it == playedAs.end()) return describe(note);
+      return joined(describe(note), " at tick ", note.tick, " (played at tick ", it->second.tick,
+                    " for ", it->second.duration, " ticks; grid step ", grid_->step(), ")");
+    };
     std::sort(want.begin(), want.end());
     std::sort(found.begin(), found.end());
     std::vector<Note> missing, extra;
@@ -117,14 +141,28 @@ class Comparer {
             : m->velocity != e->velocity
                 ? (m->duration != e->duration ? "note velocity and length" : "note velocity")
                 : "note length";
-        add(track, channel, m->tick, what, describe(*m), describe(*e));
+        if (m->tick != e->tick) {
+          what = m->duration != e->duration ? "note start and length" : "note start";
+          add(track, channel, m->tick, what, expectedText(*m),
+              joined(describe(*e), " at tick ", e->tick));
+        } else {
+          add(track, channel, m->tick, what, expectedText(*m), describe(*e));
+        }
         extra.erase(e);
         m = missing.erase(m);
       }
     };
     pairUp([](const Note& a, const Note& b) { return a.tick == b.tick && a.key == b.key; });
     pairUp([](const Note& a, const Note& b) { return a.tick == b.tick; });
-    for (const Note& n : missing) add(track, channel, n.tick, "note missing", describe(n), "none");
+    if (!playedAs.empty()) {
+      // A start moved elsewhere than the grid's rule puts it: the nearest
+      // extra note of the same key and velocity (both lists are in order).
+      pairUp([](const Note& a, const Note& b) {
+        return a.key == b.key && a.velocity == b.velocity &&
+               std::max(a.tick, b.tick) - std::min(a.tick, b.tick) <= 4 * a.duration;
+      });
+    }
+    for (const Note& n : missing) add(track, channel, n.tick, "note missing", expectedText(n), "none");
     for (const Note& n : extra)
       add(track, channel, n.tick, "note not in the SMF", "none", describe(n));
   }
@@ -210,8 +248,72 @@ class Comparer {
 
   const Expectation& expected_;
   const ConversionOptions& options_;
+  std::optional<GridPoints> grid_;
   std::vector<Difference> differences_;
 };
+
+// The grid that the program's standard output names ("Grid:1/16\tStep:120"
+// on a line of its own after the bar listing): its note value and step, or
+// false when it names none there.
+bool reportedGrid(std::string_view console, std::uint64_t& note, std::uint64_t& step) {
+  for (std::size_t at = 0; at < console.size();) {
+    std::size_t end = console.find('\n', at);
+    if (end == std::string_view::npos) end = console.size();
+    std::string_view line = console.substr(at, end - at);
+    if (line.ends_with('\r')) line.remove_suffix(1);
+    at = end + 1;
+    if (!line.starts_with("Grid:1/")) continue;
+    // It follows the bar listing.
+    if (console.find("\nPointer:", at - 1) != std::string_view::npos) return false;
+    const std::size_t tab = line.find("\tStep:");
+    if (tab == std::string_view::npos) return false;
+    const std::string noteText(line.substr(7, tab - 7)), stepText(line.substr(tab + 6));
+    if (noteText.empty() || stepText.empty() ||
+        noteText.find_first_not_of("0123456789") != std::string::npos ||
+        stepText.find_first_not_of("0123456789") != std::string::npos ||
+        noteText.size() > 9 || stepText.size() > 9) {
+      return false;
+    }
+    note = std::stoull(noteText);
+    step = std::stoull(stepText);
+    return true;
+  }
+  return false;
+}
+
+// What the program said of its grid, against what it was asked for.
+void checkGridReport(const Expectation& expected, const ConversionOptions& options,
+                     std::string_view console, std::vector<Difference>& differences) {
+  std::uint64_t note = 0, step = 0;
+  const bool named = reportedGrid(console, note, step);
+  const std::string found =
+      named ? joined("Grid:1/", note, "\\tStep:", step) : std::string("no grid line");
+  if (options.gridNote == 0) {
+    if (named) differences.push_back({-1, -1, 0, "grid line", "none without /Q", found});
+    return;
+  }
+  const std::uint64_t want =
+      options.gridNote == kAutoGridNote ? expected.autoGridNote : options.gridNote;
+  if (want == 0) {
+    if (named) differences.push_back({-1, -1, 0, "grid line", "none: no grid step is whole", found});
+    return;
+  }
+  const std::string wanted =
+      joined("Grid:1/", want, "\\tStep:", gridStepOf(want, expected.model.division));
+  if (found != wanted) {
+    differences.push_back({-1, -1, 0,
+                           options.gridNote == kAutoGridNote ? "grid chosen" : "grid line",
+                           wanted, found});
+  }
+}
+
+// The message vantrel gives for `fault`.
+std::string refusalMessage(const faults::Fault& fault, const ConversionOptions& options) {
+  if (std::string_view(fault.text) == faults::kBadGrid.text) {
+    return std::string(faults::kOptionPrefix) + options.gridArgument + fault.text;
+  }
+  return std::string(faults::kPrefix) + fault.text;
+}
 
 }  // namespace
 
@@ -221,9 +323,14 @@ std::vector<Difference> compareModels(const Expectation& expected, const Model& 
 }
 
 CheckResult checkConversion(std::span<const std::uint8_t> smf, const ConversionOptions& options,
-                            std::string_view mml, int status, std::string_view error) {
+                            std::string_view mml, int status, std::string_view error,
+                            std::optional<std::string_view> console) {
   CheckResult result;
-  const Expectation expected = expectFromSmf(smf, options);
+  std::uint64_t reportedNote = 0, reportedStep = 0;
+  if (console && options.gridNote == kAutoGridNote) reportedGrid(*console, reportedNote, reportedStep);
+  const Expectation expected =
+      expectFromSmf(smf, options, static_cast<std::uint32_t>(std::min<std::uint64_t>(reportedNote, 1u << 20)));
+  result.gridNote = expected.gridStep != 0 ? expected.gridNote : 0;
   for (const Track& track : expected.model.tracks) {
     for (const Section& section : track.sections) {
       result.notes += section.notes.size();
@@ -237,8 +344,9 @@ CheckResult checkConversion(std::span<const std::uint8_t> smf, const ConversionO
     for (const faults::Fault& fault : faults::kAll) {
       if (error == std::string(faults::kPrefix) + fault.text) result.refusal = fault.label;
     }
+    if (error == refusalMessage(faults::kBadGrid, options)) result.refusal = faults::kBadGrid.label;
     const std::string message = expected.refusal ? expected.refusal->fault.label : "no fault";
-    if (!expected.refusal || error != std::string(faults::kPrefix) + expected.refusal->fault.text) {
+    if (!expected.refusal || error != refusalMessage(expected.refusal->fault, options)) {
       result.differences.push_back({expected.refusal ? expected.refusal->track : -1, -1,
                                     expected.refusal ? expected.refusal->tick : 0, "refusal",
                                     message,
@@ -251,10 +359,26 @@ CheckResult checkConversion(std::span<const std::uint8_t> smf, const ConversionO
                                   expected.refusal->fault.label, "a finished conversion"});
     return result;
   }
-  Reading reading = readMml(mml, options.kana);
+  const bool grid = options.gridNote != 0;
+  Reading reading = readMml(mml, options.kana, grid);
   result.differences = std::move(reading.problems);
+  if (console) checkGridReport(expected, options, *console, result.differences);
+  if (grid && options.gridNote == kAutoGridNote && !console) {
+    result.differences.push_back({-1, -1, 0, "grid chosen",
+                                  "the program's standard output, to read the grid it chose",
+                                  joined("none (the check would choose 1/", expected.autoGridNote, ")")});
+  }
   std::vector<Difference> more = compareModels(expected, reading.model, options);
   result.differences.insert(result.differences.end(), more.begin(), more.end());
+  for (const Track& track : reading.model.tracks) {
+    for (const Section& section : track.sections) {
+      result.lengths += section.lengths.size();
+      for (const WrittenLength& length : section.lengths) {
+        if (length.value == 0) ++result.lengthsInTicks;
+        if (length.dots >= 2) ++result.lengthsDotted;
+      }
+    }
+  }
   return result;
 }
 

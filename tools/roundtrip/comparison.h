@@ -2,10 +2,14 @@
 // every difference with its track, channel and tick: a note missing, extra,
 // or with another key, velocity or length; a command missing, extra or
 // different; a section missing or extra; a rhythm comment where no time
-// signature changes; a bar line or counted line break off the bars.
+// signature changes; a bar line or counted line break off the bars. On a
+// grid also every written length that is no note value of the grid, and the
+// grid that the program said it used when it is not the one asked for (or,
+// for /Q without a value, the one the check chooses).
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -26,15 +30,24 @@ struct CheckResult {
   std::vector<Difference> differences;
   std::uint64_t notes = 0;     // notes that the SMF holds and the text was searched for
   std::uint64_t commands = 0;  // commands likewise
+  std::uint64_t lengths = 0;   // written lengths read (held to the grid's values on a grid)
+  std::uint64_t lengthsInTicks = 0;  // of them, written as "%" and ticks
+  std::uint64_t lengthsDotted = 0;   // of them, with two dots or more
+  std::uint32_t gridNote = 0;  // the grid the events were placed on, 0 none
   bool refused = false;        // the conversion stopped at a fault
   std::string refusal;         // that fault's name
 };
 
 // Checks one conversion of `smf` with `options`: the MML text it wrote, its
-// exit status and its message on standard error. A refused conversion is
-// right when the SMF has the fault whose message it gave.
+// exit status and its message on standard error, and when given what it
+// printed on standard output (the bar listing, and on a grid the line
+// "Grid:1/16\tStep:120"). A refused conversion is right when the SMF has the
+// fault whose message it gave. /Q without a value needs `console`: the
+// events are placed on the grid it names, and that grid must be the one the
+// check chooses.
 CheckResult checkConversion(std::span<const std::uint8_t> smf, const ConversionOptions& options,
-                            std::string_view mml, int status, std::string_view error);
+                            std::string_view mml, int status, std::string_view error,
+                            std::optional<std::string_view> console = std::nullopt);
 
 // "track 1, channel 3, tick 480: note length: expected ..., found ...".
 std::string describe(const Difference& difference);

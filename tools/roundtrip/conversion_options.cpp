@@ -1,5 +1,6 @@
 #include "tools/roundtrip/conversion_options.h"
 
+#include <algorithm>
 #include <cctype>
 
 namespace vantrel::roundtrip {
@@ -22,11 +23,40 @@ bool readInteger(const std::string& text, std::int32_t& value) {
   return true;
 }
 
+// The value after /Q or --quantize=: a note value of digits, or nothing,
+// "a" or "auto" for the program's choice. A value of no digits or 0 is
+// refused by vantrel before it reads the file; the first such option ends
+// the options (vantrel stops at it).
+void readGrid(const std::string& argument, const std::string& value,
+              ConversionOptions& options) {
+  options.gridArgument = argument;
+  if (value.empty() || value == "a" || value == "auto") {
+    options.gridNote = kAutoGridNote;
+    return;
+  }
+  std::uint64_t note = 0;
+  for (char c : value) {
+    if (c < '0' || c > '9') {
+      options.gridValueRefused = true;
+      return;
+    }
+    // Past any whole note's ticks (4 × 65535) the value divides nothing.
+    note = std::min<std::uint64_t>(note * 10 + static_cast<std::uint64_t>(c - '0'), 1u << 20);
+  }
+  if (note == 0) options.gridValueRefused = true;
+  options.gridNote = static_cast<std::uint32_t>(note);
+}
+
 }  // namespace
 
 bool parseOptions(const std::vector<std::string>& arguments, ConversionOptions& options,
                   std::string& reason) {
   for (const std::string& argument : arguments) {
+    if (options.gridValueRefused) break;
+    if (argument == "--quantize" || argument.rfind("--quantize=", 0) == 0) {
+      readGrid(argument, argument.size() > 11 ? argument.substr(11) : "", options);
+      continue;
+    }
     if (argument.size() < 2 || (argument[0] != '/' && argument[0] != '-')) {
       reason = "not an option: '" + argument + "'";
       return false;
@@ -82,6 +112,9 @@ bool parseOptions(const std::vector<std::string>& arguments, ConversionOptions& 
             reason = "unknown /M letter in '" + argument + "'";
             return false;
         }
+        break;
+      case 'Q':
+        readGrid(argument, argument.substr(2), options);
         break;
       case 'F':
         if (third != 'm' || argument.size() < 4) {

@@ -95,6 +95,17 @@ inline constexpr Fault kBadMetaEvent{
     "meta event of a type that has no form",
     "\x96\xB3\x8C\xF8\x82\xC8Meta Event\n"};
 
+// オプションが不正です。： (then the option as given), before the text below.
+inline constexpr std::string_view kOptionPrefix =
+    "\x83\x49\x83\x76\x83\x56\x83\x87\x83\x93\x82\xAA\x95\x73\x90\xB3\x82\xC5\x82\xB7\x81\x42\x81\x46";
+//  クオンタイズの音価は、全音符のtick数を割り切る正の整数かautoです。 (and a line feed)
+// A grid value of 0 or no number, or one whose step is no whole number of
+// ticks at the file's time base: the message is kOptionPrefix, the option,
+// this text.
+inline constexpr Fault kBadGrid{
+    "a grid value that gives no whole number of ticks",
+    " \x83\x4E\x83\x49\x83\x93\x83\x5E\x83\x43\x83\x59\x82\xCC\x89\xB9\x89\xBF\x82\xCD\x81\x41\x91\x53\x89\xB9\x95\x84\x82\xCCtick\x90\x94\x82\xF0\x8A\x84\x82\xE8\x90\xD8\x82\xE9\x90\xB3\x82\xCC\x90\xAE\x90\x94\x82\xA9" "auto\x82\xC5\x82\xB7\x81\x42\n"};
+
 // All of them, to name a message met in a report.
 inline constexpr Fault kAll[] = {
     kNoMThd, kFormat2, kUnknownFormat, kNoTracks, kFormat0Tracks, kZeroDivision, kSmpteDivision,

@@ -15,7 +15,8 @@ constexpr int kPitchOfStep[7] = {0, 2, 4, 5, 7, 9, 11};
 // A parse of the whole text; the section being read keeps the line state.
 class MmlParser {
  public:
-  MmlParser(std::string text, const DialectWords& words) : text_(std::move(text)), words_(words) {}
+  MmlParser(std::string text, const DialectWords& words, bool subTies)
+      : text_(std::move(text)), words_(words), subTies_(subTies) {}
 
   Reading read() {
     if (readFileHeader()) {
@@ -169,6 +170,10 @@ class MmlParser {
   void readBody() {
     Section& section = *line_.section;
     while (true) {
+      // Whether the last token was a length: a tie right after it goes on
+      // with the same written length.
+      const bool joined = afterLength_;
+      afterLength_ = false;
       if (pos_ >= text_.size()) {
         problem("section", "the line ends that close the track block");
         return;
@@ -188,30 +193,37 @@ class MmlParser {
       } else if (take("\t|\t")) {
         section.barLines.push_back(line_.tick);
       } else if (take(" Sub{")) {
+        ++group_;
         // A rest in a sub-block holds no note; the comparison tells what is missing.
         if (take(words_.rest)) {
-          if (!readLength() || !expectWord("}", "end of the sub-block")) return skipSection();
+          if (!readSubLength() || !expectWord("}", "end of the sub-block")) return skipSection();
           continue;
         }
         std::optional<int> key = readHead();
-        std::optional<std::uint64_t> length = key ? readLength() : std::nullopt;
+        std::optional<std::uint64_t> length = key ? readSubLength() : std::nullopt;
         if (!length || !expectWord("}", "end of the sub-block")) return skipSection();
         section.notes.push_back({line_.tick, *key, line_.velocity, *length});
       } else if (take(words_.rest)) {
-        std::optional<std::uint64_t> length = readLength();
+        ++group_;
+        std::optional<std::uint64_t> length = readLength(line_.tick);
         if (!length) return skipSection();
         line_.item = Line::Item::kRest;
         line_.tick += *length;
+        afterLength_ = true;
       } else if (take(words_.tie)) {
-        std::optional<std::uint64_t> length = readLength();
+        if (!joined) ++group_;
+        std::optional<std::uint64_t> length = readLength(line_.tick);
         if (!length) return skipSection();
         if (line_.item == Line::Item::kNone) problem("tie", "a note or rest before it");
         if (line_.item == Line::Item::kNote) section.notes[line_.noteIndex].duration += *length;
         line_.tick += *length;
+        afterLength_ = true;
       } else if (headStartsHere()) {
+        ++group_;
         std::optional<int> key = readHead();
-        std::optional<std::uint64_t> length = key ? readLength() : std::nullopt;
+        std::optional<std::uint64_t> length = key ? readLength(line_.tick) : std::nullopt;
         if (!length) return skipSection();
+        afterLength_ = true;
         section.notes.push_back({line_.tick, *key, line_.velocity, *length});
         line_.item = Line::Item::kNote;
         line_.noteIndex = section.notes.size() - 1;
@@ -281,9 +293,33 @@ class MmlParser {
     return line_.octave * 12 + pitch;
   }
 
-  // One length: a note value with dots, or "%" and ticks.
-  std::optional<std::uint64_t> readLength() {
+  // The whole length of a sub-block's note or rest, which the line's time
+  // does not move by: one length, or on a grid tied values.
+  std::optional<std::uint64_t> readSubLength() {
+    std::optional<std::uint64_t> total = readLength(line_.tick, true);
+    while (total && subTies_ && take(words_.tie)) {
+      const std::optional<std::uint64_t> more = readLength(line_.tick + *total, true);
+      if (!more) return std::nullopt;
+      *total += *more;
+    }
+    return total;
+  }
+
+  // One length that starts at `tick`: a note value with dots, or "%" and
+  // ticks. It is kept in the section's lengths.
+  std::optional<std::uint64_t> readLength(std::uint64_t tick, bool inSub = false) {
+    std::optional<std::uint64_t> ticks = lengthValue();
+    if (ticks) {
+      line_.section->lengths.push_back(
+          {tick, *ticks, lastValue_, lastDots_, group_, inSub});
+    }
+    return ticks;
+  }
+
+  std::optional<std::uint64_t> lengthValue() {
     std::uint64_t value;
+    lastValue_ = 0;
+    lastDots_ = 0;
     if (take("%")) {
       if (!number(value) || value == 0) {
         problem("length", "a positive number of ticks after %");
@@ -297,6 +333,8 @@ class MmlParser {
     }
     int dots = 0;
     while (take(".")) ++dots;
+    lastValue_ = value;
+    lastDots_ = dots;
     // A value L with n dots lasts whole / L * (2^(n+1) - 1) / 2^n ticks.
     const std::uint64_t whole = 4 * static_cast<std::uint64_t>(reading_.model.division);
     if (dots > 20 || value > whole) {
@@ -370,15 +408,21 @@ class MmlParser {
 
   std::string text_;
   const DialectWords& words_;
+  const bool subTies_;
   std::size_t pos_ = 0;
+  // The written length being read: its group, note value and dots.
+  std::uint32_t group_ = 0;
+  bool afterLength_ = false;
+  std::uint64_t lastValue_ = 0;
+  int lastDots_ = 0;
   Reading reading_;
   Line line_;
 };
 
 }  // namespace
 
-Reading readMml(std::string_view text, bool kana) {
-  Reading reading = MmlParser(withUnixLines(text), dialectWords(kana)).read();
+Reading readMml(std::string_view text, bool kana, bool subTies) {
+  Reading reading = MmlParser(withUnixLines(text), dialectWords(kana), subTies).read();
   // Every line feed of the file is stored as CR LF, those of texts included.
   std::size_t bare = 0;
   for (std::size_t i = 0; i < text.size(); ++i) {

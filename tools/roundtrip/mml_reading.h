@@ -1,6 +1,7 @@
 // Reads the MML text that vantrel writes, in either dialect, back into notes
 // and commands: per track and per section, the line's time is rebuilt from
-// the lengths of its notes, ties and rests (dotted, "%" in ticks); a
+// the lengths of its notes, ties and rests (dotted, "%" in ticks), each of
+// which is kept with its form as written; a
 // " Sub{...}" block holds a note without moving the line's time; bar lines,
 // line breaks and rhythm comments take no time. Whatever the reader cannot
 // make sense of is reported as a difference at the place where it stands.
@@ -18,7 +19,8 @@ struct Reading {
   std::vector<Difference> problems;
 };
 
-// `text` is the file as written, with CR LF line ends.
-Reading readMml(std::string_view text, bool kana);
+// `text` is the file as written, with CR LF line ends. On a grid
+// (`subTies`) a sub-block's length may be tied values ("Sub{c4^16}").
+Reading readMml(std::string_view text, bool kana, bool subTies = false);
 
 }  // namespace vantrel::roundtrip

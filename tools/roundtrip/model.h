@@ -32,9 +32,26 @@ struct Command {
   friend bool operator==(const Command&, const Command&) = default;
 };
 
+// One length as the MML text writes it: a note value with its dots, or "%"
+// and ticks; where it starts and how long it lasts. Lengths written as one,
+// tied (a note's "4^16", a sub-block's whole length), share a group; a
+// bar line, line break, rhythm comment or command between two lengths
+// starts a new group, as does every note and rest.
+struct WrittenLength {
+  std::uint64_t tick = 0;
+  std::uint64_t ticks = 0;
+  std::uint64_t value = 0;  // 4 for a quarter note; 0 for "%"
+  int dots = 0;
+  std::uint32_t group = 0;
+  bool inSub = false;
+};
+
 struct Section {
   int channel = 0;  // 0: the system events; 1 to 16: a MIDI channel
   std::vector<Note> notes;
+  // On the SMF side with a grid: each note of `notes` as it was played (its
+  // tick and length before the grid moved it), in the same order.
+  std::vector<Note> playedNotes;
   std::vector<Command> commands;
   std::vector<Command> rhythmMarks;
   // The time the section's line reaches: the tick of its last written
@@ -46,6 +63,7 @@ struct Section {
   // the counted line breaks (not those of rhythm comments or commands).
   std::vector<std::uint64_t> barLines;
   std::vector<std::uint64_t> lineBreaks;
+  std::vector<WrittenLength> lengths;  // MML side: every length, in text order
 };
 
 struct Track {

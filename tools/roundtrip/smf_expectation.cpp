@@ -4,12 +4,19 @@
 #include <map>
 #include <string>
 
+#include "tools/roundtrip/auto_grid.h"
+#include "tools/roundtrip/grid_points.h"
 #include "tools/roundtrip/text_forms.h"
 
 namespace vantrel::roundtrip {
 namespace {
 
 bool isChannelMessage(std::uint8_t status) { return status >= 0x80 && status < 0xF0; }
+
+// Where an event of `tick` is written: there, or on a grid its nearest point.
+std::uint64_t placed(const GridPoints* grid, std::uint64_t tick) {
+  return grid ? grid->nearest(tick) : tick;
+}
 
 // The check that writing a system event makes first, if it fails.
 std::optional<faults::Fault> systemEventFault(const SmfEvent& event) {
@@ -128,7 +135,8 @@ const char* namedController(std::uint8_t controller) {
 // messages of one channel, one right after the other in the track and at one
 // tick, are one command. Returns it, or nothing when the two events after
 // `index` are not the idiom's.
-std::optional<std::string> idiom(const std::vector<SmfEvent>& events, std::size_t index) {
+std::optional<std::string> idiom(const std::vector<SmfEvent>& events, std::size_t index,
+                                 const GridPoints* grid) {
   const SmfEvent& first = events[index];
   const std::uint8_t controller = first.data1;
   if (controller != 0 && controller != 99 && controller != 101) return std::nullopt;
@@ -136,10 +144,13 @@ std::optional<std::string> idiom(const std::vector<SmfEvent>& events, std::size_
   const SmfEvent& second = events[index + 1];
   const SmfEvent& third = events[index + 2];
   const std::uint8_t secondController = controller == 0 ? 32 : controller == 99 ? 98 : 100;
-  if (second.delta != 0 || second.status != first.status || second.data1 != secondController) {
+  // On a grid, three messages that the grid puts on one tick.
+  const std::uint64_t tick = placed(grid, first.tick);
+  if (placed(grid, second.tick) != tick || second.status != first.status ||
+      second.data1 != secondController) {
     return std::nullopt;
   }
-  if (third.delta != 0) return std::nullopt;
+  if (placed(grid, third.tick) != tick) return std::nullopt;
   const long long m = first.data2, l = second.data2;
   if (controller == 0) {
     if (third.status != (0xC0 | (first.status & 0x0F))) return std::nullopt;
@@ -191,16 +202,17 @@ std::uint64_t noteEnd(const SmfTrack& track, std::size_t index) {
   return track.endTick;
 }
 
-Section systemSection(const SmfTrack& track, bool& any) {
+Section systemSection(const SmfTrack& track, const GridPoints* grid, bool& any) {
   Section section;
   section.channel = 0;
   for (const SmfEvent& event : track.events) {
     if (event.status < 0xF0) continue;
     any = true;
+    const std::uint64_t tick = placed(grid, event.tick);
     // The end of the track is selected, but no time is written up to it.
-    if (!(event.status == 0xFF && event.data1 == 0x2F)) section.endTick = event.tick;
+    if (!(event.status == 0xFF && event.data1 == 0x2F)) section.endTick = tick;
     std::string text = systemCommand(event);
-    if (!text.empty()) section.commands.push_back({event.tick, std::move(text)});
+    if (!text.empty()) section.commands.push_back({tick, std::move(text)});
   }
   return section;
 }
@@ -226,13 +238,60 @@ Section channelSection(const SmfTrack& track, int channel, bool& any) {
       continue;
     }
     if (kind == 0xB0) {
-      if (std::optional<std::string> text = idiom(track.events, i)) {
+      if (std::optional<std::string> text = idiom(track.events, i, nullptr)) {
         consumed[i + 1] = consumed[i + 2] = true;
         section.commands.push_back({event.tick, *text});
         continue;
       }
     }
     section.commands.push_back({event.tick, channelCommand(event)});
+  }
+  return section;
+}
+
+// A channel's section on a grid. Notes are placed per key in track order;
+// the Note Offs of the file only end notes, each note's own end is written.
+Section gridChannelSection(const SmfTrack& track, int channel, const GridPoints& grid,
+                           bool& any) {
+  Section section;
+  section.channel = channel;
+  // The note placed last of each key, by its index in section.notes.
+  std::vector<std::optional<std::size_t>> lastOfKey(256);
+  std::vector<bool> consumed(track.events.size(), false);
+  auto reach = [&](std::uint64_t tick) { section.endTick = std::max(section.endTick, tick); };
+  for (std::size_t i = 0; i < track.events.size(); ++i) {
+    const SmfEvent& event = track.events[i];
+    if (!isChannelMessage(event.status) || (event.status & 0x0F) + 1 != channel) continue;
+    const std::uint8_t kind = event.status & 0xF0;
+    if (kind == 0x80 || (kind == 0x90 && event.data2 == 0)) continue;
+    any = true;
+    if (consumed[i]) continue;
+    if (kind == 0x90) {
+      const std::uint64_t end = noteEnd(track, i);
+      std::uint64_t start = grid.nearest(event.tick);
+      std::optional<std::size_t>& last = lastOfKey[event.data1];
+      if (last && section.notes[*last].tick >= start) start = grid.after(section.notes[*last].tick);
+      const std::uint64_t placedEnd = std::max(grid.nearest(end), grid.after(start));
+      // The note before of this key ends where this one starts, at the latest.
+      if (last) {
+        Note& before = section.notes[*last];
+        if (before.tick + before.duration > start) before.duration = start - before.tick;
+      }
+      last = section.notes.size();
+      section.notes.push_back({start, event.data1, event.data2, placedEnd - start});
+      section.playedNotes.push_back({event.tick, event.data1, event.data2, end - event.tick});
+      reach(placedEnd);
+      continue;
+    }
+    reach(grid.nearest(event.tick));
+    if (kind == 0xB0) {
+      if (std::optional<std::string> text = idiom(track.events, i, &grid)) {
+        consumed[i + 1] = consumed[i + 2] = true;
+        section.commands.push_back({grid.nearest(event.tick), *text});
+        continue;
+      }
+    }
+    section.commands.push_back({grid.nearest(event.tick), channelCommand(event)});
   }
   return section;
 }
@@ -266,10 +325,23 @@ std::vector<RhythmChange> rhythmOf(const SmfFile& file, const ConversionOptions&
 
 }  // namespace
 
-Expectation expectFromSmf(std::span<const std::uint8_t> smf, const ConversionOptions& options) {
+Expectation expectFromSmf(std::span<const std::uint8_t> smf, const ConversionOptions& options,
+                          std::uint32_t reportedGridNote) {
   Expectation expectation;
+  // A grid value of no number or 0 is refused before the file is read.
+  if (options.gridValueRefused) {
+    expectation.refusal = SmfRefusal{faults::kBadGrid};
+    return expectation;
+  }
   SmfFile file;
   expectation.refusal = readSmf(smf, options.filterMask, file);
+  // After the header, and before any track, a grid whose step is no whole
+  // number of ticks at the file's time base.
+  const bool headerRead = !expectation.refusal || expectation.refusal->track >= 0;
+  if (headerRead && options.gridNote != 0 && options.gridNote != kAutoGridNote &&
+      gridStepOf(options.gridNote, file.division) == 0) {
+    expectation.refusal = SmfRefusal{faults::kBadGrid};
+  }
   if (expectation.refusal) return expectation;
 
   // Tracks are written one after the other, each starting with its system
@@ -290,13 +362,26 @@ Expectation expectFromSmf(std::span<const std::uint8_t> smf, const ConversionOpt
   model.division = file.division;
   model.trackCount = static_cast<int>(file.tracks.size());
   expectation.rhythm = rhythmOf(file, options);
+  std::optional<GridPoints> grid;
+  if (options.gridNote != 0) {
+    const bool pickup = options.pickupTicks > 0;
+    expectation.gridNote = options.gridNote;
+    if (options.gridNote == kAutoGridNote) {
+      expectation.autoGridNote = autoGridNote(file, expectation.rhythm, pickup);
+      expectation.gridNote = reportedGridNote != 0 ? reportedGridNote : expectation.autoGridNote;
+    }
+    expectation.gridStep = gridStepOf(expectation.gridNote, file.division);
+    if (expectation.gridStep != 0) grid.emplace(expectation.rhythm, pickup, expectation.gridStep);
+  }
+  const GridPoints* gridPoints = grid ? &*grid : nullptr;
   for (const SmfTrack& smfTrack : file.tracks) {
     Track& track = model.tracks.emplace_back();
     track.size = smfTrack.size;
     for (int pass = 0; pass <= 16; ++pass) {
       bool any = false;
-      Section section =
-          pass == 0 ? systemSection(smfTrack, any) : channelSection(smfTrack, pass, any);
+      Section section = pass == 0 ? systemSection(smfTrack, gridPoints, any)
+                        : grid    ? gridChannelSection(smfTrack, pass, *grid, any)
+                                  : channelSection(smfTrack, pass, any);
       if (any) track.sections.push_back(std::move(section));
     }
   }
