@@ -21,10 +21,11 @@ void PassWriter::write(std::uint32_t stopAt) {
   // On a grid, a Note Off that ends no note of the main line (one written in
   // a sub-block) changes nothing there: the main line's length goes on
   // whole, one note value, rather than cut where the sub-block's note ends.
+  // The pass's last event still brings the line's time up to it.
   const bool onGrid = c_.gridLengths != nullptr;
   for (std::uint32_t index = begin; index < end;) {
     const DecodedEvent& event = c_.track->events[index];
-    if (onGrid && isNoteEnd(event) && event.data1 != pendingKey_) {
+    if (onGrid && index + 1 < end && isNoteEnd(event) && event.data1 != pendingKey_) {
       ++index;
       continue;
     }

@@ -59,11 +59,6 @@ std::string spelled(const std::vector<std::string>& options) {
   return out;
 }
 
-// The program cuts a note's length where a note of a sub-block of its
-// channel ends ("e12^6" for a quarter note); that case is left to
-// GridKnownFault below, and every other difference fails.
-constexpr const char* kKnownFault = "length cut where a note of a sub-block ends";
-
 class PlayedFiles : public testing::TestWithParam<int> {};
 
 TEST_P(PlayedFiles, ConvertOnTheGridAsTheCheckerPlacesThem) {
@@ -74,9 +69,7 @@ TEST_P(PlayedFiles, ConvertOnTheGridAsTheCheckerPlacesThem) {
     const ProgramRun run = runOn(file.bytes, options, files);
     const rt::CheckResult result = check(file.bytes, options, run);
     std::string found;
-    for (const rt::Difference& d : result.differences) {
-      if (d.what != kKnownFault) found += rt::describe(d) + "\n";
-    }
+    for (const rt::Difference& d : result.differences) found += rt::describe(d) + "\n";
     EXPECT_EQ(found, "") << "seed " << seed << spelled(options);
     if (run.status == 0) {
       // Not a vacuous pass: the notes were found and lengths read on a grid.
@@ -109,13 +102,9 @@ TEST(GridValues, RefusedWithTheOptionFaultAndNoOutputFile) {
 }
 
 // A chord of two notes of one channel that end apart: d lasts an
-// eighth-note triplet, e a quarter note. On /Q12 the text cuts e's length
-// where d's sub-block ends, " Sub{v100o5d12}e12^6", where a quarter note
-// is one value, "e4".
-TEST(GridKnownFault, ChordNotesEndingApartKeepOneLength) {
-  GTEST_SKIP() << "the program writes \" Sub{v100o5d12}e12^6\" for /Q12 (and \"e16^8.\" for "
-                  "/Q16); vantrel_check reports it as a length cut where a note of a sub-block "
-                  "ends";
+// eighth-note triplet, e a quarter note, one value: " Sub{v100o5d12}e4",
+// not cut where d's sub-block ends.
+TEST(GridLengths, ChordNotesEndingApartKeepOneLength) {
   const std::vector<std::uint8_t> smf = {
       'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0x01, 0xE0,  // format 0, 480 ticks a quarter
       'M', 'T', 'r', 'k', 0, 0, 0, 0x16,
@@ -132,11 +121,8 @@ TEST(GridKnownFault, ChordNotesEndingApartKeepOneLength) {
 
 // A pickup longer than the first bar: 5/32 (300 ticks) at the start and
 // /A960, so that the pickup is 960 ticks, eight whole sixteenths. A note
-// that fills it is a half note, "c2"; the program cuts its length at every
-// 300 ticks, "c8^32^8^32^8^32^32".
-TEST(GridKnownFault, LongPickupKeepsWholeSteps) {
-  GTEST_SKIP() << "the program writes \"c8^32^8^32^8^32^32\" for /Q16 /A960; vantrel_check "
-                  "reports lengths of no whole number of steps in a pickup of whole steps";
+// that fills it is a half note, "c2", not cut at every 300 ticks.
+TEST(GridLengths, LongPickupKeepsWholeSteps) {
   const std::vector<std::uint8_t> smf = {
       'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0x01, 0xE0,  // format 0, 480 ticks a quarter
       'M', 'T', 'r', 'k', 0, 0, 0, 0x15,
