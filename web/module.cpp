@@ -3,7 +3,9 @@
 // vantrel_run runs the command-line program itself (runProgram) in an empty
 // folder of the module's in-memory file system that holds just the input, so
 // that the page gives exactly what the command line gives. vantrel_preview
-// reads the notes and the bar structure of a file for the piano roll.
+// reads the notes and the bar structure of a file for the piano roll, through
+// the core's makePreview; vantrel_output_name gives the name the program
+// writes its MML under.
 //
 // Results stay in the module until the next call of the same function; the
 // page copies them out through the accessor functions.
@@ -11,7 +13,6 @@
 #include <emscripten/emscripten.h>
 
 #include <algorithm>
-#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -22,11 +23,8 @@
 #include "app/command_line.h"
 #include "app/console.h"
 #include "app/program.h"
+#include "mml/preview.h"
 #include "rhythm/rhythm_table.h"
-#include "smf/decoded_track.h"
-#include "smf/event_reader.h"
-#include "smf/smf_header.h"
-#include "smf/smf_messages.h"
 
 namespace {
 
@@ -87,42 +85,16 @@ bool isRegularFile(const fs::path& name) {
   return fs::is_regular_file(name, ignored);
 }
 
-// What the preview found: the file's header, the bar structure and the notes.
-struct Preview {
+// What the preview found, packed for the page (see vantrel_preview).
+struct PackedPreview {
   std::string fault;                // the whole message as the program prints it, or empty
   std::vector<double> numbers;      // see vantrel_preview
   std::vector<std::uint32_t> keys;  // per note: track << 16 | channel << 8 | key
 };
-Preview lastPreview;
+PackedPreview lastPreview;
 
-// The notes of one decoded track: a Note On ends at the next Note Off (or
-// Note On of velocity 0) of its channel and key; one that none ends lasts to
-// the end of the track. A backward sweep finds each end in one pass.
-void collectNotes(const DecodedTrack& track, std::uint32_t trackIndex, std::vector<double>& ticks,
-                  std::vector<std::uint32_t>& keys) {
-  const std::uint64_t trackEnd = track.events.empty() ? 0 : track.events.back().tick;
-  std::array<std::uint64_t, 16 * 128> nextOff;
-  nextOff.fill(trackEnd);
-  std::vector<std::uint64_t> ends(track.events.size(), 0);
-  for (std::size_t i = track.events.size(); i-- > 0;) {
-    const DecodedEvent& e = track.events[i];
-    const int kind = e.status & 0xF0;
-    if (kind != 0x80 && kind != 0x90) continue;
-    const std::size_t slot = (e.status & 0x0F) * 128u + (e.data1 & 0x7F);
-    if (kind == 0x90 && e.data2 != 0) {
-      ends[i] = nextOff[slot];
-    } else {
-      nextOff[slot] = e.tick;
-    }
-  }
-  for (std::size_t i = 0; i < track.events.size(); ++i) {
-    const DecodedEvent& e = track.events[i];
-    if ((e.status & 0xF0) != 0x90 || e.data2 == 0) continue;
-    ticks.push_back(static_cast<double>(e.tick));
-    ticks.push_back(static_cast<double>(ends[i]));
-    keys.push_back(trackIndex << 16 | std::uint32_t(e.status & 0x0F) << 8 | (e.data1 & 0x7Fu));
-  }
-}
+// The name of the output that the last vantrel_output_name call derived.
+std::string lastOutputName;
 
 }  // namespace
 
@@ -181,10 +153,10 @@ EMSCRIPTEN_KEEPALIVE int vantrel_result_size(int which) {
   return static_cast<int>(text.size());
 }
 
-// Reads the notes and the bar structure of `smf` with the pickup and event
-// filter that `packedArguments` (as for vantrel_run) ask for. Returns 0, or 1
-// when the file has a fault (its message from vantrel_preview_fault); the
-// tracks before a fault still give their notes.
+// The preview of `smf` (makePreview, mml/preview.h) with the pickup and
+// event filter that `packedArguments` (as for vantrel_run) ask for. Returns
+// 0, or 1 when the file has a fault (its message from vantrel_preview_fault);
+// the tracks before a fault still give their notes.
 //
 // vantrel_preview_numbers then holds: division, format, track count, the
 // tick of the last end of track, the number of rhythm entries R and of notes
@@ -193,46 +165,45 @@ EMSCRIPTEN_KEEPALIVE int vantrel_result_size(int which) {
 // vantrel_preview_keys holds the N notes' track, channel and key.
 EMSCRIPTEN_KEEPALIVE int vantrel_preview(const char* packedArguments, int argumentCount,
                                          const std::uint8_t* smf, std::size_t size) {
-  lastPreview = Preview{};
-  const std::span<const std::uint8_t> file(smf, size);
+  lastPreview = PackedPreview{};
   const CommandLine line = parseCommandLine(unpackArguments(packedArguments, argumentCount));
   const Settings settings = line.action == CommandLine::Action::kConvert ? line.options.settings
                                                                           : Settings{};
-  SmfHeader header;
-  RhythmTable rhythm;
-  std::vector<TrackChunk> tracks;
-  const char* fault = header.readHeader(file);
-  if (fault == nullptr) {
-    fault = buildRhythmTable(file, header, settings.filterMask, settings.pickupTicks, rhythm,
-                             tracks);
-  }
-
-  std::vector<double> ticks;
-  double songEnd = 0;
-  if (!tracks.empty()) {
-    DecodedTrack track;
-    for (std::size_t t = 0; t < tracks.size(); ++t) {
-      // A track the rhythm walk could not finish is left out.
-      if (!track.decode(file, 0, tracks[t])) break;
-      collectNotes(track, static_cast<std::uint32_t>(t), ticks, lastPreview.keys);
-      if (!track.events.empty()) songEnd = std::max(songEnd, double(track.events.back().tick));
-    }
-  }
-  if (fault != nullptr) {
-    lastPreview.fault = std::string(messages::kDataFaultPrefix) + fault;
-    rhythm.entries.clear();
-  }
+  const Preview preview = makePreview({smf, size}, settings);
+  lastPreview.fault = preview.fault;
 
   std::vector<double>& numbers = lastPreview.numbers;
-  numbers = {double(header.division), double(header.format), double(header.trackCount), songEnd,
-             double(rhythm.entries.size()), double(lastPreview.keys.size())};
-  for (const RhythmEntry& e : rhythm.entries) {
+  numbers.reserve(6 + 6 * preview.rhythm.size() + 2 * preview.notes.size());
+  numbers = {double(preview.division), double(preview.format), double(preview.trackCount),
+             double(preview.lastEnd), double(preview.rhythm.size()), double(preview.notes.size())};
+  for (const RhythmEntry& e : preview.rhythm) {
     numbers.insert(numbers.end(), {e.tick == kSentinelTick ? -1.0 : double(e.tick),
                                    double(e.numerator), double(e.denominator), double(e.key),
                                    double(e.mi), double(e.barLength)});
   }
-  numbers.insert(numbers.end(), ticks.begin(), ticks.end());
-  return fault == nullptr ? 0 : 1;
+  lastPreview.keys.reserve(preview.notes.size());
+  for (const PreviewNote& n : preview.notes) {
+    numbers.push_back(double(n.start));
+    numbers.push_back(double(n.end));
+    lastPreview.keys.push_back(n.track << 16 | std::uint32_t{n.channel} << 8 | n.key);
+  }
+  return preview.fault.empty() ? 0 : 1;
+}
+
+// The name of the MML file that the command line `packedArguments` (as for
+// vantrel_run) writes, as the program derives it (its "MML = " line); empty
+// when those arguments convert nothing.
+EMSCRIPTEN_KEEPALIVE const char* vantrel_output_name(const char* packedArguments,
+                                                     int argumentCount) {
+  const CommandLine line = parseCommandLine(unpackArguments(packedArguments, argumentCount));
+  lastOutputName = line.action == CommandLine::Action::kConvert ? line.options.outputName : "";
+  return lastOutputName.c_str();
+}
+
+// The bytes of the module's memory: a page may start a new module to give
+// back what a big file made it take.
+EMSCRIPTEN_KEEPALIVE double vantrel_memory_size() {
+  return static_cast<double>(__builtin_wasm_memory_size(0)) * 65536.0;
 }
 
 EMSCRIPTEN_KEEPALIVE const double* vantrel_preview_numbers() { return lastPreview.numbers.data(); }
