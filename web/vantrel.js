@@ -1,34 +1,44 @@
 // Vantrel: the program behind the page, run in a Web Worker.
 //
-//   window.vantrel.convert(bytes, args) -> Promise<{status, stdout, stderr, mml}>
+//   window.vantrel.convert(bytes, args) -> Promise<{status, stdout, stderr, mml, name}>
+//   window.vantrel.preview(bytes, args) -> Promise<the core's preview>
+//   window.vantrel.outputName(args)     -> Promise<string>
 //
 // `args` are the command line's arguments (after the program's name) and
 // name the input file, which holds `bytes`; the results are what the command
 // line gives in an empty folder holding just that file: the exit status, the
-// bytes of standard output and standard error, and the bytes of the MML file
-// it writes (null when it writes none).
+// bytes of standard output and standard error, the bytes of the MML file it
+// writes (null when it writes none) and that file's name as the program
+// derives it.
 //
-// The worker is started from the text in worker_source.js (the module and
+// The worker is started from the text in vantrelWorkerSource (the module and
 // worker.js), since a page opened from disk may not start one from a file.
 'use strict';
 
 const Vantrel = (() => {
   let worker = null;
   let nextId = 1;
+  let memory = 0;  // the module's memory after its last call, in bytes
   const waiting = new Map();
 
   function startWorker() {
     const url = URL.createObjectURL(new Blob([vantrelWorkerSource], { type: 'text/javascript' }));
     worker = new Worker(url);
+    URL.revokeObjectURL(url);
+    memory = 0;
+    const mine = worker;
     worker.onmessage = (event) => {
       const { id, result, error } = event.data;
+      if (event.data.memory) memory = event.data.memory;
       const call = waiting.get(id);
+      if (!call) return;
       waiting.delete(id);
       if (error === undefined) call.resolve(result);
       else call.reject(new Error(error));
     };
     // A worker that fails to start fails every call made of it.
     worker.onerror = (event) => {
+      if (worker !== mine) return;
       for (const call of waiting.values()) call.reject(new Error(event.message));
       waiting.clear();
       worker = null;
@@ -45,6 +55,16 @@ const Vantrel = (() => {
       waiting.set(id, { resolve, reject });
       worker.postMessage({ id, kind, bytes: copy, args: Array.from(args, String) }, [copy.buffer]);
     });
+  }
+
+  // A new worker when the module's memory grew past `limit` bytes (a big
+  // file makes it grow, and a module's memory never shrinks) and no call is
+  // waiting: the page calls this when the next file comes.
+  function giveMemoryBack(limit = 256 << 20) {
+    if (!worker || memory <= limit || waiting.size > 0) return false;
+    worker.terminate();
+    startWorker();
+    return true;
   }
 
   const shiftJis = new TextDecoder('shift_jis');
@@ -82,7 +102,8 @@ const Vantrel = (() => {
   const api = {
     convert: (bytes, args) => call('convert', bytes, args),
     preview: (bytes, args) => call('preview', bytes, args),
+    outputName: (args) => call('outputName', new Uint8Array(0), args),
   };
   window.vantrel = api;
-  return { ...api, decodeText, decodeConsole };
+  return { ...api, decodeText, decodeConsole, giveMemoryBack, memory: () => memory };
 })();

@@ -1,0 +1,261 @@
+// The piano roll's worker: it holds the notes of the file shown and draws the
+// part of the roll in view into the page's canvas (an OffscreenCanvas), so
+// that no zoom or scroll of a file of a million notes holds up the page.
+//
+// The page starts it from the text of bars.js followed by this file.
+//
+// Messages in:
+//   {type: 'canvas', canvas}                      the OffscreenCanvas to draw in
+//   {type: 'data', seq, ticks, keys, rhythm, songEnd, original?}
+//       the notes (ticks[2i], ticks[2i + 1]: start and end; keys[i]: track << 16 |
+//       channel << 8 | key). `original`, when given, holds the notes' ticks
+//       before a change of place (the grid), drawn faintly behind them.
+//   {type: 'view', seq, width, height?, fullWidth, left, dpr, colourBy, pickup, theme, labels}
+//   {type: 'clear'}                               drops the notes
+// Messages out:
+//   {type: 'data', seq, end, low, high, rowHeight, height, legend: {track, channel},
+//    tracksWithNotes, notes}
+//   {type: 'drawn', seq, ms}
+'use strict';
+
+const kHeader = 26;  // the band above the notes: signatures and bar numbers
+const kPalette = 16;
+
+let canvas = null;
+let notes = null;  // {ticks, keys, rhythm, songEnd, end, low, high, rowHeight, barStarts, original}
+let pendingView = null;
+let drawScheduled = false;
+
+function colour(index, theme) {
+  return theme === 'dark' ? `hsl(${(index * 137.5) % 360}, 70%, 62%)`
+    : `hsl(${(index * 137.5) % 360}, 65%, 40%)`;
+}
+
+function isBlackKey(key) {
+  return [1, 3, 6, 8, 10].includes(key % 12);
+}
+
+function groupOf(packed, colourBy) {
+  return colourBy === 'channel' ? (packed >> 8) & 0x0F : packed >>> 16;
+}
+
+function takeData(message) {
+  const { ticks, keys, rhythm, songEnd } = message;
+  let low = 127;
+  let high = 0;
+  let end = Math.max(songEnd, 1);
+  const tracks = new Set();
+  const channels = new Set();
+  for (let i = 0; i < keys.length; ++i) {
+    const key = keys[i] & 0x7F;
+    if (key < low) low = key;
+    if (key > high) high = key;
+    if (ticks[2 * i + 1] > end) end = ticks[2 * i + 1];
+    tracks.add(keys[i] >>> 16);
+    channels.add((keys[i] >> 8) & 0x0F);
+  }
+  const noteCount = keys.length;
+  const lowest = noteCount ? low : 60;
+  const highest = noteCount ? high : 71;
+  low = Math.max(0, lowest - 1);
+  high = Math.min(127, highest + 1);
+  const rows = high - low + 1;
+  const rowHeight = Math.max(3, Math.min(12, Math.floor(420 / rows)));
+  notes = {
+    ticks, keys, rhythm, end, low, high, rowHeight, original: message.original || null,
+    height: kHeader + rows * rowHeight,
+  };
+  self.postMessage({
+    type: 'data', seq: message.seq, end, low: lowest, high: highest, rowHeight,
+    height: notes.height, notes: noteCount,
+    legend: { track: [...tracks].sort((a, b) => a - b), channel: [...channels].sort((a, b) => a - b) },
+  });
+}
+
+function scheduleDraw() {
+  if (drawScheduled) return;
+  drawScheduled = true;
+  setTimeout(() => {
+    drawScheduled = false;
+    const view = pendingView;
+    pendingView = null;
+    if (view) draw(view);
+  }, 0);
+}
+
+// Draws the part of the roll from css pixel `left`, `width` wide, of a roll
+// `fullWidth` wide, at the device's pixel ratio.
+function draw(view) {
+  const started = performance.now();
+  if (!canvas) return;
+  const dpr = Math.max(1, Math.min(4, view.dpr || 1));
+  const height = notes ? notes.height : kHeader + 12 * 8;
+  const width = Math.max(1, Math.round(view.width));
+  const pixelWidth = Math.round(width * dpr);
+  const pixelHeight = Math.round(height * dpr);
+  if (canvas.width !== pixelWidth) canvas.width = pixelWidth;
+  if (canvas.height !== pixelHeight) canvas.height = pixelHeight;
+  const ctx = canvas.getContext('2d');
+  ctx.setTransform(1, 0, 0, 1, 0, 0);
+  const dark = view.theme === 'dark';
+  ctx.fillStyle = dark ? '#15191e' : '#ffffff';
+  ctx.fillRect(0, 0, pixelWidth, pixelHeight);
+  if (!notes) {
+    self.postMessage({ type: 'drawn', seq: view.seq, ms: performance.now() - started });
+    return;
+  }
+  ctx.setTransform(dpr, 0, 0, dpr, 0, 0);
+  const { ticks, keys, rhythm, end, low, high, rowHeight } = notes;
+  const scale = (view.fullWidth - 2) / end;  // css pixels per tick
+  const left = view.left;
+  const right = left + width;
+  const rowTop = (key) => kHeader + (high - key) * rowHeight;
+
+  // Background: black keys shaded, a line under every C.
+  ctx.fillStyle = dark ? '#1d2329' : '#f1f3f5';
+  for (let key = low; key <= high; ++key) {
+    if (isBlackKey(key)) ctx.fillRect(0, rowTop(key), width, rowHeight);
+  }
+  ctx.fillStyle = dark ? '#2c343c' : '#dde2e7';
+  for (let key = low; key <= high; ++key) {
+    if (key % 12 === 0) ctx.fillRect(0, rowTop(key) + rowHeight - 1, width, 1);
+  }
+
+  // The pickup, shaded and named on itself.
+  const pickup = view.pickup > 0 ? view.pickup : 0;
+  if (pickup > 0) {
+    ctx.fillStyle = dark ? 'rgba(255, 196, 0, 0.14)' : 'rgba(255, 196, 0, 0.2)';
+    ctx.fillRect(-left, 0, pickup * scale, height);
+  }
+
+  // The notes' original places (the grid's "before"), faint, behind them.
+  if (notes.original) {
+    ctx.fillStyle = dark ? 'rgba(255, 255, 255, 0.16)' : 'rgba(0, 0, 0, 0.12)';
+    drawRuns(ctx, notes.original, keys, () => 0, 1, scale, left, right, rowTop, rowHeight,
+      () => {});
+  }
+  const colourBy = view.colourBy;
+  drawRuns(ctx, ticks, keys, (packed) => groupOf(packed, colourBy) % kPalette, kPalette, scale,
+    left, right, rowTop, rowHeight, (group) => { ctx.fillStyle = colour(group, view.theme); });
+
+  drawBars(ctx, view, scale, left, right, height, pickup, dark);
+
+  // Each C named by its octave as the MML writes it (key 60 is o5c).
+  if (rowHeight >= 6) {
+    ctx.font = `${Math.min(11, rowHeight + 2)}px system-ui, sans-serif`;
+    ctx.textBaseline = 'bottom';
+    ctx.fillStyle = dark ? '#aab4be' : '#4a545e';
+    for (let key = low; key <= high; ++key) {
+      if (key % 12 === 0) ctx.fillText(`o${key / 12}c`, 3, rowTop(key) + rowHeight);
+    }
+  }
+  self.postMessage({ type: 'drawn', seq: view.seq, ms: performance.now() - started });
+}
+
+// Notes in view become runs of pixels per colour and key: a note that starts
+// within the run before it (same row and colour) lengthens it, so a million
+// notes draw only as many rectangles as the canvas can show.
+function drawRuns(ctx, ticks, keys, groupFor, groups, scale, left, right, rowTop, rowHeight, setColour) {
+  const runStart = new Float64Array(groups * 128).fill(-1);
+  const runEnd = new Float64Array(groups * 128);
+  const rects = Array.from({ length: groups }, () => []);
+  const flush = (slot) => {
+    if (runStart[slot] >= 0) rects[Math.floor(slot / 128)].push(slot & 0x7F, runStart[slot], runEnd[slot]);
+  };
+  for (let i = 0; i < keys.length; ++i) {
+    const x0 = Math.floor(ticks[2 * i] * scale);
+    if (x0 > right) continue;
+    const x1 = Math.max(x0 + 1, Math.round(ticks[2 * i + 1] * scale));
+    if (x1 < left) continue;
+    const slot = groupFor(keys[i]) * 128 + (keys[i] & 0x7F);
+    if (runStart[slot] >= 0 && x0 >= runStart[slot] && x0 <= runEnd[slot]) {
+      if (x1 > runEnd[slot]) runEnd[slot] = x1;
+    } else {
+      flush(slot);
+      runStart[slot] = x0;
+      runEnd[slot] = x1;
+    }
+  }
+  for (let slot = 0; slot < runStart.length; ++slot) flush(slot);
+  const noteHeight = Math.max(1, rowHeight - 1);
+  rects.forEach((list, group) => {
+    if (list.length === 0) return;
+    setColour(group);
+    for (let j = 0; j < list.length; j += 3) {
+      const x0 = Math.max(list[j + 1], left - 1);
+      const x1 = Math.min(list[j + 2], right + 1);
+      ctx.fillRect(x0 - left, rowTop(list[j]), x1 - x0, noteHeight);
+    }
+  });
+}
+
+function drawBars(ctx, view, scale, left, right, height, pickup, dark) {
+  const barStarts = notes.barStarts && notes.barPickup === pickup ? notes.barStarts
+    : (notes.barStarts = Bars.starts(notes.rhythm, pickup, notes.end));
+  notes.barPickup = pickup;
+  const entries = notes.rhythm.filter((e) => e.tick >= 0);
+  // Lines closer than 4 pixels are thinned out; numbers need 40.
+  let firstBar = Bars.barAt(barStarts, left / scale) - 1;
+  const bars = new Path2D();
+  ctx.font = '10px system-ui, sans-serif';
+  ctx.textBaseline = 'top';
+  ctx.fillStyle = dark ? '#8c98a4' : '#5b6670';
+  let lastLine = -Infinity;
+  let lastNumber = -Infinity;
+  for (let n = Math.max(0, firstBar); n < barStarts.length; ++n) {
+    const x = Math.round(barStarts[n] * scale) - left;
+    if (x > right - left + 1) break;
+    if (x - lastLine >= 4) {
+      bars.moveTo(x + 0.5, kHeader);
+      bars.lineTo(x + 0.5, height);
+      lastLine = x;
+    }
+    if (x - lastNumber >= 40) {
+      ctx.fillText(String(n + 1), x + 3, 1);
+      lastNumber = x;
+    }
+  }
+  ctx.lineWidth = 1;
+  ctx.strokeStyle = dark ? 'rgba(200, 210, 220, 0.3)' : 'rgba(60, 70, 80, 0.35)';
+  ctx.stroke(bars);
+  const changes = new Path2D();
+  for (const entry of entries) {
+    const x = Math.round(entry.tick * scale) - left + 0.5;
+    if (x < -1 || x > right - left + 1) continue;
+    changes.moveTo(x, 12);
+    changes.lineTo(x, height);
+  }
+  ctx.strokeStyle = dark ? 'rgba(230, 235, 240, 0.85)' : 'rgba(20, 30, 40, 0.9)';
+  ctx.stroke(changes);
+  // Each signature's label, unless it would overwrite the one before; the
+  // pickup's on the pickup.
+  ctx.font = '11px system-ui, sans-serif';
+  ctx.fillStyle = dark ? '#e6ebf0' : '#1d232a';
+  let free = -Infinity;
+  if (pickup > 0 && pickup * scale > left) {
+    const label = view.labels.pickup;
+    ctx.fillText(label, 3 - left, 13);
+    free = 3 - left + ctx.measureText(label).width + 6;
+  }
+  for (const entry of entries) {
+    const x = Math.round(entry.tick * scale) - left + 3;
+    if (x < free || x > right - left) continue;
+    const label = `${entry.numerator}/${entry.denominator}`;
+    ctx.fillText(label, x, 13);
+    free = x + ctx.measureText(label).width + 6;
+  }
+}
+
+self.onmessage = (event) => {
+  const message = event.data;
+  if (message.type === 'canvas') {
+    canvas = message.canvas;
+  } else if (message.type === 'data') {
+    takeData(message);
+  } else if (message.type === 'clear') {
+    notes = null;
+  } else if (message.type === 'view') {
+    pendingView = message;
+    scheduleDraw();
+  }
+};
