@@ -14,13 +14,14 @@ import os from 'node:os';
 import path from 'node:path';
 import { after, before, describe, test } from 'node:test';
 import { createRequire } from 'node:module';
+import zlib from 'node:zlib';
 import { fileURLToPath, pathToFileURL } from 'node:url';
 import { chromium } from 'playwright-core';
 
 const vantrel = path.resolve(process.env.VANTREL);
 const pageDir = path.resolve(process.env.PAGE);
 const dataDir = path.resolve(process.env.DATA);
-const screenshot = process.env.SCREENSHOT;
+const screenshots = process.env.SCREENSHOTS;
 const example = fileURLToPath(new URL('../../examples/demo.mid', import.meta.url));
 
 // ---- the files
@@ -115,24 +116,34 @@ async function setFile(page, name, bytes) {
   await page.waitForFunction((n) => document.getElementById('file-info').textContent.startsWith(n), name);
 }
 
-// Converts with the page's button and gathers what the page shows.
-async function convertOnPage(page) {
+// Clicks Convert and waits for the result it shows.
+async function convertNow(page) {
   const count = Number(await page.getAttribute('body', 'data-conversions'));
   await page.click('#convert');
-  await page.waitForFunction((n) => Number(document.body.dataset.conversions) > n, count);
-  const shown = {
+  await page.waitForFunction((n) => Number(document.body.dataset.conversions) > n
+    && document.body.dataset.state !== 'busy', count);
+}
+
+// The download on offer, or null: {name, bytes}.
+async function download(page, selector = '#download') {
+  if ((await page.getAttribute(selector, 'aria-disabled')) !== 'false') return null;
+  const [file] = await Promise.all([page.waitForEvent('download'), page.click(selector)]);
+  return { name: file.suggestedFilename(), bytes: fs.readFileSync(await file.path()) };
+}
+
+// Converts with the page's button and gathers what the page shows.
+async function convertOnPage(page) {
+  await convertNow(page);
+  const offered = await download(page);
+  return {
     console: await page.textContent('#console'),
     fault: await page.textContent('#fault-message'),
-    english: await page.textContent('#fault-english'),
-    download: null,
-    downloadName: null,
+    plain: await page.textContent('#fault-plain'),
+    faultShown: !(await page.locator('#fault').isHidden()),
+    status: await page.textContent('#status-text'),
+    download: offered && offered.bytes,
+    downloadName: offered && offered.name,
   };
-  if ((await page.getAttribute('#download', 'aria-disabled')) === 'false') {
-    const [download] = await Promise.all([page.waitForEvent('download'), page.click('#download')]);
-    shown.download = fs.readFileSync(await download.path());
-    shown.downloadName = download.suggestedFilename();
-  }
-  return shown;
 }
 
 // window.vantrel.convert on the file as the static server serves it.
@@ -141,7 +152,8 @@ async function convertByCall(page, url, args) {
     const bytes = new Uint8Array(await (await fetch(url)).arrayBuffer());
     const r = await window.vantrel.convert(bytes, args);
     const text = (b) => (b === null ? null : Array.from(b, (c) => String.fromCharCode(c)).join(''));
-    return { status: r.status, stdout: text(r.stdout), stderr: text(r.stderr), mml: text(r.mml) };
+    return { status: r.status, stdout: text(r.stdout), stderr: text(r.stderr), mml: text(r.mml),
+      name: r.mml === null ? null : r.name };
   }, { url, args });
 }
 const latin1 = (text) => (text === null ? null : Buffer.from(text, 'latin1'));
@@ -224,11 +236,14 @@ describe('the page gives what the command line gives', () => {
       const shown = await convertOnPage(page);
       fs.writeFileSync(path.join(dataDir, 'current.mid'), c.bytes);
       const called = c.via === 'file' ? null : await convertByCall(page, '/data/current.mid', shownArgs);
+      const faultText = shiftJis.decode(native.stderr);
       const actual = {
         options: optionsOf(shownArgs, c.name),
         console: shown.console,
-        fault: shown.fault,
-        englishLines: shown.english.split('\n').filter((line) => line).length,
+        fault: shown.faultShown ? shown.fault : '',
+        // Every fault in plain words, once.
+        plainWords: shown.faultShown && shown.plain !== '' && shown.plain !== shown.fault,
+        incomplete: /incomplete/.test(shown.status),
         download: digest(shown.download),
         downloadName: shown.downloadName,
         called: called && { ...called, stdout: digest(latin1(called.stdout)),
@@ -238,36 +253,300 @@ describe('the page gives what the command line gives', () => {
       const expected = {
         options: [...c.args].sort(),
         console: utf8.decode(native.stdout),
-        fault: shiftJis.decode(native.stderr),
-        englishLines: shiftJis.decode(native.stderr).split('\n').filter((line) => line).length,
+        fault: faultText.trim(),
+        plainWords: faultText !== '',
+        incomplete: native.status !== 0 && native.mml !== null,
         download: digest(native.mml),
         downloadName: native.mmlName,
         called: called && { status: native.status, stdout: digest(native.stdout),
-          stderr: digest(native.stderr), mml: digest(native.mml) },
+          stderr: digest(native.stderr), mml: digest(native.mml), name: native.mmlName },
         pageErrors: [],
       };
       assert.deepStrictEqual(actual, expected);
     });
   }
+});
 
-  test('the page, as the README shows it', { skip: !screenshot }, async () => {
-    await setFile(served, 'demo.mid', fs.readFileSync(example));
-    await setOptions(served, ['/J']);
-    await convertOnPage(served);
-    await served.waitForFunction(() => Number(document.body.dataset.previews) > 0);
-    // Down to the first lines of the MML text.
-    const textTop = await served.evaluate(() =>
-      document.getElementById('mml').getBoundingClientRect().top + window.scrollY);
-    await served.screenshot({ path: screenshot, fullPage: true,
-      clip: { x: 0, y: 0, width: 1000, height: Math.round(textTop + 240) } });
+// ---- the points of issue 20, one group each
+
+// A RIFF MIDI form (.rmi) holding `smf`, after an INFO list.
+function rmi(smf) {
+  const chunk = (id, data) => {
+    const head = Buffer.alloc(8);
+    head.write(id, 0, 'latin1');
+    head.writeUInt32LE(data.length, 4);
+    return Buffer.concat([head, data, Buffer.alloc(data.length % 2)]);
+  };
+  return chunk('RIFF', Buffer.concat([Buffer.from('RMID'),
+    chunk('LIST', Buffer.from('INFOINAM\x01\x00\x00\x00x', 'latin1')), chunk('data', smf)]));
+}
+
+// The entries of a .zip: {name: bytes}.
+function unzip(bytes) {
+  const entries = {};
+  const end = bytes.lastIndexOf(Buffer.from([0x50, 0x4B, 0x05, 0x06]));
+  let at = bytes.readUInt32LE(end + 16);
+  for (let i = 0; i < bytes.readUInt16LE(end + 10); ++i) {
+    const method = bytes.readUInt16LE(at + 10);
+    const size = bytes.readUInt32LE(at + 20);
+    const nameLength = bytes.readUInt16LE(at + 28);
+    const extra = bytes.readUInt16LE(at + 30) + bytes.readUInt16LE(at + 32);
+    const name = bytes.subarray(at + 46, at + 46 + nameLength).toString('utf8');
+    const local = bytes.readUInt32LE(at + 42);
+    const start = local + 30 + bytes.readUInt16LE(local + 26) + bytes.readUInt16LE(local + 28);
+    const body = bytes.subarray(start, start + size);
+    entries[name] = method === 8 ? zlib.inflateRawSync(body) : body;
+    at += 46 + nameLength + extra;
+  }
+  return entries;
+}
+
+const demo = fs.readFileSync(example);
+
+describe('every result belongs to the file and the options shown', () => {
+  test('a file chosen while a big one converts, and an option changed after', async () => {
+    const page = await openPage(`${origin}/`);
+    await page.setInputFiles('#smf-file', { name: 'dense-1M.mid', mimeType: 'audio/midi',
+      buffer: read('dense-1M.mid') });
+    await page.waitForFunction(() => document.body.dataset.state === 'busy');
+    await page.setInputFiles('#smf-file', { name: 'demo.mid', mimeType: 'audio/midi', buffer: demo });
+    await page.waitForFunction(() => document.body.dataset.state === 'done'
+      && document.getElementById('download').getAttribute('aria-disabled') === 'false');
+    const first = { command: await page.textContent('#command-line'), console: await page.textContent('#console'),
+      download: await download(page) };
+    // Kana: converted again at once, the ASCII text no longer offered.
+    await page.check('#dialect-kana');
+    await page.waitForFunction(() => document.body.dataset.state === 'done'
+      && document.getElementById('console').textContent.startsWith('SMF = demo.mid')
+      && document.getElementById('download').getAttribute('aria-disabled') === 'false');
+    const kana = await download(page);
+    assert.deepStrictEqual(
+      { command: first.command, console: first.console, download: digest(first.download.bytes),
+        name: first.download.name, kana: digest(kana.bytes), pageErrors: page.errors },
+      { command: 'vantrel demo.mid', console: utf8.decode(runNative('demo.mid', demo, ['demo.mid']).stdout),
+        download: digest(runNative('demo.mid', demo, ['demo.mid']).mml), name: 'demo.mml',
+        kana: digest(runNative('demo.mid', demo, ['/J', 'demo.mid']).mml), pageErrors: [] });
+    await page.close();
   });
+});
+
+describe('one reading of the file', () => {
+  test('an .rmi is previewed as it converts', async () => {
+    const page = await openPage(`${origin}/`);
+    const bytes = rmi(demo);
+    await setFile(page, 'demo.rmi', bytes);
+    await page.waitForFunction(() => Number(document.body.dataset.previews) > 0
+      && document.body.dataset.state === 'done');
+    const offered = await download(page);
+    assert.deepStrictEqual({
+      accept: (await page.getAttribute('#smf-file', 'accept')).split(',').includes('.rmi'),
+      dropText: /\.rmi/.test(await page.textContent('#drop-zone')),
+      previewFault: await page.locator('#preview-fault').isHidden(),
+      roll: await page.locator('#roll-box').isVisible(),
+      info: await page.textContent('#roll-info'),
+      listing: await page.textContent('#listing'),
+      download: digest(offered.bytes),
+    }, {
+      accept: true, dropText: true, previewFault: true, roll: true,
+      info: '52 notes, 3 tracks, 480 ticks per quarter note',
+      listing: 'bar 1: 3/4, G majorbar 5: 4/4, G major',
+      download: digest(runNative('demo.rmi', bytes, ['demo.rmi']).mml),
+    });
+    await page.close();
+  });
+});
+
+describe('the result where the user is', () => {
+  test('at 1366×768 the result bar is in view, announced, and the focus stays', async () => {
+    const page = await browser.newPage({ viewport: { width: 1366, height: 768 }, locale: 'en-US' });
+    await page.goto(`${origin}/`);
+    await page.selectOption('#language', 'en');
+    await setFile(page, 'demo.mid', demo);
+    await page.waitForFunction(() => document.body.dataset.state === 'done');
+    // A keyboard user ticks kana with the space bar, then asks again with Enter.
+    await page.focus('#dialect-kana');
+    await page.keyboard.press('Space');
+    await page.waitForFunction(() => document.body.dataset.state === 'done'
+      && document.getElementById('download').getAttribute('aria-disabled') === 'false');
+    const afterOption = await page.evaluate(() => document.activeElement.id);
+    await page.focus('#convert');
+    const count = Number(await page.getAttribute('body', 'data-conversions'));
+    await page.keyboard.press('Enter');
+    await page.waitForFunction((n) => Number(document.body.dataset.conversions) > n, count);
+    const bar = await page.evaluate(() => {
+      const box = document.getElementById('result-bar').getBoundingClientRect();
+      const link = document.getElementById('download').getBoundingClientRect();
+      return { inView: box.top >= 0 && link.bottom <= innerHeight,
+        role: document.getElementById('status').getAttribute('role'),
+        status: document.getElementById('status-text').textContent,
+        focus: document.activeElement.id };
+    });
+    // A fault: said once, in plain words, with the program's message beside.
+    await page.setInputFiles('#smf-file', { name: 'picture.mid', mimeType: 'audio/midi',
+      buffer: Buffer.from('\x89PNG\r\n\x1a\n0000000000000000', 'latin1') });
+    await page.waitForFunction(() => document.body.dataset.state === 'done'
+      && !document.getElementById('fault').hidden);
+    await page.selectOption('#language', 'ja');
+    const fault = await page.evaluate(() => ({
+      plain: document.getElementById('fault-plain').textContent,
+      program: document.getElementById('fault-message').textContent,
+      programLang: document.getElementById('fault-message').lang,
+      shown: [...document.querySelectorAll('body *')].filter((e) => e.children.length === 0
+        && e.textContent.includes('MThd') && e.offsetParent !== null).length,
+    }));
+    assert.deepStrictEqual({ afterOption, ...bar, fault }, {
+      afterOption: 'dialect-kana', inView: true, role: 'status',
+      status: 'demo.mid converted: 1,545 bytes of MML.', focus: 'convert',
+      fault: { plain: 'MIDI ファイルではありません（または先頭から壊れています）。',
+        program: 'SMFファイルのデータが不正です。\nMThdチャンクがありません。', programLang: 'ja', shown: 1 },
+    });
+    await page.close();
+  });
+});
+
+describe('options', () => {
+  // Typed values: refused with a message, never changed; good ones given as they are.
+  const typed = [
+    { id: 'line-bars', value: '0', args: null },
+    { id: 'line-bars', value: '-3', args: null },
+    { id: 'line-bars', value: '1e3', args: null },
+    { id: 'line-bars', value: '2.5', args: null },
+    { id: 'line-bars', value: '12', args: ['/C12'] },
+    { id: 'pickup', value: '-480', args: null },
+    { id: 'pickup', value: '1e3', args: null },
+    { id: 'pickup', value: '960', args: ['/A960'] },
+    { id: 'pickup', unit: 'beats', value: '1', args: ['/A480'] },
+    { id: 'pickup', unit: 'beats', value: '1/3', args: ['/A160'] },
+    { id: 'pickup', unit: 'beats', value: '0.001', args: null },
+  ];
+  test('typed values, the /M choices and remembering them', async () => {
+    const page = await openPage(`${origin}/`);
+    await setFile(page, 'demo.mid', demo);
+    const seen = [];
+    for (const t of typed) {
+      await page.selectOption('#pickup-unit', t.unit || 'ticks');
+      await page.fill('#pickup', '0');
+      await page.fill('#line-bars', '4');
+      await page.fill(`#${t.id}`, t.value);
+      await page.click('#convert');
+      await page.waitForFunction(() => document.body.dataset.state === 'done');
+      const problem = await page.textContent(`#${t.id}-problem`);
+      const words = shownArguments(await page.textContent('#command-line')).slice(0, -1);
+      seen.push({ ...t, args: problem ? null : words,
+        refused: problem !== '' && (await page.getAttribute('#download', 'aria-disabled')) === 'true',
+        kept: await page.inputValue(`#${t.id}`) });
+    }
+    // Everything but notes leaves the single choices as they were.
+    await page.fill('#line-bars', '4');
+    await page.fill('#pickup', '0');
+    await page.check('#filter-b');
+    await page.check('#filter-x');
+    await page.check('#filter-all');
+    const all = await page.textContent('#command-line');
+    await page.uncheck('#filter-all');
+    const back = await page.textContent('#command-line');
+    await page.check('#dialect-kana');
+    await page.reload();
+    await page.waitForFunction(() => document.getElementById('command-line').textContent !== '');
+    const remembered = await page.textContent('#command-line');
+    assert.deepStrictEqual({ seen, all, back, remembered }, {
+      seen: typed.map((t) => ({ ...t, args: t.args, refused: t.args === null, kept: t.value })),
+      all: 'vantrel /MA demo.mid', back: 'vantrel /Mb /Mx demo.mid', remembered: 'vantrel /J /Mb /Mx song.mid',
+    });
+    await page.evaluate(() => localStorage.clear());
+    await page.close();
+  });
+});
+
+describe('several files', () => {
+  test('dropped or chosen together: a list and one .zip of all', async () => {
+    const page = await openPage(`${origin}/`);
+    const files = [
+      { name: 'demo.mid', buffer: demo },
+      { name: 'gen_3.mid', buffer: read('gen_3.mid') },
+      { name: '曲 2.mid', buffer: read('gen_4.mid') },
+    ];
+    await page.setInputFiles('#smf-file', files.map((f) => ({ ...f, mimeType: 'audio/midi' })));
+    await page.check('#dialect-kana');
+    await page.waitForFunction(() => document.body.dataset.state === 'done'
+      && !document.getElementById('download-zip').disabled);
+    const rows = await page.$$eval('#file-list tbody tr', (trs) => trs.map((tr) => tr.cells[1].textContent));
+    const [file] = await Promise.all([page.waitForEvent('download'), page.click('#download-zip')]);
+    const zip = { name: file.suggestedFilename(), bytes: fs.readFileSync(await file.path()) };
+    const entries = Object.fromEntries(Object.entries(unzip(zip.bytes)).map(([n, b]) => [n, digest(b)]));
+    const expected = Object.fromEntries(files.map((f) => {
+      const native = runNative(f.name, f.buffer, ['/J', f.name]);
+      return [native.mmlName, digest(native.mml)];
+    }));
+    assert.deepStrictEqual({ rows, entries, name: zip.name, pageErrors: page.errors },
+      { rows: ['converted', 'converted', 'converted'], entries: expected, name: 'vantrel-mml.zip',
+        pageErrors: [] });
+    await page.close();
+  });
+});
+
+describe('accessibility (axe-core)', () => {
+  const axeSource = fs.readFileSync(createRequire(import.meta.url).resolve('axe-core/axe.min.js'), 'utf8');
+  const violations = async (page) => {
+    await page.evaluate(axeSource);
+    return page.evaluate(async () => (await window.axe.run(document, { resultTypes: ['violations'] }))
+      .violations.map((v) => `${v.impact} ${v.id}: ${v.nodes.map((n) => n.target.join(' ')).join(', ')}`));
+  };
+  for (const language of ['en', 'ja']) {
+    test(`${language}: empty, converted, fault`, async () => {
+      const page = await browser.newPage({ viewport: { width: 1366, height: 768 }, locale: 'en-US' });
+      await page.goto(`${origin}/`);
+      await page.selectOption('#language', language);
+      const empty = await violations(page);
+      await setFile(page, 'demo.mid', demo);
+      await page.waitForFunction(() => document.body.dataset.state === 'done'
+        && Number(document.body.dataset.previews) > 0);
+      const converted = await violations(page);
+      await setFile(page, 'cut.mid', cutShort);
+      await page.waitForFunction(() => document.body.dataset.state === 'done'
+        && !document.getElementById('fault').hidden);
+      const fault = await violations(page);
+      assert.deepStrictEqual({ empty, converted, fault }, { empty: [], converted: [], fault: [] });
+      await page.close();
+    });
+  }
+});
+
+describe('pictures for the README', { skip: !screenshots }, () => {
+  const shots = [
+    { file: 'screenshot.png', width: 1366, height: 768, language: 'en', scale: 1, args: [] },
+    { file: 'screenshot-phone.png', width: 390, height: 844, language: 'en', scale: 2, args: [] },
+    { file: 'screenshot-ja.png', width: 1366, height: 768, language: 'ja', scale: 1, args: ['/J'] },
+  ];
+  for (const shot of shots) {
+    test(shot.file, async () => {
+      const context = await browser.newContext({ viewport: { width: shot.width, height: shot.height },
+        deviceScaleFactor: shot.scale, locale: 'en-US', isMobile: shot.scale > 1, hasTouch: shot.scale > 1 });
+      const page = await context.newPage();
+      await page.goto(`${origin}/`);
+      await page.selectOption('#language', shot.language);
+      await setOptions(page, shot.args);
+      await setFile(page, 'demo.mid', demo);
+      await page.waitForFunction(() => document.body.dataset.state === 'done'
+        && Number(document.body.dataset.previews) > 0);
+      await page.waitForTimeout(300);
+      // The roll's control measures: all controls at least 32 px tall on a phone.
+      const short = await page.$$eval('select, button, input[type="text"], a.button, .file-button',
+        (list) => list.filter((e) => e.offsetParent !== null && e.getBoundingClientRect().height < 32)
+          .map((e) => e.id || e.className));
+      await page.screenshot({ path: path.join(screenshots, shot.file), fullPage: shot.scale > 1,
+        clip: shot.scale > 1 ? { x: 0, y: 0, width: shot.width, height: 1700 } : undefined });
+      assert.deepStrictEqual(short, []);
+      await context.close();
+    });
+  }
 });
 
 describe('a million notes', () => {
   const name = 'dense-1M.mid';
   const bytes = read(name);
 
-  test('the page answers while the worker converts, and gives the same bytes', async () => {
+  test('the page answers while the worker converts and zooms, and gives the same bytes', async () => {
     const page = await openPage(`${origin}/`);
     await setFile(page, name, bytes);
     const count = Number(await page.getAttribute('body', 'data-conversions'));
@@ -293,12 +572,37 @@ describe('a million notes', () => {
       await new Promise((resolve) => setTimeout(resolve, 40));
     }
     console.log(`# ${seen.length} looks while converting: ${seen.join(' ')}`);
-    const [download] = await Promise.all([page.waitForEvent('download'), page.click('#download')]);
+    const offered = await download(page);
     const native = runNative(name, bytes, [name]);
+
+    // Zooms in and out with the roll drawn: the longest gap between two
+    // frames of the page, against 50 ms.
+    await page.waitForFunction(() => document.body.dataset.state === 'done');
+    await page.evaluate(() => {
+      window.frameGaps = [];
+      let last = performance.now();
+      const frame = (now) => {
+        window.frameGaps.push(now - last);
+        last = now;
+        if (!window.stopFrames) requestAnimationFrame(frame);
+      };
+      requestAnimationFrame(frame);
+    });
+    const drawn = () => page.evaluate(() => Number(document.getElementById('roll-box').dataset.drawn || 0));
+    for (const zoom of ['4', '32', '128', '1', '8']) {
+      await page.selectOption('#roll-zoom', zoom);
+      await page.waitForTimeout(150);
+      await page.evaluate(() => { document.getElementById('roll-box').scrollLeft += 400; });
+      await page.waitForTimeout(150);
+    }
+    const gaps = await page.evaluate(() => { window.stopFrames = true; return window.frameGaps.slice(1); });
+    const longestGap = Math.max(...gaps);
+    console.log(`# zooming the 1M-note roll: ${gaps.length} frames, the longest gap ${longestGap.toFixed(1)} ms`);
     assert.deepStrictEqual(
-      { clockMoved: new Set(seen).size > 1, answersWithin: slowest < 250,
-        download: digest(fs.readFileSync(await download.path())), pageErrors: page.errors },
-      { clockMoved: true, answersWithin: true, download: digest(native.mml), pageErrors: [] });
+      { clockMoved: new Set(seen).size > 1, answersWithin: slowest < 250, drawn: (await drawn()) > 0,
+        gapWithin50ms: longestGap <= 50, download: digest(offered.bytes), pageErrors: page.errors },
+      { clockMoved: true, answersWithin: true, drawn: true, gapWithin50ms: true,
+        download: digest(native.mml), pageErrors: [] });
 
     // The figures: the page's call from start to result, the program's run.
     const pageTimes = await page.evaluate(async (url) => {
@@ -318,10 +622,15 @@ describe('a million notes', () => {
       calls.convert(bytes, [name]);
       return performance.now() - start;
     });
-    const best = (times) => Math.min(...times).toFixed(0);
-    console.log(`# a million notes, best of 3: command line ${best(nativeTimes)} ms, `
-      + `page ${best(pageTimes)} ms, same module in Node ${best(nodeTimes)} ms; the first conversion `
-      + `on a new page took ${firstMs.toFixed(0)} ms from the click to the result shown, during `
-      + `which the page answered within ${slowest.toFixed(0)} ms`);
+    const best = (times) => Math.min(...times);
+    const ratio = best(pageTimes) / best(nativeTimes);
+    console.log(`# a million notes, best of 3: command line ${best(nativeTimes).toFixed(0)} ms, `
+      + `page ${best(pageTimes).toFixed(0)} ms (${ratio.toFixed(2)}× the command line), same module in `
+      + `Node ${best(nodeTimes).toFixed(0)} ms; the first conversion on a new page took `
+      + `${firstMs.toFixed(0)} ms from the click to the result shown, during which the page answered `
+      + `within ${slowest.toFixed(0)} ms`);
+    // The aim is 3×; asserted with a generous margin (6×) so that a busy
+    // 2-core machine does not fail it by chance.
+    assert.ok(ratio < 6, `the page took ${ratio.toFixed(2)}× the command line's time`);
   });
 });
