@@ -1,9 +1,10 @@
 // PianoRoll: the notes of a file on a canvas, coloured by track or channel,
 // with the bar lines that the converter will write, every change of time
 // signature marked, bar numbers and the pickup shaded. The drawing happens in
-// a worker of its own (roll_worker.js, started from vantrelRollSource) into
-// an OffscreenCanvas the size of the view: a zoom or a scroll only posts a
-// message, so the page never waits for a million notes to be drawn.
+// a worker of its own (roll_worker.js, started from vantrelRollSource), which
+// sends back a picture of the view: a zoom or a scroll only posts a message
+// and later swaps a picture in, so the page never waits for a million notes
+// to be drawn.
 //
 // The roll box scrolls a spacer as wide as the whole roll; the canvas stays
 // in view (position: sticky) and shows the part scrolled to.
@@ -28,8 +29,7 @@ const PianoRoll = (() => {
     const url = URL.createObjectURL(new Blob([vantrelRollSource], { type: 'text/javascript' }));
     worker = new Worker(url);
     URL.revokeObjectURL(url);
-    const offscreen = canvas.transferControlToOffscreen();
-    worker.postMessage({ type: 'canvas', canvas: offscreen }, [offscreen]);
+    const picture = canvas.getContext('bitmaprenderer');
     worker.onmessage = (event) => {
       const message = event.data;
       if (message.type === 'data' && message.seq === seq) {
@@ -38,6 +38,9 @@ const PianoRoll = (() => {
         if (onData) onData(message);
       } else if (message.type === 'drawn') {
         lastDrawnMs = message.ms;
+        if (canvas.width !== message.bitmap.width) canvas.width = message.bitmap.width;
+        if (canvas.height !== message.bitmap.height) canvas.height = message.bitmap.height;
+        picture.transferFromImageBitmap(message.bitmap);
         box.dataset.drawn = String(message.seq);
       }
     };

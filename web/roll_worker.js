@@ -1,11 +1,12 @@
 // The piano roll's worker: it holds the notes of the file shown and draws the
-// part of the roll in view into the page's canvas (an OffscreenCanvas), so
-// that no zoom or scroll of a file of a million notes holds up the page.
+// part of the roll in view into a canvas of its own, whose picture it hands
+// to the page as an ImageBitmap: no zoom or scroll of a file of a million
+// notes holds up the page, which only swaps the picture in. The notes are
+// written straight into the picture's pixels, a row span at a time.
 //
 // The page starts it from the text of bars.js followed by this file.
 //
 // Messages in:
-//   {type: 'canvas', canvas}                      the OffscreenCanvas to draw in
 //   {type: 'data', seq, ticks, keys, rhythm, songEnd, original?}
 //       the notes (ticks[2i], ticks[2i + 1]: start and end; keys[i]: track << 16 |
 //       channel << 8 | key). `original`, when given, holds the notes' ticks
@@ -15,13 +16,13 @@
 // Messages out:
 //   {type: 'data', seq, end, low, high, rowHeight, height, legend: {track, channel},
 //    tracksWithNotes, notes}
-//   {type: 'drawn', seq, ms}
+//   {type: 'drawn', seq, ms, bitmap}                the picture of the view
 'use strict';
 
 const kHeader = 26;  // the band above the notes: signatures and bar numbers
 const kPalette = 16;
 
-let canvas = null;
+let canvas = null;  // an OffscreenCanvas of the view's size
 let notes = null;  // {ticks, keys, rhythm, songEnd, end, low, high, rowHeight, barStarts, original}
 let pendingView = null;
 let drawScheduled = false;
@@ -29,6 +30,24 @@ let drawScheduled = false;
 function colour(index, theme) {
   return theme === 'dark' ? `hsl(${(index * 137.5) % 360}, 70%, 62%)`
     : `hsl(${(index * 137.5) % 360}, 65%, 40%)`;
+}
+
+// The colour of `index` as a pixel of an ImageData seen as 32-bit words
+// (little-endian: red in the low byte).
+function pixel(index, theme) {
+  const dark = theme === 'dark';
+  const [h, sat, light] = [(index * 137.5) % 360, dark ? 0.7 : 0.65, dark ? 0.62 : 0.4];
+  const a = sat * Math.min(light, 1 - light);
+  const f = (n) => {
+    const k = (n + h / 30) % 12;
+    return Math.round(255 * (light - a * Math.max(-1, Math.min(k - 3, 9 - k, 1))));
+  };
+  return ((255 << 24) | (f(4) << 16) | (f(8) << 8) | f(0)) >>> 0;
+}
+
+function hexPixel(hex) {
+  const v = parseInt(hex.slice(1), 16);
+  return ((255 << 24) | ((v & 0xFF) << 16) | (v & 0xFF00) | (v >> 16)) >>> 0;
 }
 
 function isBlackKey(key) {
@@ -84,62 +103,68 @@ function scheduleDraw() {
 }
 
 // Draws the part of the roll from css pixel `left`, `width` wide, of a roll
-// `fullWidth` wide, at the device's pixel ratio.
+// `fullWidth` wide, at the device's pixel ratio, and posts the picture.
 function draw(view) {
   const started = performance.now();
-  if (!canvas) return;
   const dpr = Math.max(1, Math.min(4, view.dpr || 1));
   const height = notes ? notes.height : kHeader + 12 * 8;
   const width = Math.max(1, Math.round(view.width));
-  const pixelWidth = Math.round(width * dpr);
-  const pixelHeight = Math.round(height * dpr);
-  if (canvas.width !== pixelWidth) canvas.width = pixelWidth;
-  if (canvas.height !== pixelHeight) canvas.height = pixelHeight;
+  const pw = Math.max(1, Math.round(width * dpr));
+  const ph = Math.max(1, Math.round(height * dpr));
+  if (!canvas) canvas = new OffscreenCanvas(pw, ph);
+  if (canvas.width !== pw) canvas.width = pw;
+  if (canvas.height !== ph) canvas.height = ph;
   const ctx = canvas.getContext('2d');
-  ctx.setTransform(1, 0, 0, 1, 0, 0);
   const dark = view.theme === 'dark';
-  ctx.fillStyle = dark ? '#15191e' : '#ffffff';
-  ctx.fillRect(0, 0, pixelWidth, pixelHeight);
+  ctx.setTransform(1, 0, 0, 1, 0, 0);
   if (!notes) {
-    self.postMessage({ type: 'drawn', seq: view.seq, ms: performance.now() - started });
+    ctx.fillStyle = dark ? '#15191e' : '#ffffff';
+    ctx.fillRect(0, 0, pw, ph);
+    post(view, started);
     return;
   }
-  ctx.setTransform(dpr, 0, 0, dpr, 0, 0);
-  const { ticks, keys, rhythm, end, low, high, rowHeight } = notes;
+  const { ticks, keys, end, low, high, rowHeight } = notes;
   const scale = (view.fullWidth - 2) / end;  // css pixels per tick
   const left = view.left;
-  const right = left + width;
   const rowTop = (key) => kHeader + (high - key) * rowHeight;
 
-  // Background: black keys shaded, a line under every C.
-  ctx.fillStyle = dark ? '#1d2329' : '#f1f3f5';
+  // The background and the notes, as pixels.
+  const image = ctx.createImageData(pw, ph);
+  const pixels = new Uint32Array(image.data.buffer);
+  pixels.fill(hexPixel(dark ? '#15191e' : '#ffffff'));
+  const rowOf = (key) => Math.round(rowTop(key) * dpr);
+  const span = (x0, x1, y0, y1, value) => {
+    const a = Math.max(0, x0);
+    const b = Math.min(pw, x1);
+    if (a >= b) return;
+    for (let y = Math.max(0, y0); y < Math.min(ph, y1); ++y) pixels.fill(value, y * pw + a, y * pw + b);
+  };
+  const blackRow = hexPixel(dark ? '#1d2329' : '#f1f3f5');
+  const cLine = hexPixel(dark ? '#2c343c' : '#dde2e7');
   for (let key = low; key <= high; ++key) {
-    if (isBlackKey(key)) ctx.fillRect(0, rowTop(key), width, rowHeight);
+    if (isBlackKey(key)) span(0, pw, rowOf(key), rowOf(key - 1), blackRow);
+    if (key % 12 === 0) span(0, pw, rowOf(key - 1) - Math.round(dpr), rowOf(key - 1), cLine);
   }
-  ctx.fillStyle = dark ? '#2c343c' : '#dde2e7';
-  for (let key = low; key <= high; ++key) {
-    if (key % 12 === 0) ctx.fillRect(0, rowTop(key) + rowHeight - 1, width, 1);
+  // The notes' original places (the grid's "before"), faint, behind them.
+  if (notes.original) {
+    const faint = hexPixel(dark ? '#3a424a' : '#d4d9de');
+    drawRuns(notes.original, keys, () => 0, 1, scale * dpr, left * dpr, pw, rowOf, rowHeight * dpr,
+      () => faint, span);
   }
+  const palette = Array.from({ length: kPalette }, (_, i) => pixel(i, view.theme));
+  const colourBy = view.colourBy;
+  drawRuns(ticks, keys, (packed) => groupOf(packed, colourBy) % kPalette, kPalette, scale * dpr,
+    left * dpr, pw, rowOf, rowHeight * dpr, (group) => palette[group], span);
+  ctx.putImageData(image, 0, 0);
 
-  // The pickup, shaded and named on itself.
+  // Lines and words over them, in css pixels.
+  ctx.setTransform(dpr, 0, 0, dpr, 0, 0);
   const pickup = view.pickup > 0 ? view.pickup : 0;
   if (pickup > 0) {
     ctx.fillStyle = dark ? 'rgba(255, 196, 0, 0.14)' : 'rgba(255, 196, 0, 0.2)';
     ctx.fillRect(-left, 0, pickup * scale, height);
   }
-
-  // The notes' original places (the grid's "before"), faint, behind them.
-  if (notes.original) {
-    ctx.fillStyle = dark ? 'rgba(255, 255, 255, 0.16)' : 'rgba(0, 0, 0, 0.12)';
-    drawRuns(ctx, notes.original, keys, () => 0, 1, scale, left, right, rowTop, rowHeight,
-      () => {});
-  }
-  const colourBy = view.colourBy;
-  drawRuns(ctx, ticks, keys, (packed) => groupOf(packed, colourBy) % kPalette, kPalette, scale,
-    left, right, rowTop, rowHeight, (group) => { ctx.fillStyle = colour(group, view.theme); });
-
-  drawBars(ctx, view, scale, left, right, height, pickup, dark);
-
+  drawBars(ctx, view, scale, left, left + width, height, pickup, dark);
   // Each C named by its octave as the MML writes it (key 60 is o5c).
   if (rowHeight >= 6) {
     ctx.font = `${Math.min(11, rowHeight + 2)}px system-ui, sans-serif`;
@@ -149,25 +174,35 @@ function draw(view) {
       if (key % 12 === 0) ctx.fillText(`o${key / 12}c`, 3, rowTop(key) + rowHeight);
     }
   }
-  self.postMessage({ type: 'drawn', seq: view.seq, ms: performance.now() - started });
+  post(view, started);
 }
 
-// Notes in view become runs of pixels per colour and key: a note that starts
-// within the run before it (same row and colour) lengthens it, so a million
-// notes draw only as many rectangles as the canvas can show.
-function drawRuns(ctx, ticks, keys, groupFor, groups, scale, left, right, rowTop, rowHeight, setColour) {
+function post(view, started) {
+  const bitmap = canvas.transferToImageBitmap();
+  self.postMessage({ type: 'drawn', seq: view.seq, ms: performance.now() - started, bitmap }, [bitmap]);
+}
+
+// Notes in view become runs of device pixels per colour and key: a note that
+// starts within the run before it (same row and colour) lengthens it, so a
+// million notes fill only as many spans as the picture can show.
+function drawRuns(ticks, keys, groupFor, groups, scale, left, pw, rowOf, rowHeight, colourOf, span) {
   const runStart = new Float64Array(groups * 128).fill(-1);
   const runEnd = new Float64Array(groups * 128);
-  const rects = Array.from({ length: groups }, () => []);
+  const noteHeight = Math.max(1, Math.round(rowHeight) - 1);
   const flush = (slot) => {
-    if (runStart[slot] >= 0) rects[Math.floor(slot / 128)].push(slot & 0x7F, runStart[slot], runEnd[slot]);
+    if (runStart[slot] < 0) return;
+    const key = slot & 0x7F;
+    const y = rowOf(key);
+    span(runStart[slot], runEnd[slot], y, y + noteHeight, colourOf(Math.floor(slot / 128)));
   };
-  for (let i = 0; i < keys.length; ++i) {
-    const x0 = Math.floor(ticks[2 * i] * scale);
-    if (x0 > right) continue;
-    const x1 = Math.max(x0 + 1, Math.round(ticks[2 * i + 1] * scale));
-    if (x1 < left) continue;
-    const slot = groupFor(keys[i]) * 128 + (keys[i] & 0x7F);
+  const count = keys.length;
+  for (let i = 0; i < count; ++i) {
+    const x0 = Math.floor(ticks[2 * i] * scale - left);
+    if (x0 >= pw) continue;
+    const x1 = Math.max(x0 + 1, Math.round(ticks[2 * i + 1] * scale - left));
+    if (x1 <= 0) continue;
+    const packed = keys[i];
+    const slot = groupFor(packed) * 128 + (packed & 0x7F);
     if (runStart[slot] >= 0 && x0 >= runStart[slot] && x0 <= runEnd[slot]) {
       if (x1 > runEnd[slot]) runEnd[slot] = x1;
     } else {
@@ -177,16 +212,6 @@ function drawRuns(ctx, ticks, keys, groupFor, groups, scale, left, right, rowTop
     }
   }
   for (let slot = 0; slot < runStart.length; ++slot) flush(slot);
-  const noteHeight = Math.max(1, rowHeight - 1);
-  rects.forEach((list, group) => {
-    if (list.length === 0) return;
-    setColour(group);
-    for (let j = 0; j < list.length; j += 3) {
-      const x0 = Math.max(list[j + 1], left - 1);
-      const x1 = Math.min(list[j + 2], right + 1);
-      ctx.fillRect(x0 - left, rowTop(list[j]), x1 - x0, noteHeight);
-    }
-  });
 }
 
 function drawBars(ctx, view, scale, left, right, height, pickup, dark) {
@@ -248,9 +273,7 @@ function drawBars(ctx, view, scale, left, right, height, pickup, dark) {
 
 self.onmessage = (event) => {
   const message = event.data;
-  if (message.type === 'canvas') {
-    canvas = message.canvas;
-  } else if (message.type === 'data') {
+  if (message.type === 'data') {
     takeData(message);
   } else if (message.type === 'clear') {
     notes = null;
