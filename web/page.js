@@ -213,6 +213,7 @@
       result = { error: String(error.message || error) };
     }
     if (stale()) return;
+    result.kana = args.includes('/J');
     setResult(current, result);
     showResult(true);
     bump('conversions');
@@ -424,6 +425,9 @@
     }
     const pre = $('mml');
     pre.dataset.shown = String(shown.length);
+    // The kana dialect's text is Japanese.
+    if (result.kana) pre.lang = 'ja';
+    else pre.removeAttribute('lang');
     state.noteLines = MmlView.render(pre, Vantrel.decodeText(shown));
     // The first note in view.
     const firstNote = state.noteLines.find((l) => l.pitch) || state.noteLines[0];
