@@ -116,7 +116,9 @@ const PianoRoll = (() => {
 
   return {
     start, setData, clear, setView, tickAt, scrollToTick, redraw,
-    colour: (index) => `hsl(${(index * 137.5) % 360}, 65%, 40%)`,
+    // The colour of track or channel `index`, as the worker draws it.
+    colour: (index) => (matchMedia('(prefers-color-scheme: dark)').matches
+      ? `hsl(${(index * 137.5) % 360}, 70%, 62%)` : `hsl(${(index * 137.5) % 360}, 65%, 40%)`),
     lastDrawnMs: () => lastDrawnMs,
   };
 })();

@@ -79,7 +79,7 @@ function takeData(message) {
   low = Math.max(0, lowest - 1);
   high = Math.min(127, highest + 1);
   const rows = high - low + 1;
-  const rowHeight = Math.max(3, Math.min(12, Math.floor(420 / rows)));
+  const rowHeight = Math.max(3, Math.min(9, Math.floor(320 / rows)));
   notes = {
     ticks, keys, rhythm, end, low, high, rowHeight, original: message.original || null,
     height: kHeader + rows * rowHeight,

@@ -527,7 +527,7 @@ describe('accessibility (axe-core)', () => {
 
 describe('pictures for the README', { skip: !screenshots }, () => {
   const shots = [
-    { file: 'screenshot.png', width: 1366, height: 768, clip: 1420, language: 'en', scale: 1, args: [] },
+    { file: 'screenshot.png', width: 1366, height: 768, clip: 1500, language: 'en', scale: 1, args: [] },
     { file: 'screenshot-phone.png', width: 390, height: 844, clip: 1500, language: 'en', scale: 2, args: [] },
     { file: 'screenshot-ja.png', width: 1366, height: 768, clip: 768, language: 'ja', scale: 1, args: ['/J'] },
   ];
