@@ -46,6 +46,8 @@ const csp = [
   `script-src ${hashes.script.join(' ')} 'wasm-unsafe-eval'`,
   `style-src ${hashes.style.join(' ')}`,
   'worker-src blob:',
+  // The page reads nothing from anywhere; its own downloads are blob: URLs.
+  "connect-src 'self' blob:",
   "img-src 'self' blob: data:",
 ].join('; ');
 if (hashes.style.length !== 1 || hashes.script.length !== 9 || !html.includes('@CSP@')) {

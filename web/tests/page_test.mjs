@@ -152,16 +152,40 @@ async function convertOnPage(page) {
   };
 }
 
-// window.vantrel.convert on the file as the static server serves it.
-async function convertByCall(page, url, args) {
-  return page.evaluate(async ({ url, args }) => {
-    const bytes = new Uint8Array(await (await fetch(url)).arrayBuffer());
-    const r = await window.vantrel.convert(bytes, args);
+// One case of the table in one call into the page (see the table).
+async function caseInPage(page, args, url) {
+  await setOptions(page, args);
+  const seen = await page.evaluate(async (url) => {
+    const $ = (id) => document.getElementById(id);
+    const commandLine = $('command-line').textContent;
+    const count = Number(document.body.dataset.conversions);
+    $('convert').click();
+    await new Promise((resolve) => {
+      const look = () => (Number(document.body.dataset.conversions) > count
+        && document.body.dataset.state !== 'busy' ? resolve() : setTimeout(look, 2));
+      look();
+    });
     const text = (b) => (b === null ? null : Array.from(b, (c) => String.fromCharCode(c)).join(''));
-    return { status: r.status, stdout: text(r.stdout), stderr: text(r.stderr), mml: text(r.mml),
+    const link = $('download');
+    const offered = link.getAttribute('aria-disabled') === 'false'
+      ? new Uint8Array(await (await fetch(link.href)).arrayBuffer()) : null;
+    const shown = {
+      console: $('console').textContent, fault: $('fault-message').textContent,
+      plain: $('fault-plain').textContent, faultShown: !$('fault').hidden,
+      status: $('status-text').textContent, download: text(offered),
+      downloadName: offered && link.download,
+    };
+    const words = [...commandLine.matchAll(/"([^"]*)"|(\S+)/g)].map((m) => m[1] ?? m[2]).slice(1);
+    const bytes = new Uint8Array(await (await fetch(url)).arrayBuffer());
+    const r = await window.vantrel.convert(bytes, words);
+    const called = { status: r.status, stdout: text(r.stdout), stderr: text(r.stderr), mml: text(r.mml),
       name: r.mml === null ? null : r.name };
-  }, { url, args });
+    return { commandLine, shown, called };
+  }, url);
+  seen.shown.download = latin1(seen.shown.download);
+  return { shownArgs: shownArguments(seen.commandLine), shown: seen.shown, called: seen.called };
 }
+
 const latin1 = (text) => (text === null ? null : Buffer.from(text, 'latin1'));
 
 // The page's own worker text (the module and worker.js) run in Node.
@@ -236,12 +260,22 @@ describe('the page gives what the command line gives', () => {
     test(`${c.via === 'file' ? 'file:// ' : ''}${c.name} ${c.args.join(' ')}`, async () => {
       const page = c.via === 'file' ? fromDisk : served;
       await setFile(page, c.name, c.bytes);
-      await setOptions(page, c.args);
-      const shownArgs = shownArguments(await page.textContent('#command-line'));
+      let shownArgs;
+      let shown;
+      let called = null;
+      if (c.via === 'file') {
+        // As a user does: the controls, the button, the download.
+        await setOptions(page, c.args);
+        shownArgs = shownArguments(await page.textContent('#command-line'));
+        shown = await convertOnPage(page);
+      } else {
+        // The same in one go, in the page: the options set, Convert clicked,
+        // what it shows and its link's bytes read, and the same arguments
+        // through window.vantrel.convert.
+        fs.writeFileSync(path.join(dataDir, 'current.mid'), c.bytes);
+        ({ shownArgs, shown, called } = await caseInPage(page, c.args, '/data/current.mid'));
+      }
       const native = runNative(c.name, c.bytes, shownArgs);
-      const shown = await convertOnPage(page);
-      fs.writeFileSync(path.join(dataDir, 'current.mid'), c.bytes);
-      const called = c.via === 'file' ? null : await convertByCall(page, '/data/current.mid', shownArgs);
       const faultText = shiftJis.decode(native.stderr);
       const actual = {
         options: optionsOf(shownArgs, c.name),
