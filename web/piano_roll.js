@@ -21,15 +21,24 @@ const PianoRoll = (() => {
   let onData = null;
   let lastDrawnMs = 0;
 
+  let picture = null;
+  let heldNotes = 0;     // notes the worker holds
+
   function start(rollBox, dataCallback) {
     box = rollBox;
     onData = dataCallback;
     canvas = box.querySelector('canvas');
     spacer = box.querySelector('.roll-spacer');
+    picture = canvas.getContext('bitmaprenderer');
+    startWorker();
+    box.addEventListener('scroll', redraw, { passive: true });
+    new ResizeObserver(() => { if (shown) redraw(); }).observe(box);
+  }
+
+  function startWorker() {
     const url = URL.createObjectURL(new Blob([vantrelRollSource], { type: 'text/javascript' }));
     worker = new Worker(url);
     URL.revokeObjectURL(url);
-    const picture = canvas.getContext('bitmaprenderer');
     worker.onmessage = (event) => {
       const message = event.data;
       if (message.type === 'data' && message.seq === seq) {
@@ -44,8 +53,17 @@ const PianoRoll = (() => {
         box.dataset.drawn = String(message.seq);
       }
     };
-    box.addEventListener('scroll', redraw, { passive: true });
-    new ResizeObserver(() => { if (shown) redraw(); }).observe(box);
+  }
+
+  // The memory of a big file's notes comes back with a new worker.
+  function dropNotes() {
+    if (heldNotes >= 200000) {
+      worker.terminate();
+      startWorker();
+    } else {
+      worker.postMessage({ type: 'clear' });
+    }
+    heldNotes = 0;
   }
 
   // The notes of a new preview: the arrays move to the worker.
@@ -53,6 +71,8 @@ const PianoRoll = (() => {
     seq += 1;
     shown = null;
     const { ticks, keys } = preview;
+    if (heldNotes >= 200000) dropNotes();
+    heldNotes = keys.length;
     worker.postMessage({
       type: 'data', seq, ticks, keys, rhythm: preview.rhythm, songEnd: preview.songEnd,
     }, [ticks.buffer, keys.buffer]);
@@ -63,7 +83,7 @@ const PianoRoll = (() => {
   function clear() {
     seq += 1;
     shown = null;
-    worker.postMessage({ type: 'clear' });
+    dropNotes();
   }
 
   function fullWidth() {

@@ -19,6 +19,7 @@ const Vantrel = (() => {
   let worker = null;
   let nextId = 1;
   let memory = 0;  // the module's memory after its last call, in bytes
+  let biggest = 0;  // the biggest input given to this worker, in bytes
   const waiting = new Map();
 
   function startWorker() {
@@ -26,6 +27,7 @@ const Vantrel = (() => {
     worker = new Worker(url);
     URL.revokeObjectURL(url);
     memory = 0;
+    biggest = 0;
     const mine = worker;
     worker.onmessage = (event) => {
       const { id, result, error } = event.data;
@@ -51,17 +53,19 @@ const Vantrel = (() => {
     if (!worker) startWorker();
     const copy = bytes instanceof ArrayBuffer ? new Uint8Array(bytes.slice(0)) : new Uint8Array(bytes);
     const id = nextId++;
+    biggest = Math.max(biggest, copy.length);
     return new Promise((resolve, reject) => {
       waiting.set(id, { resolve, reject });
       worker.postMessage({ id, kind, bytes: copy, args: Array.from(args, String) }, [copy.buffer]);
     });
   }
 
-  // A new worker when the module's memory grew past `limit` bytes (a big
-  // file makes it grow, and a module's memory never shrinks) and no call is
-  // waiting: the page calls this when the next file comes.
-  function giveMemoryBack(limit = 256 << 20) {
-    if (!worker || memory <= limit || waiting.size > 0) return false;
+  // A new worker, when this one was given a big file (`big` bytes or more)
+  // and no call is waiting: the memory a big file makes a worker take (the
+  // module's, which never shrinks, and the storage kept for the next big
+  // file) comes back. The page calls this when the next file comes.
+  function giveMemoryBack(big = 1 << 20) {
+    if (!worker || (biggest < big && memory <= 256 << 20) || waiting.size > 0) return false;
     worker.terminate();
     startWorker();
     return true;
