@@ -70,6 +70,9 @@
     state.preview = null;
     state.previewKey = '';
     PianoRoll.clear();
+    $('roll-box').hidden = true;
+    showPreviewWords();
+    clearResults(true);
     // The memory a big file made the module take comes back with the next.
     Vantrel.giveMemoryBack();
     $('smf-file').value = '';  // the same file chosen again reloads it
@@ -190,12 +193,15 @@
     const { args, problems } = showOptions();
     if (Object.keys(problems).length > 0) {
       setBusy(false);
-      clearResults();
+      clearResults(true);
+      setStale(false);
       setStatus(I18n.text('statusOptions'));
       return;
     }
-    // Until the new results come, none is on offer.
+    // Until the new results come, none is on offer, and what is shown is
+    // marked as the last one's.
     clearResults();
+    setStale(true);
     setBusy(true);
     current.status = 'busy';
     setStatus(I18n.text('statusBusy', current.name));
@@ -216,6 +222,7 @@
     result.kana = args.includes('/J');
     setResult(current, result);
     showResult(true);
+    setStale(false);
     bump('conversions');
     for (const f of state.files) {
       if (f === current) continue;
@@ -267,7 +274,7 @@
     else PianoRoll.clear();
     state.preview = { ...p, noteCount, ticks: null, keys: null };
     state.barStarts = Bars.starts(p.rhythm, state.pickup, p.songEnd);
-    $('roll-box').hidden = p.division === 0;
+    $('roll-box').hidden = p.division === 0 || (noteCount === 0 && p.fault !== null);
     PianoRoll.setView({ pickup: state.pickup });
     showPreviewWords();
     bump('previews');
@@ -332,14 +339,21 @@
     $('status-text').textContent = text;
   }
 
-  function clearResults() {
+  // The text and the roll shown are the last result's while a new one is
+  // made (dimmed, and busy for screen readers).
+  function setStale(stale) {
+    document.body.dataset.result = stale ? 'stale' : 'fresh';
+    for (const id of ['preview-section', 'mml-section']) $(id).setAttribute('aria-busy', String(stale));
+  }
+
+  function clearResults(fresh = false) {
     for (const f of state.files) {
       if (f.url) URL.revokeObjectURL(f.url);
       f.url = null;
       f.result = null;
       f.status = 'waiting';
     }
-    showResult();
+    showResult(fresh);
     showFiles();
   }
 

@@ -82,13 +82,38 @@ function takeData(message) {
   const rowHeight = Math.max(3, Math.min(9, Math.floor(320 / rows)));
   notes = {
     ticks, keys, rhythm, end, low, high, rowHeight, original: message.original || null,
-    height: kHeader + rows * rowHeight,
+    height: kHeader + rows * rowHeight, chunks: indexChunks(ticks, keys),
   };
   self.postMessage({
     type: 'data', seq: message.seq, end, low: lowest, high: highest, rowHeight,
     height: notes.height, notes: noteCount,
     legend: { track: [...tracks].sort((a, b) => a - b), channel: [...channels].sort((a, b) => a - b) },
   });
+}
+
+// The notes come track by track, each track's in the order of their starts:
+// cut into chunks of a few thousand notes with ascending starts, each with
+// its first start and its latest end, a view skips every chunk out of its
+// sight instead of looking at all the notes.
+const kChunk = 2048;
+function indexChunks(ticks, keys) {
+  const chunks = [];
+  let begin = 0;
+  let lastEnd = 0;
+  const close = (end) => {
+    if (end > begin) chunks.push({ begin, end, first: ticks[2 * begin], lastEnd });
+  };
+  for (let i = 0; i < keys.length; ++i) {
+    const newRun = i > begin && (keys[i] >>> 16 !== keys[i - 1] >>> 16 || ticks[2 * i] < ticks[2 * i - 2]);
+    if (newRun || i - begin === kChunk) {
+      close(i);
+      begin = i;
+      lastEnd = 0;
+    }
+    lastEnd = Math.max(lastEnd, ticks[2 * i + 1]);
+  }
+  close(keys.length);
+  return chunks;
 }
 
 function scheduleDraw() {
@@ -154,7 +179,7 @@ function draw(view) {
   const palette = Array.from({ length: kPalette }, (_, i) => pixel(i, view.theme));
   const colourBy = view.colourBy;
   drawRuns(ticks, keys, (packed) => groupOf(packed, colourBy) % kPalette, kPalette, scale * dpr,
-    left * dpr, pw, rowOf, rowHeight * dpr, (group) => palette[group], span);
+    left * dpr, pw, rowOf, rowHeight * dpr, (group) => palette[group], span, notes.chunks);
   ctx.putImageData(image, 0, 0);
 
   // Lines and words over them, in css pixels.
@@ -185,7 +210,8 @@ function post(view, started) {
 // Notes in view become runs of device pixels per colour and key: a note that
 // starts within the run before it (same row and colour) lengthens it, so a
 // million notes fill only as many spans as the picture can show.
-function drawRuns(ticks, keys, groupFor, groups, scale, left, pw, rowOf, rowHeight, colourOf, span) {
+function drawRuns(ticks, keys, groupFor, groups, scale, left, pw, rowOf, rowHeight, colourOf, span,
+  chunks = [{ begin: 0, end: keys.length, first: 0, lastEnd: Infinity }]) {
   const runStart = new Float64Array(groups * 128).fill(-1);
   const runEnd = new Float64Array(groups * 128);
   const noteHeight = Math.max(1, Math.round(rowHeight) - 1);
@@ -195,20 +221,23 @@ function drawRuns(ticks, keys, groupFor, groups, scale, left, pw, rowOf, rowHeig
     const y = rowOf(key);
     span(runStart[slot], runEnd[slot], y, y + noteHeight, colourOf(Math.floor(slot / 128)));
   };
-  const count = keys.length;
-  for (let i = 0; i < count; ++i) {
-    const x0 = Math.floor(ticks[2 * i] * scale - left);
-    if (x0 >= pw) continue;
-    const x1 = Math.max(x0 + 1, Math.round(ticks[2 * i + 1] * scale - left));
-    if (x1 <= 0) continue;
-    const packed = keys[i];
-    const slot = groupFor(packed) * 128 + (packed & 0x7F);
-    if (runStart[slot] >= 0 && x0 >= runStart[slot] && x0 <= runEnd[slot]) {
-      if (x1 > runEnd[slot]) runEnd[slot] = x1;
-    } else {
-      flush(slot);
-      runStart[slot] = x0;
-      runEnd[slot] = x1;
+  // Only the chunks that reach into view.
+  for (const chunk of chunks) {
+    if (chunk.first * scale - left >= pw || chunk.lastEnd * scale - left <= 0) continue;
+    for (let i = chunk.begin; i < chunk.end; ++i) {
+      const x0 = Math.floor(ticks[2 * i] * scale - left);
+      if (x0 >= pw) continue;
+      const x1 = Math.max(x0 + 1, Math.round(ticks[2 * i + 1] * scale - left));
+      if (x1 <= 0) continue;
+      const packed = keys[i];
+      const slot = groupFor(packed) * 128 + (packed & 0x7F);
+      if (runStart[slot] >= 0 && x0 >= runStart[slot] && x0 <= runEnd[slot]) {
+        if (x1 > runEnd[slot]) runEnd[slot] = x1;
+      } else {
+        flush(slot);
+        runStart[slot] = x0;
+        runEnd[slot] = x1;
+      }
     }
   }
   for (let slot = 0; slot < runStart.length; ++slot) flush(slot);
