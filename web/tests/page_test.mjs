@@ -529,6 +529,136 @@ describe('several files', () => {
   });
 });
 
+describe('reading and copying the MML', () => {
+  test('colours, the first note in view, bar numbers, roll and text linked, Copy, Ctrl+A', async () => {
+    const context = await browser.newContext({ viewport: { width: 1366, height: 900 }, locale: 'en-US' });
+    await context.grantPermissions(['clipboard-read', 'clipboard-write']);
+    const page = await context.newPage();
+    await page.goto(`${origin}/`);
+    await page.selectOption('#language', 'en');
+    await setFile(page, 'demo.mid', demo);
+    await page.waitForFunction(() => document.body.dataset.state === 'done'
+      && Number(document.body.dataset.previews) > 0);
+    const text = await page.evaluate(() => {
+      const pre = document.getElementById('mml');
+      const first = pre.querySelector('.line[data-bar] .n').closest('.line');
+      return {
+        colours: ['c', 's', 'k', 'n', 'r', 'b', 'o'].filter((c) => pre.querySelector(`.${c}`)),
+        firstNoteInView: pre.scrollTop > 0 && first.offsetTop >= pre.scrollTop
+          && first.offsetTop < pre.scrollTop + pre.clientHeight,
+        gutter: [...pre.querySelectorAll('.line[data-bar]')].map((l) => l.dataset.bar).join(' '),
+      };
+    });
+    // Bar 6 clicked in the roll: the line that holds it is marked.
+    const box = await page.locator('#roll-box').boundingBox();
+    const bar6 = await page.evaluate(() => {
+      const roll = document.getElementById('roll-box');
+      return (7680 + 480) / 13440 * (roll.scrollWidth - 2);
+    });
+    await page.mouse.click(box.x + bar6, box.y + 60);
+    const marked = await page.$eval('#mml .line.target', (l) => l.dataset.bar);
+    // A bar number clicked in the gutter: the roll, zoomed in, scrolls to it.
+    await page.selectOption('#roll-zoom', '8');
+    await page.$eval('#mml .line.target', (l) => l.scrollIntoView({ block: 'center' }));
+    const line = await page.locator('#mml .line.target').boundingBox();
+    await page.mouse.click(line.x + 10, line.y + line.height / 2);
+    await page.waitForFunction(() => document.getElementById('roll-box').scrollLeft > 0);
+    // Copy MML gives the whole text; Ctrl+A in the text selects the text alone.
+    await page.click('#copy-mml');
+    const copied = await page.evaluate(() => navigator.clipboard.readText());
+    await page.focus('#mml');
+    await page.keyboard.press('Control+A');
+    const selected = await page.evaluate(() => window.getSelection().toString());
+    assert.deepStrictEqual({ ...text, marked, copied, selectedIsText: selected.includes('TR(1);')
+      && !selected.includes('Options'), pageErrors: page.errors || [] }, {
+      colours: ['c', 's', 'k', 'n', 'r', 'b', 'o'], firstNoteInView: true, gutter: '1 1 5 1 5',
+      marked: '5', copied: shiftJis.decode(runNative('demo.mid', demo, ['demo.mid']).mml),
+      selectedIsText: true, pageErrors: [],
+    });
+    await context.close();
+  });
+});
+
+describe('files', () => {
+  test('two dropped, the highlight gone with the drag, the box opens the chooser, a file chosen again', async () => {
+    const page = await openPage(`${origin}/`);
+    const drag = (type) => page.evaluate((type) => document.documentElement.dispatchEvent(
+      new DragEvent(type, { bubbles: true, cancelable: true, dataTransfer: new DataTransfer() })), type);
+    await drag('dragenter');
+    const lit = await page.$eval('#drop-zone', (z) => z.classList.contains('dragging'));
+    await drag('dragleave');
+    const left = await page.$eval('#drop-zone', (z) => z.classList.contains('dragging'));
+    // Two files dropped on the page.
+    await page.evaluate(([a, b]) => {
+      const files = new DataTransfer();
+      files.items.add(new File([new Uint8Array(a)], 'one.mid'));
+      files.items.add(new File([new Uint8Array(b)], 'two.mid'));
+      document.documentElement.dispatchEvent(new DragEvent('drop', { bubbles: true, cancelable: true,
+        dataTransfer: files }));
+    }, [[...demo], [...read('gen_3.mid')]]);
+    await page.waitForFunction(() => document.body.dataset.state === 'done'
+      && document.querySelectorAll('#file-list tbody tr').length === 2
+      && !document.getElementById('download-zip').disabled);
+    const dropped = await page.textContent('#file-info');
+    const [chooser] = await Promise.all([page.waitForEvent('filechooser'), page.click('#drop-zone p')]);
+    const multiple = chooser.isMultiple();
+    // The same name again, with new bytes (saved again from the sequencer).
+    await page.setInputFiles('#smf-file', { name: 'song.mid', mimeType: 'audio/midi', buffer: demo });
+    await page.waitForFunction(() => document.body.dataset.state === 'done'
+      && document.getElementById('console').textContent.startsWith('SMF = song.mid'));
+    await page.setInputFiles('#smf-file', { name: 'song.mid', mimeType: 'audio/midi', buffer: read('gen_3.mid') });
+    await page.waitForFunction((size) => document.body.dataset.state === 'done'
+      && document.getElementById('file-info').textContent.includes(`(${size} bytes)`), read('gen_3.mid').length
+      .toLocaleString('en'));
+    await page.waitForFunction(() => document.getElementById('download').getAttribute('aria-disabled') === 'false');
+    const again = await download(page);
+    assert.deepStrictEqual({ lit, left, dropped, multiple, again: digest(again.bytes), pageErrors: page.errors },
+      { lit: true, left: false, dropped: 'one.mid, two.mid', multiple: true,
+        again: digest(runNative('song.mid', read('gen_3.mid'), ['song.mid']).mml), pageErrors: [] });
+    await page.close();
+  });
+});
+
+describe('phone, dark mode and words', () => {
+  test('drawn at the pixel ratio, dark, a track and a pickup in words, the title in Japanese', async () => {
+    const context = await browser.newContext({ viewport: { width: 390, height: 844 }, deviceScaleFactor: 3,
+      colorScheme: 'dark', locale: 'en-US', isMobile: true, hasTouch: true });
+    const page = await context.newPage();
+    await page.goto(`${origin}/`);
+    await page.selectOption('#language', 'en');
+    // One note in one track.
+    const single = Buffer.from([0x4D, 0x54, 0x68, 0x64, 0, 0, 0, 6, 0, 0, 0, 1, 0x01, 0xE0,
+      0x4D, 0x54, 0x72, 0x6B, 0, 0, 0, 13, 0x00, 0x90, 0x3C, 0x64, 0x83, 0x60, 0x80, 0x3C, 0x00,
+      0x00, 0xFF, 0x2F, 0x00]);
+    await setFile(page, 'one.mid', single);
+    await page.waitForFunction(() => document.body.dataset.state === 'done'
+      && document.getElementById('roll-summary').textContent !== '');
+    const one = { info: await page.textContent('#roll-info'), summary: await page.textContent('#roll-summary') };
+    await page.fill('#pickup', '480');
+    await setFile(page, 'demo.mid', demo);
+    await page.waitForFunction(() => document.body.dataset.state === 'done'
+      && document.getElementById('listing').textContent.includes('pickup'));
+    await page.waitForFunction(() => Number(document.getElementById('roll-box').dataset.drawn || 0) > 0);
+    const look = await page.evaluate(() => ({
+      pixels: document.getElementById('piano-roll').width / document.getElementById('roll-box').clientWidth,
+      background: getComputedStyle(document.body).backgroundColor,
+      listing: [...document.querySelectorAll('#listing li')].map((li) => li.textContent),
+    }));
+    await page.selectOption('#language', 'ja');
+    const title = await page.title();
+    await page.evaluate(() => localStorage.clear());
+    assert.deepStrictEqual({ one, ...look, pixels: Math.round(look.pixels), title }, {
+      one: { info: '1 note, 1 track, 480 ticks per quarter note',
+        summary: '1 note in 1 track over 1 bar, from o5c to o5c; bar 1: 4/4, C major.' },
+      pixels: 3, background: 'rgb(17, 20, 24)',
+      listing: ['bar 1 is a pickup of 480 ticks', 'bar 1: 3/4, G major', 'bar 2: 4/4, G major',
+        'bar 5: 4/4, G major'],
+      title: 'vantrel — MIDI から MML へ',
+    });
+    await context.close();
+  });
+});
+
 describe('accessibility (axe-core)', () => {
   const axeSource = fs.readFileSync(createRequire(import.meta.url).resolve('axe-core/axe.min.js'), 'utf8');
   const violations = async (page) => {
