@@ -98,7 +98,6 @@ const I18n = (() => {
       pickupBeatsInvalid: 'The pickup in beats must come to a whole number of ticks, 0 or more.',
       pickupTooBig: 'The pickup is too long.',
       previewFault: 'The roll shows the notes read before the fault (see Result).',
-      gridRoom: '',
     },
     ja: {
       title: 'vantrel — MIDI から MML へ',
@@ -191,7 +190,6 @@ const I18n = (() => {
       pickupBeatsInvalid: '拍で指定した弱起は 0 以上の整数の tick にならなければなりません。',
       pickupTooBig: '弱起が長すぎます。',
       previewFault: 'ピアノロールには誤りの前までに読めた音符を表示しています（結果を参照）。',
-      gridRoom: '',
     },
   };
 

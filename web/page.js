@@ -366,6 +366,7 @@
     $('fault').hidden = true;
     $('copy-note').textContent = '';
     if (!result) {
+      if (file && document.body.dataset.state === 'busy') setStatus(I18n.text('statusBusy', file.name));
       link.setAttribute('aria-disabled', 'true');
       link.removeAttribute('href');
       link.removeAttribute('download');

@@ -73,11 +73,15 @@ const PianoRoll = (() => {
     const { ticks, keys } = preview;
     if (heldNotes >= 200000) dropNotes();
     heldNotes = keys.length;
+    // `original`: the notes' ticks before the grid moved them (issue 19), in
+    // the layout of `ticks`; drawn faintly behind the notes when given.
+    const original = preview.original || null;
     worker.postMessage({
-      type: 'data', seq, ticks, keys, rhythm: preview.rhythm, songEnd: preview.songEnd,
-    }, [ticks.buffer, keys.buffer]);
+      type: 'data', seq, ticks, keys, rhythm: preview.rhythm, songEnd: preview.songEnd, original,
+    }, original ? [ticks.buffer, keys.buffer, original.buffer] : [ticks.buffer, keys.buffer]);
     preview.ticks = null;
     preview.keys = null;
+    preview.original = null;
   }
 
   function clear() {
