@@ -36,6 +36,7 @@ command -v x86_64-w64-mingw32-g++ >/dev/null || need+=(g++-mingw-w64-x86-64)
 command -v groff >/dev/null || need+=(groff-base)       # the manual page of the .zip
 command -v unzip >/dev/null || need+=(unzip)
 command -v man >/dev/null && [ -x /usr/bin/mandb ] || need+=(man-db)
+command -v desktop-file-validate >/dev/null || need+=(desktop-file-utils)  # the page's desktop entry
 [ -n "$(wine_loader)" ] || need+=(wine64)
 if [ ${#need[@]} -gt 0 ]; then
   echo "== installing ${need[*]}"
