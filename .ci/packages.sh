@@ -8,7 +8,13 @@
 # "Converts the example" means: examples/demo.mid gives examples/demo.mml byte
 # for byte, status 0, nothing on standard error.
 #
-#   .ci/packages.sh [LINUX_BUILD_DIR WINDOWS_BUILD_DIR]
+# With the web page (PAGE, the index.html that web/build.sh made), every
+# package holds it as vantrel.html (the .deb with a desktop entry that opens
+# it), it lies beside the packages as vantrel-VERSION.html, and the page as
+# each package put it converts the example in headless Chromium, opened from
+# disk (web/tests/package_page.mjs; needs `npm ci` done in web/tests).
+#
+#   .ci/packages.sh [LINUX_BUILD_DIR WINDOWS_BUILD_DIR [PAGE]]
 #
 # Given build folders (.ci/run passes build-ci and build-win, which the steps
 # before it configured and built) are reused: cpack brings them up to date and
@@ -30,6 +36,7 @@ command -v x86_64-w64-mingw32-g++ >/dev/null || need+=(g++-mingw-w64-x86-64)
 command -v groff >/dev/null || need+=(groff-base)       # the manual page of the .zip
 command -v unzip >/dev/null || need+=(unzip)
 command -v man >/dev/null && [ -x /usr/bin/mandb ] || need+=(man-db)
+command -v desktop-file-validate >/dev/null || need+=(desktop-file-utils)  # the page's desktop entry
 [ -n "$(wine_loader)" ] || need+=(wine64)
 if [ ${#need[@]} -gt 0 ]; then
   echo "== installing ${need[*]}"
@@ -50,6 +57,11 @@ fi
 version=$(sed -n 's/^project(vantrel VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 [ -n "$version" ] || { echo "no version in project() of CMakeLists.txt" >&2; exit 2; }
 
+page=""
+if [ $# -ge 3 ]; then
+  page=$(realpath "$3")
+  [ -f "$page" ] || { echo "no web page at $3" >&2; exit 2; }
+fi
 if [ $# -ge 2 ]; then
   linux_build=$1 win_build=$2
 else
@@ -61,6 +73,13 @@ else
   cmake -S . -B "$win_build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
     -DCMAKE_BUILD_TYPE=Release -DVANTREL_TESTS=OFF -DVANTREL_WERROR=ON >/dev/null
 fi
+# The page goes into both builds' packages (or none: an empty VANTREL_PAGE
+# lets a build with emscripten make its own).
+cmake "$linux_build" -DVANTREL_PAGE="$page" >/dev/null
+cmake "$win_build" -DVANTREL_PAGE="$page" >/dev/null
+page_check() {  # page_check PAGE: the page converts the example, opened from disk
+  node "$root/web/tests/package_page.mjs" "$1" examples/demo.mid examples/demo.mml
+}
 
 # cpack builds what is out of date first, then installs into its staging folder.
 make_packages() {  # make_packages BUILD_DIR: prints the packages made
@@ -116,6 +135,12 @@ check "it holds the program, the manual page and the documents" has_files "$work
   "$top/share/doc/vantrel/CHANGELOG.md"
 mkdir "$work/tgz" && tar -xzf "$tgz" -C "$work/tgz"
 check "its bin/vantrel converts the example" converts_demo tgz-run "$work/tgz/$top/bin/vantrel"
+if [ -n "$page" ]; then
+  check "it holds the page and its desktop entry" has_files "$work/tgz.list" \
+    "$top/share/vantrel/vantrel.html" "$top/share/applications/vantrel.desktop"
+  check "its page, opened from share/vantrel, converts the example in Chromium" \
+    page_check "$work/tgz/$top/share/vantrel/vantrel.html"
+fi
 
 echo "== .deb (at ${SECONDS}s)"
 check "$(basename "$deb") was made" test -f "$deb"
@@ -138,6 +163,14 @@ check "the page has its NAME section" grep -qx NAME "$work/man.out"
 check "the page shows version $version" grep -q "vantrel $version" "$work/man.out"
 echo "     $(wc -l <"$work/man.out") lines; $(sed -n 1p "$work/man.out" | tr -s ' ')"
 check "vantrel converts the example" converts_demo deb-run vantrel
+if [ -n "$page" ]; then
+  check "the desktop entry opens /usr/share/vantrel/vantrel.html" \
+    grep -qx 'Exec=xdg-open /usr/share/vantrel/vantrel.html' /usr/share/applications/vantrel.desktop
+  if command -v desktop-file-validate >/dev/null; then
+    check "desktop-file-validate finds nothing" desktop-file-validate /usr/share/applications/vantrel.desktop
+  fi
+  check "the installed page converts the example in Chromium" page_check /usr/share/vantrel/vantrel.html
+fi
 if [ "$installed" = yes ]; then
   removed=no
   dpkg -r vantrel >/dev/null 2>&1 && removed=yes && installed=no
@@ -154,6 +187,15 @@ check "it holds vantrel.exe, the documents and the manual page" has_files "$work
 mkdir "$work/zip" && unzip -q "$zip" -d "$work/zip"
 check "vantrel.txt is the manual page of version $version" \
   grep -q "vantrel $version" "$work/zip/$top/vantrel.txt"
+if [ -n "$page" ]; then
+  check "it holds vantrel.html beside vantrel.exe" has_files "$work/zip.list" "$top/vantrel.html"
+  check "its vantrel.html, opened where it was unpacked, converts the example in Chromium" \
+    page_check "$work/zip/$top/vantrel.html"
+  check "the page is also a download of its own (vantrel-$version.html), the same file" \
+    cmp -s "$root/$linux_build/packages/vantrel-$version.html" "$page"
+else
+  echo "     (no web page given: the packages were checked without it)"
+fi
 
 export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LC_ALL=C.UTF-8
 # The first start creates the prefix and talks about it; keep that out of the check.

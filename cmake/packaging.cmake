@@ -9,6 +9,13 @@
 # the .deb installs under /usr with the manual page gzipped. On Windows
 # everything lies in one folder: vantrel.exe, the READMEs, LICENSE.txt,
 # CHANGELOG.md and the manual page as text (vantrel.txt, rendered with groff).
+#
+# The web page, one file (web/build.sh), goes in as vantrel.html: beside
+# vantrel.exe on Windows, in share/vantrel/ on Linux with a desktop entry
+# that opens it, and beside the packages as vantrel-VERSION.html. It is the
+# page that -DVANTREL_PAGE=FILE names (the index.html that web/build.sh made),
+# or else one that web/build.sh makes when installing or packaging, if
+# emscripten is found; without either the packages have no page.
 
 include(GNUInstallDirs)
 configure_file(${PROJECT_SOURCE_DIR}/man/vantrel.1 ${PROJECT_BINARY_DIR}/man/vantrel.1 @ONLY)
@@ -18,8 +25,37 @@ set(vantrel_docs
   ${PROJECT_SOURCE_DIR}/README.ja.md
   ${PROJECT_SOURCE_DIR}/CHANGELOG.md)
 
+set(VANTREL_PAGE "" CACHE FILEPATH
+  "The web page to package (index.html made by web/build.sh); empty: made when packaging, if emscripten is found")
+set(vantrel_page "")
+if(VANTREL_PAGE)
+  if(NOT EXISTS "${VANTREL_PAGE}")
+    message(FATAL_ERROR "vantrel: VANTREL_PAGE names no file: ${VANTREL_PAGE}")
+  endif()
+  set(vantrel_page "${VANTREL_PAGE}")
+  message(STATUS "vantrel: the web page packaged is ${VANTREL_PAGE}")
+else()
+  find_program(VANTREL_EMCMAKE emcmake)
+  if(VANTREL_EMCMAKE)
+    # Made when installing (cpack installs before packing), not by every build.
+    set(vantrel_page "${PROJECT_BINARY_DIR}/page/index.html")
+    # The module's build is web/build.sh's own (build-web-module in the
+    # source tree), shared with the page's tests, so a second page costs
+    # seconds.
+    install(CODE "execute_process(COMMAND bash \"${PROJECT_SOURCE_DIR}/web/build.sh\"
+      \"${PROJECT_BINARY_DIR}/page\" COMMAND_ERROR_IS_FATAL ANY)")
+    message(STATUS "vantrel: the web page is made with emscripten when packaging")
+  else()
+    message(STATUS "vantrel: the packages will have no web page: emscripten was not found "
+      "(apt-get install emscripten node-acorn) and no -DVANTREL_PAGE=FILE was given")
+  endif()
+endif()
+
 if(WIN32)
   install(TARGETS vantrel RUNTIME DESTINATION .)
+  if(vantrel_page)
+    install(FILES ${vantrel_page} DESTINATION . RENAME vantrel.html)
+  endif()
   install(FILES ${vantrel_docs} DESTINATION .)
   install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt)
 
@@ -40,6 +76,14 @@ else()
   install(TARGETS vantrel RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   install(FILES ${PROJECT_BINARY_DIR}/man/vantrel.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   install(FILES ${vantrel_docs} ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
+  if(vantrel_page)
+    install(FILES ${vantrel_page} DESTINATION ${CMAKE_INSTALL_DATADIR}/vantrel RENAME vantrel.html)
+    # The desktop entry opens the page where the .deb puts it.
+    set(VANTREL_PAGE_INSTALLED /usr/${CMAKE_INSTALL_DATADIR}/vantrel/vantrel.html)
+    configure_file(${PROJECT_SOURCE_DIR}/web/desktop/vantrel.desktop.in
+      ${PROJECT_BINARY_DIR}/vantrel.desktop @ONLY)
+    install(FILES ${PROJECT_BINARY_DIR}/vantrel.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+  endif()
 endif()
 
 set(CPACK_PACKAGE_NAME vantrel)
@@ -80,5 +124,10 @@ endif()
 
 # The .deb gets its manual page gzipped, as Debian expects.
 set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/gzip_manual.cmake)
+# The page as a download of its own, beside the packages.
+if(vantrel_page)
+  set(CPACK_VANTREL_PAGE_FILE ${vantrel_page})
+  set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/copy_page.cmake)
+endif()
 
 include(CPack)

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds the web page into OUTDIR: index.html there is the page. It works
-# opened from disk or served by any static server.
+# Builds the web page into OUTDIR: index.html there is the page, one file
+# holding everything (web/make_page.js). It works opened from disk, copied
+# anywhere, or served by any static server.
 #
 #   web/build.sh OUTDIR
 #
@@ -37,16 +38,6 @@ fi
 emcmake cmake -S "$web" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$build" --target vantrel_wasm -j "$(nproc)"
 
-mkdir -p "$out"
-cp "$web"/index.html "$web"/style.css "$out"/
-cp "$web"/i18n.js "$web"/options.js "$web"/vantrel.js "$web"/piano_roll.js "$web"/page.js "$out"/
-# The worker's whole text (the module, then worker.js) as one string: a page
-# opened from disk may only start a worker from text it already has.
-node -e '
-  const fs = require("fs");
-  const [wasm, worker, target] = process.argv.slice(1);
-  const text = fs.readFileSync(wasm, "utf8") + "\n" + fs.readFileSync(worker, "utf8");
-  fs.writeFileSync(target, "// Made by web/build.sh from vantrel_wasm.js and worker.js.\n"
-    + "\x27use strict\x27;\nconst vantrelWorkerSource = " + JSON.stringify(text) + ";\n");
-' "$build/vantrel_wasm.js" "$web/worker.js" "$out/worker_source.js"
+# One file: the page may be opened from disk or shipped alone.
+node "$web/make_page.js" "$build/vantrel_wasm.js" "$out"
 echo "web/build.sh: the page is $out/index.html"

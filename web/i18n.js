@@ -1,28 +1,37 @@
-// I18n: the page's words in Japanese and English, and an English line for
-// each of the program's messages (which are Japanese, code page 932, and are
-// shown decoded as they are).
+// I18n: the page's words in Japanese and English, plain words for each of the
+// program's messages (which are Japanese, code page 932, and are also shown
+// decoded as they are), and the names of keys and bars for the listing.
 'use strict';
 
 const I18n = (() => {
+  const plural = (n, one, many) => `${n.toLocaleString('en')} ${n === 1 ? one : many}`;
   const texts = {
     en: {
+      title: 'vantrel — MIDI to MML',
       subtitle: 'MIDI → MML',
       language: 'Language',
-      intro: 'Converts a Standard MIDI File into MML. The file never leaves this computer: '
-        + 'the converter runs in this page.',
-      drop: 'Drop a .mid, .midi or .kar file here, or choose one:',
+      intro: 'Converts Standard MIDI Files into MML. The files never leave this computer: '
+        + 'the converter runs in this page, also offline.',
+      drop: 'Drop .mid, .midi, .kar or .rmi files here, or click to choose them',
+      chooseFiles: 'Choose MIDI files',
+      noFile: 'No file chosen yet.',
+      filesHeading: 'Files',
       options: 'Options',
       dialect: 'Dialect',
       dialectMml: 'ASCII',
       dialectKana: 'kana (/J)',
       layout: 'Bars and lines',
       barLines: 'bar lines and line breaks (/B)',
-      lineBreaks: 'line breaks (/C):',
+      lineBreaks: 'line breaks (/C)',
       lineEvery: 'every N bars',
       lineNote: 'after every note or rest (0)',
       lineNever: 'never (-1)',
-      lineBars: 'N =',
-      pickup: 'pickup, ticks (/A):',
+      lineBars: 'N (bars per line)',
+      pickup: 'pickup (/A)',
+      pickupTicks: 'ticks',
+      pickupBeats: 'beats',
+      pickupPick: 'Pick in the roll',
+      pickupPicking: 'Click where the first full bar starts…',
       leaveOut: 'Leave out (/M)',
       filterA: 'after touch',
       filterB: 'pitch bend',
@@ -31,45 +40,103 @@ const I18n = (() => {
       filterX: 'SysEx',
       filterM: 'meta events',
       filterAll: 'everything but notes',
+      gridLegend: 'Grid (/Q)',
+      grid: 'notes on a grid',
+      gridOff: 'off (exact)',
+      gridAuto: 'auto',
+      grid4: 'quarters',
+      grid8: 'eighths',
+      grid12: 'eighth-note triplets',
+      grid16: 'sixteenths',
+      grid24: 'sixteenth-note triplets',
+      grid32: 'thirty-seconds',
+      gridChosen: (note) => `the program chose 1/${note}; faint: where the notes were played`,
+      gridShown: 'faint: where the notes were played',
       commandLine: 'The same on the command line:',
-      convert: 'Convert',
+      convert: 'Convert now',
       busy: 'Converting…',
       preview: 'Notes and bars',
-      colourBy: 'Colours:',
+      colourBy: 'Colours',
       byTrack: 'by track',
       byChannel: 'by channel',
-      zoom: 'Zoom:',
-      result: 'Result',
+      zoom: 'Zoom',
+      resultBar: 'Result',
+      result: 'MML',
       download: 'Download',
+      downloadIncomplete: 'Download (incomplete)',
+      downloadZip: 'Download all as .zip',
+      copy: 'Copy MML',
+      copied: 'Copied.',
+      copyFailed: 'The browser did not allow copying: select the text and copy it by hand.',
+      programOutput: 'What the program printed',
+      rawListing: 'The listing as the program prints it',
+      listingHeading: 'Bars, time and key signatures',
+      mmlLabel: 'MML text',
+      rollLabel: 'Piano roll',
       fileInfo: (name, size) => `${name} (${size.toLocaleString('en')} bytes)`,
       rollInfo: (notes, tracks, division) =>
-        `${notes.toLocaleString('en')} notes, ${tracks} tracks, ${division} ticks per quarter note`,
+        `${plural(notes, 'note', 'notes')}, ${plural(tracks, 'track', 'tracks')}, `
+        + `${division} ticks per quarter note`,
+      rollSummary: (notes, tracks, bars, low, high, first) => (notes === 0 ? 'The file has no notes.'
+        : `${plural(notes, 'note', 'notes')} in ${plural(tracks, 'track', 'tracks')} over `
+          + `${plural(bars, 'bar', 'bars')}, from ${low} to ${high}; ${first}.`),
       track: (n) => `track ${n}`,
       channel: (n) => `channel ${n}`,
       pickupLabel: 'pickup',
+      barWord: (n) => `bar ${n}`,
+      listingLine: (bar, signature, key) => `bar ${bar}: ${signature}, ${key}`,
+      pickupLine: (ticks) => `bar 1 is a pickup of ${plural(ticks, 'tick', 'ticks')}`,
+      major: (name) => `${name} major`,
+      minor: (name) => `${name} minor`,
+      statusNone: 'Choose a MIDI file to convert it.',
+      statusBusy: (name) => `Converting ${name}…`,
+      statusDone: (name, size) => `${name} converted: ${size.toLocaleString('en')} bytes of MML.`,
+      statusFault: (name) => `${name}: stopped by a fault in the file.`,
+      statusIncomplete: (size) => `The ${size.toLocaleString('en')} bytes of MML written before it `
+        + 'are incomplete.',
+      statusNoMml: 'No MML was written.',
+      statusOptions: 'Check the options: nothing was converted.',
+      statusError: 'The converter failed:',
+      listStatus: { waiting: 'waiting', busy: 'converting…', done: 'converted', fault: 'fault',
+        incomplete: 'fault (MML incomplete)' },
+      listName: 'File',
+      listState: 'Status',
+      listOutput: 'MML',
+      programSays: 'The program says:',
       mmlCut: (shown, total) => `The first ${shown.toLocaleString('en')} of `
         + `${total.toLocaleString('en')} bytes are shown; the download holds them all.`,
-      noMml: 'No MML file was written.',
-      notMidi: 'This file cannot be read.',
+      lineBarsInvalid: 'N must be a whole number of bars, 1 or more.',
+      pickupInvalid: 'The pickup must be a whole number of ticks, 0 or more.',
+      pickupBeatsInvalid: 'The pickup in beats must come to a whole number of ticks, 0 or more.',
+      pickupTooBig: 'The pickup is too long.',
+      previewFault: 'The roll shows the notes read before the fault (see Result).',
     },
     ja: {
+      title: 'vantrel — MIDI から MML へ',
       subtitle: 'MIDI → MML',
       language: '言語',
-      intro: 'Standard MIDI File を MML に変換します。変換はこのページの中で行われ、'
+      intro: 'Standard MIDI File を MML に変換します。変換はこのページの中で行われ（オフラインでも）、'
         + 'ファイルがこのコンピューターの外に送られることはありません。',
-      drop: '.mid・.midi・.kar ファイルをここにドロップするか、選んでください：',
+      drop: '.mid・.midi・.kar・.rmi ファイルをここにドロップするか、クリックして選んでください',
+      chooseFiles: 'MIDI ファイルを選ぶ',
+      noFile: 'ファイルはまだ選ばれていません。',
+      filesHeading: 'ファイル',
       options: 'オプション',
       dialect: '出力形式',
       dialectMml: 'ASCII',
       dialectKana: 'みるぱ (/J)',
       layout: '小節線と改行',
       barLines: '小節線と改行を出力する (/B)',
-      lineBreaks: '改行 (/C)：',
+      lineBreaks: '改行 (/C)',
       lineEvery: 'N 小節ごと',
       lineNote: '音符毎 (0)',
       lineNever: '改行しない (-1)',
-      lineBars: 'N =',
-      pickup: '弱起 (tick) (/A)：',
+      lineBars: 'N（1 行の小節数）',
+      pickup: '弱起 (/A)',
+      pickupTicks: 'tick',
+      pickupBeats: '拍',
+      pickupPick: 'ピアノロールで選ぶ',
+      pickupPicking: '最初の完全な小節が始まる所をクリックしてください…',
       leaveOut: '出力しないもの (/M)',
       filterA: 'アフタータッチ',
       filterB: 'ピッチベンド',
@@ -78,75 +145,165 @@ const I18n = (() => {
       filterX: 'SysEx',
       filterM: 'メタイベント',
       filterAll: '音符以外すべて',
+      gridLegend: 'クオンタイズ (/Q)',
+      grid: '音符をそろえる単位',
+      gridOff: 'しない（そのまま）',
+      gridAuto: '自動',
+      grid4: '4分音符',
+      grid8: '8分音符',
+      grid12: '8分3連符',
+      grid16: '16分音符',
+      grid24: '16分3連符',
+      grid32: '32分音符',
+      gridChosen: (note) => `1/${note} を選びました。薄い色は演奏された位置です`,
+      gridShown: '薄い色は演奏された位置です',
       commandLine: 'コマンドラインでは：',
-      convert: '変換',
+      convert: '今すぐ変換',
       busy: '変換中…',
       preview: '音符と小節',
-      colourBy: '色分け：',
+      colourBy: '色分け',
       byTrack: 'トラック別',
       byChannel: 'チャンネル別',
-      zoom: '拡大：',
-      result: '結果',
+      zoom: '拡大',
+      resultBar: '結果',
+      result: 'MML',
       download: 'ダウンロード',
+      downloadIncomplete: 'ダウンロード（不完全）',
+      downloadZip: 'すべてを .zip でダウンロード',
+      copy: 'MML をコピー',
+      copied: 'コピーしました。',
+      copyFailed: 'ブラウザーがコピーを許しませんでした。テキストを選んで手でコピーしてください。',
+      programOutput: 'プログラムの出力',
+      rawListing: 'プログラムが出力するままの一覧',
+      listingHeading: '小節・拍子・調',
+      mmlLabel: 'MML テキスト',
+      rollLabel: 'ピアノロール',
       fileInfo: (name, size) => `${name}（${size.toLocaleString('ja')} バイト）`,
       rollInfo: (notes, tracks, division) =>
         `音符 ${notes.toLocaleString('ja')} 個、${tracks} トラック、四分音符 = ${division} tick`,
+      rollSummary: (notes, tracks, bars, low, high, first) => (notes === 0 ? '音符はありません。'
+        : `音符 ${notes.toLocaleString('ja')} 個、${tracks} トラック、${bars.toLocaleString('ja')} 小節、`
+          + `音域 ${low}〜${high}。${first}。`),
       track: (n) => `トラック ${n}`,
       channel: (n) => `チャンネル ${n}`,
       pickupLabel: '弱起',
+      barWord: (n) => `${n} 小節目`,
+      listingLine: (bar, signature, key) => `${bar} 小節目から：${signature} 拍子、${key}`,
+      pickupLine: (ticks) => `1 小節目は ${ticks.toLocaleString('ja')} tick の弱起`,
+      major: (name) => `${name}長調`,
+      minor: (name) => `${name}短調`,
+      statusNone: 'MIDI ファイルを選ぶと変換します。',
+      statusBusy: (name) => `${name} を変換中…`,
+      statusDone: (name, size) => `${name} を変換しました（MML ${size.toLocaleString('ja')} バイト）。`,
+      statusFault: (name) => `${name}：ファイルの誤りで変換が止まりました。`,
+      statusIncomplete: (size) => `それまでに出力された MML ${size.toLocaleString('ja')} バイトは`
+        + '不完全です。',
+      statusNoMml: 'MML は出力されませんでした。',
+      statusOptions: 'オプションを確かめてください。変換していません。',
+      statusError: '変換プログラムが失敗しました：',
+      listStatus: { waiting: '待機中', busy: '変換中…', done: '変換済み', fault: '誤り',
+        incomplete: '誤り（MML は不完全）' },
+      listName: 'ファイル',
+      listState: '状態',
+      listOutput: 'MML',
+      programSays: 'プログラムのメッセージ：',
       mmlCut: (shown, total) => `${total.toLocaleString('ja')} バイトのうち最初の `
         + `${shown.toLocaleString('ja')} バイトを表示しています。ダウンロードには全部が入っています。`,
-      noMml: 'MMLファイルは出力されませんでした。',
-      notMidi: 'このファイルは読めません。',
+      lineBarsInvalid: 'N は 1 以上の整数（小節数）にしてください。',
+      pickupInvalid: '弱起は 0 以上の整数（tick）にしてください。',
+      pickupBeatsInvalid: '拍で指定した弱起は 0 以上の整数の tick にならなければなりません。',
+      pickupTooBig: '弱起が長すぎます。',
+      previewFault: 'ピアノロールには誤りの前までに読めた音符を表示しています（結果を参照）。',
     },
   };
 
-  // The program's messages as they read decoded, with their meaning. A line
-  // of its output that contains one gets that English line.
+  // The program's messages as they read decoded: the plain words for each,
+  // in both languages. The first matching entry explains a line.
   const messages = [
-    ['SMFファイルのデータが不正です。', 'The data of the SMF is not valid:'],
-    ['MThdチャンクがありません。', 'There is no MThd chunk: this is not a Standard MIDI File.'],
-    ['Format 2には対応しておりません。', 'Format 2 files are not supported.'],
-    ['未知のフォーマットです。', 'The header gives an unknown format.'],
-    ['トラック数が0です。', 'The header says the file has no tracks.'],
-    ['Format 0なのに、複数のトラックがあります。', 'A format 0 file with more than one track.'],
-    ['timebaseが0tickです。', 'The time base is 0 ticks per quarter note.'],
-    ['秒指定の時間単位には対応しておりません。', 'Time in SMPTE frames (seconds) is not supported.'],
-    ['MTrkチャンクがありません。', 'A track chunk (MTrk) is missing.'],
-    ['トラックの途中でファイルが終わっています。', 'The file ends in the middle of a track.'],
-    ['無効なMIDIイベントを検出しました。', 'An event that no MIDI file may hold was found.'],
-    ['無効なシーケンス番号。', 'A sequence number event of the wrong length.'],
-    ['無効なチャンネルプリフィックス。', 'A channel prefix event of the wrong length.'],
-    ['無効なポート番号。', 'A port number event of the wrong length.'],
-    ['無効なEnd of Track。', 'An end-of-track event of the wrong length.'],
-    ['無効なTempo。', 'A tempo event of the wrong length.'],
-    ['無効なSMPTEオフセット。', 'An SMPTE offset event of the wrong length.'],
-    ['無効な拍子。', 'A time signature event of the wrong length.'],
-    ['無効な調号。', 'A key signature event of the wrong length.'],
-    ['無効なMeta Event', 'A meta event of the wrong length.'],
-    ['SMFファイルが2回以上指定されました。', 'More than one SMF was named.'],
-    ['/F ファイル名が書いてありません。', '/F has no file name.'],
-    ['/F MMLファイルが2回以上指定されました。', 'More than one MML file was named.'],
-    ['SMFファイルと同じファイルには出力できません。', 'The MML cannot be written over the SMF.'],
-    ['オプションが不正です。：', 'This option is not valid:'],
+    ['MThdチャンクがありません。', {
+      en: 'This is not a MIDI file (or it is damaged at its very start): a Standard MIDI File begins with "MThd".',
+      ja: 'MIDI ファイルではありません（または先頭から壊れています）。' }],
+    ['Format 2には対応しておりません。', {
+      en: 'This is a format 2 MIDI file (independent patterns), which vantrel cannot convert.',
+      ja: 'Format 2 の MIDI ファイル（独立したパターンの集まり）は変換できません。' }],
+    ['未知のフォーマットです。', {
+      en: 'The file says it has a format that no MIDI file has.',
+      ja: 'MIDI ファイルにはない形式が書かれています。' }],
+    ['トラック数が0です。', {
+      en: 'The file says it holds no tracks.', ja: 'トラックが 1 つもないと書かれています。' }],
+    ['Format 0なのに、複数のトラックがあります。', {
+      en: 'A format 0 file must hold one track, and this one says it holds more.',
+      ja: 'Format 0 のファイルなのに複数のトラックがあると書かれています。' }],
+    ['timebaseが0tickです。', {
+      en: 'The file gives 0 ticks per quarter note, so no note has a length.',
+      ja: '四分音符が 0 tick とされていて、音の長さが決まりません。' }],
+    ['秒指定の時間単位には対応しておりません。', {
+      en: 'The file counts time in SMPTE frames (seconds), not in beats; vantrel needs beats.',
+      ja: '時間が拍ではなく SMPTE のフレーム（秒）で数えられていて、変換できません。' }],
+    ['MTrkチャンクがありません。', {
+      en: 'A track is missing: the file ends, or holds something else, where a track should start.',
+      ja: 'トラックが足りません。トラックが始まるはずの所でファイルが終わっているか、別のものがあります。' }],
+    ['トラックの途中でファイルが終わっています。', {
+      en: 'The file is cut short: it ends in the middle of a track.',
+      ja: 'ファイルが途中で切れています（トラックの途中で終わっています）。' }],
+    ['無効なMIDIイベントを検出しました。', {
+      en: 'The file holds a byte that is no MIDI event: it is damaged there.',
+      ja: 'MIDI イベントではないバイトがあります。その所でファイルが壊れています。' }],
+    ['無効なシーケンス番号。', {
+      en: 'A sequence number event has the wrong length.', ja: 'シーケンス番号イベントの長さが違います。' }],
+    ['無効なチャンネルプリフィックス。', {
+      en: 'A channel prefix event has the wrong length.', ja: 'チャンネルプリフィックスの長さが違います。' }],
+    ['無効なポート番号。', {
+      en: 'A port number event has the wrong length.', ja: 'ポート番号イベントの長さが違います。' }],
+    ['無効なEnd of Track。', {
+      en: 'An end-of-track event has the wrong length.', ja: 'トラックの終わりのイベントの長さが違います。' }],
+    ['無効なTempo。', {
+      en: 'A tempo event has the wrong length.', ja: 'テンポイベントの長さが違います。' }],
+    ['無効なSMPTEオフセット。', {
+      en: 'An SMPTE offset event has the wrong length.', ja: 'SMPTE オフセットイベントの長さが違います。' }],
+    ['無効な拍子。', {
+      en: 'A time signature event has the wrong length.', ja: '拍子イベントの長さが違います。' }],
+    ['無効な調号。', {
+      en: 'A key signature event has the wrong length.', ja: '調号イベントの長さが違います。' }],
+    ['無効なMeta Event', {
+      en: 'A meta event has the wrong length.', ja: 'メタイベントの長さが違います。' }],
+    ['SMFファイルが2回以上指定されました。', {
+      en: 'More than one MIDI file was named.', ja: 'MIDI ファイルが 2 つ以上指定されました。' }],
+    ['/F ファイル名が書いてありません。', {
+      en: '/F has no file name.', ja: '/F にファイル名がありません。' }],
+    ['/F MMLファイルが2回以上指定されました。', {
+      en: 'More than one MML file was named.', ja: 'MML ファイルが 2 つ以上指定されました。' }],
+    ['SMFファイルと同じファイルには出力できません。', {
+      en: 'The MML cannot be written over the MIDI file.', ja: 'MIDI ファイルに MML を上書きすることはできません。' }],
+    ['オプションが不正です。：', {
+      en: 'An option is not valid:', ja: 'オプションが正しくありません：' }],
+    ['SMFファイルのデータが不正です。', {
+      en: 'The MIDI file is damaged.', ja: 'MIDI ファイルのデータが壊れています。' }],
   ];
 
-  function english(line) {
+  // Plain words for the program's message `text` (decoded) in `language`:
+  // the most specific explanation found, or ''.
+  function plainWords(text, language) {
     for (const [japanese, meaning] of messages) {
-      if (line.includes(japanese)) {
-        // The option fault ends with the option that was refused.
-        const rest = line.slice(line.indexOf(japanese) + japanese.length);
-        return japanese.endsWith('：') ? `${meaning} ${rest}` : meaning;
-      }
+      const at = text.indexOf(japanese);
+      if (at < 0) continue;
+      const rest = japanese.endsWith('：') ? ` ${text.slice(at + japanese.length).split('\n')[0]}` : '';
+      return meaning[language] + rest;
     }
     return '';
   }
 
-  // The language the browser prefers, if it is one of ours.
-  function preferred() {
-    const wanted = (navigator.languages && navigator.languages[0]) || navigator.language || 'en';
-    return wanted.toLowerCase().startsWith('ja') ? 'ja' : 'en';
-  }
+  // Key names: [major, minor] for sharps -7 .. 7.
+  const keyNames = {
+    en: {
+      major: ['C♭', 'G♭', 'D♭', 'A♭', 'E♭', 'B♭', 'F', 'C', 'G', 'D', 'A', 'E', 'B', 'F♯', 'C♯'],
+      minor: ['A♭', 'E♭', 'B♭', 'F', 'C', 'G', 'D', 'A', 'E', 'B', 'F♯', 'C♯', 'G♯', 'D♯', 'A♯'],
+    },
+    ja: {
+      major: ['変ハ', '変ト', '変ニ', '変イ', '変ホ', '変ロ', 'ヘ', 'ハ', 'ト', 'ニ', 'イ', 'ホ', 'ロ', '嬰ヘ', '嬰ハ'],
+      minor: ['変イ', '変ホ', '変ロ', 'ヘ', 'ハ', 'ト', 'ニ', 'イ', 'ホ', 'ロ', '嬰ヘ', '嬰ハ', '嬰ト', '嬰ニ', '嬰イ'],
+    },
+  };
 
   return {
     language: 'en',
@@ -158,11 +315,26 @@ const I18n = (() => {
     apply(language) {
       this.language = texts[language] ? language : 'en';
       document.documentElement.lang = this.language;
+      document.title = this.text('title');
       for (const element of document.querySelectorAll('[data-text]')) {
         element.textContent = this.text(element.dataset.text);
       }
+      for (const element of document.querySelectorAll('[data-label]')) {
+        element.setAttribute('aria-label', this.text(element.dataset.label));
+      }
     },
-    preferred,
-    english,
+    // The name of the key of `sharps` (-7 .. 7) and `minor` (0 or 1).
+    keyName(sharps, minor) {
+      const names = keyNames[this.language];
+      const index = Math.max(-7, Math.min(7, sharps)) + 7;
+      return minor ? this.text('minor', names.minor[index]) : this.text('major', names.major[index]);
+    },
+    plainWords(text) {
+      return plainWords(text, this.language);
+    },
+    preferred() {
+      const wanted = (navigator.languages && navigator.languages[0]) || navigator.language || 'en';
+      return wanted.toLowerCase().startsWith('ja') ? 'ja' : 'en';
+    },
   };
 })();

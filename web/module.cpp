@@ -1,41 +1,32 @@
 // The web page's entry points into the program, compiled to WebAssembly.
 //
-// vantrel_run runs the command-line program itself (runProgram) in an empty
-// folder of the module's in-memory file system that holds just the input, so
-// that the page gives exactly what the command line gives. vantrel_preview
-// reads the notes and the bar structure of a file for the piano roll.
+// vantrel_run runs the command-line program itself (runProgram) on files in
+// memory (a MemoryFileSystem holding just the input), so that the page gives
+// exactly what the command line gives in a folder that holds just that file. vantrel_preview
+// reads the notes and the bar structure of a file for the piano roll, through
+// the core's makePreview; vantrel_output_name gives the name the program
+// writes its MML under.
 //
 // Results stay in the module until the next call of the same function; the
 // page copies them out through the accessor functions.
 
 #include <emscripten/emscripten.h>
 
-#include <algorithm>
-#include <array>
 #include <cstdint>
-#include <cstdio>
-#include <filesystem>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "app/command_line.h"
 #include "app/console.h"
+#include "app/memory_file_system.h"
 #include "app/program.h"
+#include "mml/preview.h"
 #include "rhythm/rhythm_table.h"
-#include "smf/decoded_track.h"
-#include "smf/event_reader.h"
-#include "smf/smf_header.h"
-#include "smf/smf_messages.h"
 
 namespace {
 
-namespace fs = std::filesystem;
 using namespace vantrel;
-
-// The folder a run works in. It is made empty before each run and removed
-// after it, so no run sees another's files.
-const fs::path kRunFolder = "/run/vantrel";
 
 struct RunResult {
   std::string out;
@@ -55,74 +46,16 @@ std::vector<std::string> unpackArguments(const char* packed, int count) {
   return arguments;
 }
 
-// The input goes in two writes: the in-memory file system copies the first
-// write to an empty file into fresh storage of its own, while the second
-// grows the file through the storage the page keeps from run to run
-// (worker.js). The file is read in one call of its known size.
-bool writeFile(const fs::path& name, std::span<const std::uint8_t> bytes) {
-  std::error_code ignored;
-  if (name.has_parent_path()) fs::create_directories(name.parent_path(), ignored);
-  std::FILE* file = std::fopen(name.c_str(), "wb");
-  if (file == nullptr) return false;
-  std::setvbuf(file, nullptr, _IONBF, 0);
-  const std::size_t first = std::min<std::size_t>(bytes.size(), 1);
-  const bool written = std::fwrite(bytes.data(), 1, first, file) == first &&
-                       std::fwrite(bytes.data() + first, 1, bytes.size() - first, file) ==
-                           bytes.size() - first;
-  return std::fclose(file) == 0 && written;
-}
-
-std::string readFile(const fs::path& name) {
-  std::error_code ignored;
-  std::string bytes(static_cast<std::size_t>(fs::file_size(name, ignored)), '\0');
-  std::FILE* file = std::fopen(name.c_str(), "rb");
-  if (file == nullptr) return {};
-  bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file));
-  std::fclose(file);
-  return bytes;
-}
-
-bool isRegularFile(const fs::path& name) {
-  std::error_code ignored;
-  return fs::is_regular_file(name, ignored);
-}
-
-// What the preview found: the file's header, the bar structure and the notes.
-struct Preview {
+// What the preview found, packed for the page (see vantrel_preview).
+struct PackedPreview {
   std::string fault;                // the whole message as the program prints it, or empty
   std::vector<double> numbers;      // see vantrel_preview
   std::vector<std::uint32_t> keys;  // per note: track << 16 | channel << 8 | key
 };
-Preview lastPreview;
+PackedPreview lastPreview;
 
-// The notes of one decoded track: a Note On ends at the next Note Off (or
-// Note On of velocity 0) of its channel and key; one that none ends lasts to
-// the end of the track. A backward sweep finds each end in one pass.
-void collectNotes(const DecodedTrack& track, std::uint32_t trackIndex, std::vector<double>& ticks,
-                  std::vector<std::uint32_t>& keys) {
-  const std::uint64_t trackEnd = track.events.empty() ? 0 : track.events.back().tick;
-  std::array<std::uint64_t, 16 * 128> nextOff;
-  nextOff.fill(trackEnd);
-  std::vector<std::uint64_t> ends(track.events.size(), 0);
-  for (std::size_t i = track.events.size(); i-- > 0;) {
-    const DecodedEvent& e = track.events[i];
-    const int kind = e.status & 0xF0;
-    if (kind != 0x80 && kind != 0x90) continue;
-    const std::size_t slot = (e.status & 0x0F) * 128u + (e.data1 & 0x7F);
-    if (kind == 0x90 && e.data2 != 0) {
-      ends[i] = nextOff[slot];
-    } else {
-      nextOff[slot] = e.tick;
-    }
-  }
-  for (std::size_t i = 0; i < track.events.size(); ++i) {
-    const DecodedEvent& e = track.events[i];
-    if ((e.status & 0xF0) != 0x90 || e.data2 == 0) continue;
-    ticks.push_back(static_cast<double>(e.tick));
-    ticks.push_back(static_cast<double>(ends[i]));
-    keys.push_back(trackIndex << 16 | std::uint32_t(e.status & 0x0F) << 8 | (e.data1 & 0x7Fu));
-  }
-}
+// The name of the output that the last vantrel_output_name call derived.
+std::string lastOutputName;
 
 }  // namespace
 
@@ -135,37 +68,25 @@ EMSCRIPTEN_KEEPALIVE int vantrel_run(const char* packedArguments, int argumentCo
                                      const std::uint8_t* input, std::size_t inputSize) {
   const std::vector<std::string> arguments = unpackArguments(packedArguments, argumentCount);
   lastRun = RunResult{};
-  std::error_code ignored;
-  fs::remove_all(kRunFolder, ignored);
-  fs::create_directories(kRunFolder, ignored);
-  fs::current_path(kRunFolder, ignored);
-
   const CommandLine line = parseCommandLine(arguments);
-  bool outputExisted = false;
+  MemoryFileSystem files;
   if (line.action == CommandLine::Action::kConvert) {
-    writeFile(line.options.inputName, {input, inputSize});
-    outputExisted = fs::exists(line.options.outputName, ignored);
+    files.addFile(line.options.inputName, std::string(reinterpret_cast<const char*>(input), inputSize));
   }
-
   StringConsole out;
   StringConsole err;
-  const int status = runProgram(arguments, out, err);
+  const int status = runProgram(arguments, files, out, err);
   lastRun.out = std::move(out.text);
   lastRun.err = std::move(err.text);
   // Only a file the run made is its MML: the output named as the input, say,
   // was there before and is not written.
-  if (line.action == CommandLine::Action::kConvert && !outputExisted &&
-      isRegularFile(line.options.outputName)) {
-    lastRun.mml = readFile(line.options.outputName);
-    lastRun.wroteMml = true;
+  if (line.action == CommandLine::Action::kConvert &&
+      line.options.outputName != line.options.inputName) {
+    if (const std::string* mml = files.file(line.options.outputName)) {
+      lastRun.mml = *mml;
+      lastRun.wroteMml = true;
+    }
   }
-
-  if (line.action == CommandLine::Action::kConvert) {
-    fs::remove(line.options.inputName, ignored);
-    fs::remove(line.options.outputName, ignored);
-  }
-  fs::current_path("/", ignored);
-  fs::remove_all(kRunFolder, ignored);
   return status;
 }
 
@@ -181,58 +102,65 @@ EMSCRIPTEN_KEEPALIVE int vantrel_result_size(int which) {
   return static_cast<int>(text.size());
 }
 
-// Reads the notes and the bar structure of `smf` with the pickup and event
-// filter that `packedArguments` (as for vantrel_run) ask for. Returns 0, or 1
-// when the file has a fault (its message from vantrel_preview_fault); the
-// tracks before a fault still give their notes.
+// The preview of `smf` (makePreview, mml/preview.h) with the pickup and
+// event filter that `packedArguments` (as for vantrel_run) ask for. Returns
+// 0, or 1 when the file has a fault (its message from vantrel_preview_fault);
+// the tracks before a fault still give their notes.
 //
 // vantrel_preview_numbers then holds: division, format, track count, the
 // tick of the last end of track, the number of rhythm entries R and of notes
-// N; R entries of tick, numerator, denominator, key, mi and bar length (the
-// sentinel's tick as -1); then N pairs of start and end tick.
-// vantrel_preview_keys holds the N notes' track, channel and key.
+// N; R entries of tick, numerator, denominator, key, mode and bar length (the
+// sentinel's tick as -1); then N pairs of start and end tick; and on a grid,
+// N pairs of the notes' start and end before they moved, and the grid's note
+// value. vantrel_preview_keys holds the N notes' track, channel and key.
 EMSCRIPTEN_KEEPALIVE int vantrel_preview(const char* packedArguments, int argumentCount,
                                          const std::uint8_t* smf, std::size_t size) {
-  lastPreview = Preview{};
-  const std::span<const std::uint8_t> file(smf, size);
+  lastPreview = PackedPreview{};
   const CommandLine line = parseCommandLine(unpackArguments(packedArguments, argumentCount));
   const Settings settings = line.action == CommandLine::Action::kConvert ? line.options.settings
                                                                           : Settings{};
-  SmfHeader header;
-  RhythmTable rhythm;
-  std::vector<TrackChunk> tracks;
-  const char* fault = header.readHeader(file);
-  if (fault == nullptr) {
-    fault = buildRhythmTable(file, header, settings.filterMask, settings.pickupTicks, rhythm,
-                             tracks);
-  }
-
-  std::vector<double> ticks;
-  double songEnd = 0;
-  if (!tracks.empty()) {
-    DecodedTrack track;
-    for (std::size_t t = 0; t < tracks.size(); ++t) {
-      // A track the rhythm walk could not finish is left out.
-      if (!track.decode(file, 0, tracks[t])) break;
-      collectNotes(track, static_cast<std::uint32_t>(t), ticks, lastPreview.keys);
-      if (!track.events.empty()) songEnd = std::max(songEnd, double(track.events.back().tick));
-    }
-  }
-  if (fault != nullptr) {
-    lastPreview.fault = std::string(messages::kDataFaultPrefix) + fault;
-    rhythm.entries.clear();
-  }
+  const Preview preview = makePreview({smf, size}, settings);
+  lastPreview.fault = preview.fault;
 
   std::vector<double>& numbers = lastPreview.numbers;
-  numbers = {double(header.division), double(header.format), double(header.trackCount), songEnd,
-             double(rhythm.entries.size()), double(lastPreview.keys.size())};
-  for (const RhythmEntry& e : rhythm.entries) {
+  numbers.reserve(6 + 6 * preview.rhythm.size() + 2 * preview.notes.size());
+  numbers = {double(preview.division), double(preview.format), double(preview.trackCount),
+             double(preview.lastEnd), double(preview.rhythm.size()), double(preview.notes.size())};
+  for (const RhythmEntry& e : preview.rhythm) {
     numbers.insert(numbers.end(), {e.tick == kSentinelTick ? -1.0 : double(e.tick),
                                    double(e.numerator), double(e.denominator), double(e.key),
-                                   double(e.mi), double(e.barLength)});
+                                   double(e.mode), double(e.barLength)});
   }
-  numbers.insert(numbers.end(), ticks.begin(), ticks.end());
-  return fault == nullptr ? 0 : 1;
+  lastPreview.keys.reserve(preview.notes.size());
+  for (const PreviewNote& n : preview.notes) {
+    numbers.push_back(double(n.start));
+    numbers.push_back(double(n.end));
+    lastPreview.keys.push_back(n.track << 16 | std::uint32_t{n.channel} << 8 | n.key);
+  }
+  if (preview.gridNote != 0) {
+    for (const PreviewNote& n : preview.notes) {
+      numbers.push_back(double(n.originalStart));
+      numbers.push_back(double(n.originalEnd));
+    }
+    numbers.push_back(double(preview.gridNote));
+  }
+  return preview.fault.empty() ? 0 : 1;
+}
+
+// The name of the MML file that the command line `packedArguments` (as for
+// vantrel_run) writes, as the program derives it (its "MML = " line); empty
+// when those arguments convert nothing.
+EMSCRIPTEN_KEEPALIVE const char* vantrel_output_name(const char* packedArguments,
+                                                     int argumentCount) {
+  const CommandLine line = parseCommandLine(unpackArguments(packedArguments, argumentCount));
+  lastOutputName = line.action == CommandLine::Action::kConvert ? line.options.outputName : "";
+  return lastOutputName.c_str();
+}
+
+// The bytes of the module's memory: a page may start a new module to give
+// back what a big file made it take.
+EMSCRIPTEN_KEEPALIVE double vantrel_memory_size() {
+  return static_cast<double>(__builtin_wasm_memory_size(0)) * 65536.0;
 }
 
 EMSCRIPTEN_KEEPALIVE const double* vantrel_preview_numbers() { return lastPreview.numbers.data(); }

@@ -1,5 +1,7 @@
-// The page: a file in, the options, the preview, the conversion and its
-// results.
+// The page: files in, the options, the preview, the conversions and their
+// results. Every change of file or option converts again; a newer request
+// supersedes an older one, whose reply is dropped, so what is shown always
+// belongs to the file and the options on the page.
 //
 // body's data-state is 'idle', 'busy' or 'done'; data-conversions and
 // data-previews count the results shown, so scripts can wait for the next.
@@ -7,17 +9,29 @@
 
 (() => {
   const $ = (id) => document.getElementById(id);
-  const kShownMml = 256 * 1024;  // bytes of MML text shown; more slows the page down
+  const kShownMml = 192 * 1024;  // bytes of MML text shown; more slows the page down
+  const kTypingDelay = 300;      // ms after the last key before typed values convert
 
   const state = {
-    name: '',       // the file's name, as the program is given it
-    bytes: null,    // Uint8Array
-    preview: null,  // the worker's preview of the file
-    previewArgs: '',
-    downloadUrl: null,
+    files: [],          // {id, name, bytes, status, result, url}
+    current: null,      // the file shown
+    generation: 0,      // of the latest request; older replies are dropped
+    preview: null,      // the core's preview of the current file, without its arrays
+    previewKey: '',
+    previewFileId: -1,
+    barStarts: new Float64Array([0]),
+    noteLines: [],
+    pickup: 0,
+    zipUrl: null,
+    copyText: null,
   };
-  let previewTimer = 0;
+  let nextFileId = 1;
+  let timer = 0;
   let busyTimer = 0;
+
+  const bump = (name) => {
+    document.body.dataset[name] = String(Number(document.body.dataset[name]) + 1);
+  };
 
   // ---- language
 
@@ -25,9 +39,11 @@
     I18n.apply(language);
     $('language').value = I18n.language;
     try { localStorage.setItem('vantrel-language', I18n.language); } catch { /* not kept */ }
-    showFileInfo();
-    drawRoll();
-    showFaultEnglish();
+    showFiles();
+    showOptions();
+    showPreviewWords();
+    showResult();
+    PianoRoll.setView({ pickupLabel: I18n.text('pickupLabel') });
   }
 
   function initialLanguage() {
@@ -38,116 +54,117 @@
     return I18n.preferred();
   }
 
-  // ---- the file
+  // ---- files
 
-  async function takeFile(file) {
-    if (!file) return;
-    const bytes = new Uint8Array(await file.arrayBuffer());
-    state.name = file.name;
-    state.bytes = bytes;
+  async function takeFiles(list) {
+    const chosen = [...list].filter((f) => f);
+    if (chosen.length === 0) return;
+    const files = [];
+    for (const file of chosen) {
+      files.push({ id: nextFileId++, name: file.name, bytes: new Uint8Array(await file.arrayBuffer()),
+        status: 'waiting', result: null, url: null });
+    }
+    for (const old of state.files) if (old.url) URL.revokeObjectURL(old.url);
+    state.files = files;
+    state.current = files[0];
     state.preview = null;
-    state.previewArgs = '';
-    showFileInfo();
-    clearResult();
-    optionsChanged();
+    state.previewKey = '';
+    PianoRoll.clear();
+    $('roll-box').hidden = true;
+    showPreviewWords();
+    clearResults(true);
+    // The memory a big file made the module take comes back with the next.
+    Vantrel.giveMemoryBack();
+    $('smf-file').value = '';  // the same file chosen again reloads it
+    showFiles();
+    schedule(0);
   }
 
-  function showFileInfo() {
-    $('file-info').textContent = state.bytes ? I18n.text('fileInfo', state.name, state.bytes.length) : '';
+  function showFiles() {
+    const info = $('file-info');
+    const file = state.current;
+    info.textContent = !file ? I18n.text('noFile') : state.files.length === 1
+      ? I18n.text('fileInfo', file.name, file.bytes.length)
+      : state.files.map((f) => f.name).join(', ');
+    $('file-list-box').hidden = state.files.length < 2;
+    $('convert').disabled = !file;
+    if (state.files.length < 2) return;
+    const body = $('file-list').tBodies[0];
+    body.textContent = '';
+    for (const f of state.files) {
+      const row = body.insertRow();
+      const nameCell = row.insertCell();
+      const show = document.createElement('button');
+      show.type = 'button';
+      show.className = 'link';
+      show.textContent = f.name;
+      show.setAttribute('aria-current', f === state.current ? 'true' : 'false');
+      show.addEventListener('click', () => {
+        state.current = f;
+        showFiles();
+        schedule(0);
+      });
+      nameCell.append(show);
+      row.insertCell().textContent = I18n.text('listStatus')[f.status];
+      const out = row.insertCell();
+      if (f.url) {
+        const link = document.createElement('a');
+        link.href = f.url;
+        link.download = f.result.name;
+        link.textContent = f.result.name;
+        out.append(link);
+      }
+    }
+    $('download-zip').disabled = !state.files.every((f) => f.result && f.result.mml);
   }
 
   // ---- options
 
-  function currentArguments() {
-    return Options.argumentsFor(document, state.name || 'song.mid');
+  // The length of a beat of the current file's first time signature.
+  function beatTicks() {
+    const p = state.preview;
+    const first = p && p.rhythm.find((e) => e.tick === 0);
+    return p && first ? (p.division * 4) / first.denominator : 480;
   }
 
-  function optionsChanged() {
-    const lineMode = $('line-mode').value;
-    $('line-bars').disabled = lineMode !== 'bars';
-    const all = $('filter-all').checked;
-    for (const id of Options.filterIds) {
-      $(id).disabled = all;
-      if (all) $(id).checked = false;
-    }
-    $('command-line').textContent = Options.commandLineText(currentArguments());
-    $('convert').disabled = !state.bytes || document.body.dataset.state === 'busy';
-    // Typing a pickup asks once, when the typing stops.
-    clearTimeout(previewTimer);
-    previewTimer = setTimeout(requestPreview, 150);
+  function readOptions() {
+    return Options.read(document, beatTicks());
   }
 
-  // ---- the preview
-
-  // The preview depends on the file, the pickup and the filter; it is asked
-  // for again only when one of them changes.
-  async function requestPreview() {
-    if (!state.bytes) return;
-    const args = currentArguments();
-    const key = Options.optionArguments(document).filter((a) => /^\/[AM]/.test(a)).join(' ');
-    if (key === state.previewArgs && state.preview) return;
-    state.previewArgs = key;
-    const bytes = state.bytes;
-    let preview;
-    try {
-      preview = await Vantrel.preview(bytes, args);
-    } catch (error) {
-      preview = null;
-      $('preview-fault').hidden = false;
-      $('preview-fault').textContent = String(error.message || error);
-    }
-    if (bytes !== state.bytes || key !== state.previewArgs || !preview) return;  // overtaken
-    state.preview = preview;
-    $('preview-fault').hidden = !preview.fault;
-    $('preview-fault').textContent = preview.fault
-      ? `${Vantrel.decodeText(preview.fault).trim()} (${englishLines(Vantrel.decodeText(preview.fault))})`
-      : '';
-    drawRoll();
-    document.body.dataset.previews = String(Number(document.body.dataset.previews) + 1);
+  function argumentsFor(file, args) {
+    return Options.withName(args, file ? file.name : 'song.mid');
   }
 
-  function drawRoll() {
-    const preview = state.preview;
-    const canvas = $('piano-roll');
-    // A file with a fault gets its message instead: the program converts it
-    // only up to the fault, if at all.
-    $('roll-box').hidden = !preview || preview.fault !== null;
-    if ($('roll-box').hidden) {
-      $('roll-info').textContent = '';
-      $('roll-legend').textContent = '';
-      return;
+  function showOptions() {
+    $('line-bars').disabled = $('line-mode').value !== 'bars';
+    for (const id of Options.filterIds) $(id).disabled = $('filter-all').checked;
+    const { args, problems } = readOptions();
+    for (const id of ['line-bars', 'pickup']) {
+      const problem = problems[id];
+      $(`${id}-problem`).textContent = problem ? I18n.text(problem) : '';
+      $(id).setAttribute('aria-invalid', problem ? 'true' : 'false');
     }
-    const pickupArg = currentArguments().find((a) => a.startsWith('/A'));
-    const legend = PianoRoll.draw(canvas, preview, {
-      colourBy: $('roll-colour').value,
-      zoom: Number($('roll-zoom').value),
-      width: $('roll-box').clientWidth,
-      pickup: pickupArg ? Number(pickupArg.slice(2)) : 0,
-      labels: {
-        pickupLabel: I18n.text('pickupLabel'),
-        track: (n) => I18n.text('track', n),
-        channel: (n) => I18n.text('channel', n),
-      },
-    });
-    $('roll-info').textContent = I18n.text('rollInfo', preview.keys.length, preview.trackCount,
-      preview.division);
-    const legendBox = $('roll-legend');
-    legendBox.textContent = '';
-    for (const [label, colour] of legend) {
-      const item = document.createElement('span');
-      const swatch = document.createElement('i');
-      swatch.style.background = colour;
-      item.append(swatch, label);
-      legendBox.append(item);
-    }
+    $('command-line').textContent = Options.commandLineText(argumentsFor(state.current, args));
+    return { args, problems };
   }
 
-  // ---- the conversion
+  function optionsChanged(event) {
+    Options.save(document);
+    showOptions();
+    const typed = event && event.target && event.target.type === 'text' && event.type === 'input';
+    schedule(typed ? kTypingDelay : 0);
+  }
+
+  // ---- requests
+
+  function schedule(delay) {
+    clearTimeout(timer);
+    timer = setTimeout(run, delay);
+  }
 
   function setBusy(busy) {
     document.body.dataset.state = busy ? 'busy' : 'done';
     $('busy').hidden = !busy;
-    $('convert').disabled = busy || !state.bytes;
     clearInterval(busyTimer);
     if (busy) {
       const started = performance.now();
@@ -158,109 +175,439 @@
     }
   }
 
-  async function convert() {
-    if (!state.bytes) return;
-    setBusy(true);
-    clearResult();
-    try {
-      showResult(await Vantrel.convert(state.bytes, currentArguments()));
-    } catch (error) {
-      $('fault').hidden = false;
-      $('fault-message').textContent = String(error.message || error);
-      $('fault-english').textContent = '';
-    } finally {
+  // Converts the current file (its preview first, when the file, the pickup
+  // or the filter changed), then the other files of the list, with the
+  // options on the page. A later call makes this one's replies void.
+  async function run() {
+    clearTimeout(timer);
+    const generation = ++state.generation;
+    const current = state.current;
+    if (!current) return;
+    const stale = () => generation !== state.generation;
+    // A pickup in beats needs the file's first time signature.
+    if ($('pickup-unit').value === 'beats' && state.previewFileId !== current.id) {
+      setBusy(true);
+      await preview(current, Options.read(document).args.filter((a) => !a.startsWith('/A')), generation);
+      if (stale()) return;
+    }
+    const { args, problems } = showOptions();
+    if (Object.keys(problems).length > 0) {
       setBusy(false);
-      document.body.dataset.conversions = String(Number(document.body.dataset.conversions) + 1);
-    }
-  }
-
-  function clearResult() {
-    $('console').textContent = '';
-    $('fault').hidden = true;
-    $('fault-message').textContent = '';
-    $('fault-english').textContent = '';
-    $('mml').textContent = '';
-    $('mml-note').hidden = true;
-    $('download-name').textContent = '';
-    const link = $('download');
-    link.setAttribute('aria-disabled', 'true');
-    link.removeAttribute('href');
-    link.removeAttribute('download');
-    if (state.downloadUrl) URL.revokeObjectURL(state.downloadUrl);
-    state.downloadUrl = null;
-  }
-
-  function showResult(result) {
-    const consoleText = Vantrel.decodeConsole(result.stdout);
-    $('console').textContent = consoleText;
-    if (result.stderr.length > 0) {
-      $('fault').hidden = false;
-      $('fault-message').textContent = Vantrel.decodeConsole(result.stderr);
-      showFaultEnglish();
-    }
-    const note = $('mml-note');
-    if (result.mml === null) {
-      note.hidden = false;
-      note.textContent = I18n.text('noMml');
+      clearResults(true);
+      setStale(false);
+      setStatus(I18n.text('statusOptions'));
       return;
     }
-    // The exact bytes, under the name the command line gives the file.
-    const name = Options.downloadName(consoleText);
-    state.downloadUrl = URL.createObjectURL(new Blob([result.mml], { type: 'application/octet-stream' }));
+    // Until the new results come, none is on offer, and what is shown is
+    // marked as the last one's.
+    clearResults();
+    setStale(true);
+    setBusy(true);
+    current.status = 'busy';
+    setStatus(I18n.text('statusBusy', current.name));
+    showFiles();
+    const previewArgs = args.filter((a) => /^\/[AMQ]/.test(a));
+    const key = `${current.id} ${previewArgs.join(' ')}`;
+    if (key !== state.previewKey) {
+      await preview(current, args, generation, key);
+      if (stale()) return;
+    }
+    let result;
+    try {
+      result = await Vantrel.convert(current.bytes, argumentsFor(current, args));
+    } catch (error) {
+      result = { error: String(error.message || error) };
+    }
+    if (stale()) return;
+    result.kana = args.includes('/J');
+    setResult(current, result);
+    showResult(true);
+    setStale(false);
+    bump('conversions');
+    for (const f of state.files) {
+      if (f === current) continue;
+      f.status = 'busy';
+      showFiles();
+      let other;
+      try {
+        other = await Vantrel.convert(f.bytes, argumentsFor(f, args));
+      } catch (error) {
+        other = { error: String(error.message || error) };
+      }
+      if (stale()) return;
+      setResult(f, other);
+    }
+    showFiles();
+    setBusy(false);
+  }
+
+  function setResult(file, result) {
+    if (file.url) URL.revokeObjectURL(file.url);
+    file.url = null;
+    file.result = result;
+    if (result.error) {
+      file.status = 'fault';
+      return;
+    }
+    file.status = result.status === 0 ? 'done' : result.mml ? 'incomplete' : 'fault';
+    if (result.mml) {
+      file.url = URL.createObjectURL(new Blob([result.mml], { type: 'application/octet-stream' }));
+    }
+  }
+
+  // ---- the preview
+
+  async function preview(file, args, generation, key = '') {
+    let p;
+    try {
+      p = await Vantrel.preview(file.bytes, argumentsFor(file, args));
+    } catch (error) {
+      p = null;
+    }
+    if (generation !== state.generation || !p) return;
+    state.previewKey = key;
+    state.previewFileId = file.id;
+    const pickupArg = args.find((a) => a.startsWith('/A'));
+    state.pickup = pickupArg ? Number(pickupArg.slice(2)) : 0;
+    const noteCount = p.keys.length;
+    if (noteCount > 0 || !p.fault) PianoRoll.setData(p);
+    else PianoRoll.clear();
+    state.preview = { ...p, noteCount, ticks: null, keys: null };
+    state.barStarts = Bars.starts(p.rhythm, state.pickup, p.songEnd);
+    $('roll-box').hidden = p.division === 0 || (noteCount === 0 && p.fault !== null);
+    PianoRoll.setView({ pickup: state.pickup });
+    showPreviewWords();
+    bump('previews');
+  }
+
+  // What the roll worker found: the legend and the summary need it.
+  let rollData = null;
+  function rollReady(data) {
+    rollData = data;
+    showPreviewWords();
+  }
+
+  function keyName(key) {
+    return `o${Math.floor(key / 12)}${['c', 'c+', 'd', 'd+', 'e', 'f', 'f+', 'g', 'g+', 'a', 'a+', 'b'][key % 12]}`;
+  }
+
+  function showPreviewWords() {
+    const p = state.preview;
+    const listing = $('listing');
+    listing.textContent = '';
+    $('roll-legend').textContent = '';
+    $('roll-summary').textContent = '';
+    $('roll-info').textContent = '';
+    $('preview-fault').hidden = !(p && p.fault);
+    $('preview-fault').textContent = p && p.fault ? I18n.text('previewFault') : '';
+    $('listing-box').hidden = !p || p.rhythm.length === 0;
+    if (!p) return;
+    $('roll-info').textContent = I18n.text('rollInfo', p.noteCount, p.trackCount, p.division);
+    const gridChoice = $('grid') ? $('grid').value : '';
+    $('grid-chosen').textContent = !p.gridNote ? ''
+      : gridChoice === 'auto' ? I18n.text('gridChosen', p.gridNote) : I18n.text('gridShown');
+    // The listing in words: one line per entry, as the program lists them.
+    const lines = [];
+    if (state.pickup > 0) lines.push(I18n.text('pickupLine', state.pickup));
+    for (const e of p.rhythm) {
+      if (e.tick < 0) continue;
+      lines.push(I18n.text('listingLine', Bars.barAt(state.barStarts, e.tick),
+        `${e.numerator}/${e.denominator}`, I18n.keyName(e.key, e.mi)));
+    }
+    for (const line of lines) {
+      const item = document.createElement('li');
+      item.textContent = line;
+      listing.append(item);
+    }
+    if (!rollData || rollData.notes !== p.noteCount) return;
+    const colourBy = $('roll-colour').value;
+    for (const group of rollData.legend[colourBy]) {
+      const item = document.createElement('span');
+      const swatch = document.createElement('i');
+      swatch.style.background = PianoRoll.colour(group % 16);
+      item.append(swatch, colourBy === 'channel' ? I18n.text('channel', group + 1) : I18n.text('track', group));
+      $('roll-legend').append(item);
+    }
+    const first = p.rhythm.find((e) => e.tick >= 0);
+    const firstWords = first ? I18n.text('listingLine', 1, `${first.numerator}/${first.denominator}`,
+      I18n.keyName(first.key, first.mi)) : '';
+    const bars = Bars.barAt(state.barStarts, Math.max(0, rollData.end - 1));
+    $('roll-summary').textContent = I18n.text('rollSummary', p.noteCount, rollData.legend.track.length,
+      bars, keyName(rollData.low), keyName(rollData.high), firstWords);
+  }
+
+  // ---- results
+
+  function setStatus(text) {
+    $('status-text').textContent = text;
+  }
+
+  // The text and the roll shown are the last result's while a new one is
+  // made (dimmed, and busy for screen readers).
+  function setStale(stale) {
+    document.body.dataset.result = stale ? 'stale' : 'fresh';
+    for (const id of ['preview-section', 'mml-section']) $(id).setAttribute('aria-busy', String(stale));
+  }
+
+  function clearResults(fresh = false) {
+    for (const f of state.files) {
+      if (f.url) URL.revokeObjectURL(f.url);
+      f.url = null;
+      f.result = null;
+      f.status = 'waiting';
+    }
+    showResult(fresh);
+    showFiles();
+  }
+
+  // Shows the current file's result in the result bar and the MML section;
+  // `fresh` when it just came (the text is rendered and scrolled again).
+  function showResult(fresh = false) {
+    const file = state.current;
+    const result = file && file.result;
     const link = $('download');
-    link.href = state.downloadUrl;
-    link.download = name;
-    link.setAttribute('aria-disabled', 'false');
-    $('download-name').textContent = I18n.text('fileInfo', name, result.mml.length);
+    $('fault').hidden = true;
+    $('copy-note').textContent = '';
+    if (!result) {
+      if (file && document.body.dataset.state === 'busy') setStatus(I18n.text('statusBusy', file.name));
+      link.setAttribute('aria-disabled', 'true');
+      link.removeAttribute('href');
+      link.removeAttribute('download');
+      link.textContent = I18n.text('download');
+      $('copy-mml').disabled = true;
+      $('download-name').textContent = '';
+      $('result-file').textContent = file ? I18n.text('fileInfo', file.name, file.bytes.length) : '';
+      if (!file) setStatus(I18n.text('statusNone'));
+      if (fresh || !file) {
+        $('console').textContent = '';
+        $('mml').textContent = '';
+        $('mml-note').hidden = true;
+      }
+      return;
+    }
+    $('result-file').textContent = I18n.text('fileInfo', file.name, file.bytes.length);
+    if (result.error) {
+      setStatus(`${I18n.text('statusError')} ${result.error}`);
+      return;
+    }
+    const faultText = result.stderr.length > 0 ? Vantrel.decodeConsole(result.stderr) : '';
+    const mml = result.mml;
+    if (result.status === 0 && mml) {
+      setStatus(I18n.text('statusDone', file.name, mml.length));
+    } else {
+      setStatus(`${I18n.text('statusFault', file.name)} ${mml ? I18n.text('statusIncomplete', mml.length)
+        : I18n.text('statusNoMml')}`);
+    }
+    if (faultText) {
+      $('fault').hidden = false;
+      $('fault-plain').textContent = I18n.plainWords(faultText) || faultText.trim();
+      $('fault-message').textContent = faultText.trim();
+    }
+    if (mml) {
+      link.href = file.url;
+      link.download = result.name;
+      link.setAttribute('aria-disabled', 'false');
+      link.textContent = I18n.text(result.status === 0 ? 'download' : 'downloadIncomplete');
+      $('download-name').textContent = I18n.text('fileInfo', result.name, mml.length);
+      $('copy-mml').disabled = false;
+    } else {
+      link.setAttribute('aria-disabled', 'true');
+      link.removeAttribute('href');
+      link.removeAttribute('download');
+      link.textContent = I18n.text('download');
+      $('download-name').textContent = '';
+      $('copy-mml').disabled = true;
+    }
+    if (!fresh) {
+      if (mml && !$('mml-note').hidden && mml.length > kShownMml) {
+        $('mml-note').textContent = I18n.text('mmlCut', Number($('mml').dataset.shown), mml.length);
+      }
+      return;
+    }
+    $('console').textContent = Vantrel.decodeConsole(result.stdout);
+    const note = $('mml-note');
+    note.hidden = true;
+    state.copyText = null;
+    if (!mml) {
+      $('mml').textContent = '';
+      state.noteLines = [];
+      return;
+    }
     // A big text is shown only in part, cut after a whole line.
-    let shown = result.mml;
+    let shown = mml;
     if (shown.length > kShownMml) {
       const lineEnd = shown.lastIndexOf(0x0A, kShownMml);
       shown = shown.subarray(0, lineEnd > 0 ? lineEnd + 1 : kShownMml);
       note.hidden = false;
-      note.textContent = I18n.text('mmlCut', shown.length, result.mml.length);
+      note.textContent = I18n.text('mmlCut', shown.length, mml.length);
     }
-    $('mml').textContent = Vantrel.decodeText(shown);
+    const pre = $('mml');
+    pre.dataset.shown = String(shown.length);
+    // The kana dialect's text is Japanese.
+    if (result.kana) pre.lang = 'ja';
+    else pre.removeAttribute('lang');
+    state.noteLines = MmlView.render(pre, Vantrel.decodeText(shown));
+    // The first note in view.
+    const firstNote = state.noteLines.find((l) => l.pitch) || state.noteLines[0];
+    if (firstNote) MmlView.scrollTo(pre, firstNote.element, false);
+    else pre.scrollTop = 0;
   }
 
-  // One English line for each line of the program's message.
-  function englishLines(text) {
-    return text.split('\n').map((line) => I18n.english(line)).filter((line) => line).join('\n');
+  // ---- copying and reading
+
+  async function copyMml() {
+    const result = state.current && state.current.result;
+    if (!result || !result.mml) return;
+    const text = Vantrel.decodeText(result.mml);
+    let copied = false;
+    try {
+      await navigator.clipboard.writeText(text);
+      copied = true;
+    } catch {
+      // Without the asynchronous clipboard (some pages opened from disk):
+      // through a selection of a hidden text box.
+      const box = document.createElement('textarea');
+      box.value = text;
+      box.setAttribute('readonly', '');
+      box.className = 'visually-hidden';
+      document.body.append(box);
+      const focused = document.activeElement;
+      box.select();
+      try { copied = document.execCommand('copy'); } catch { copied = false; }
+      box.remove();
+      if (focused && focused.focus) focused.focus();
+    }
+    state.copyText = copied ? text : null;
+    $('copy-note').textContent = I18n.text(copied ? 'copied' : 'copyFailed');
   }
 
-  function showFaultEnglish() {
-    $('fault-english').textContent = englishLines($('fault-message').textContent);
+  function selectMml(event) {
+    if ((event.ctrlKey || event.metaKey) && event.key.toLowerCase() === 'a') {
+      event.preventDefault();
+      const range = document.createRange();
+      range.selectNodeContents($('mml'));
+      const selection = window.getSelection();
+      selection.removeAllRanges();
+      selection.addRange(range);
+    }
+  }
+
+  // A click in the roll: picks the pickup when asked to, else shows the bar
+  // in the MML text.
+  function rollClicked(event) {
+    const tick = PianoRoll.tickAt(event.clientX);
+    if (tick === null) return;
+    if ($('pickup-pick').getAttribute('aria-pressed') === 'true') {
+      const beat = beatTicks();
+      const snapped = Math.round(tick / beat) * beat;
+      const beats = snapped / beat;
+      $('pickup').value = $('pickup-unit').value === 'beats' ? String(beats) : String(Math.round(snapped));
+      setPicking(false);
+      optionsChanged();
+      return;
+    }
+    const bar = Bars.barAt(state.barStarts, tick);
+    const line = MmlView.lineOfBar(state.noteLines, bar);
+    if (line) MmlView.scrollTo($('mml'), line.element, true);
+  }
+
+  // A click on a bar number in the MML's gutter shows that bar in the roll.
+  function mmlClicked(event) {
+    const line = event.target.closest && event.target.closest('.line[data-bar]');
+    if (!line) return;
+    if (event.clientX - line.getBoundingClientRect().left > 48) return;
+    const bar = Number(line.dataset.bar);
+    PianoRoll.scrollToTick(state.barStarts[Math.min(bar, state.barStarts.length) - 1] || 0);
+    for (const old of $('mml').querySelectorAll('.line.target')) old.classList.remove('target');
+    line.classList.add('target');
+  }
+
+  function setPicking(on) {
+    $('pickup-pick').setAttribute('aria-pressed', on ? 'true' : 'false');
+    $('pickup-pick').textContent = I18n.text(on ? 'pickupPicking' : 'pickupPick');
+    $('roll-box').classList.toggle('picking', on);
+  }
+
+  async function downloadZip() {
+    const entries = [];
+    const used = new Set();
+    for (const f of state.files) {
+      if (!f.result || !f.result.mml) continue;
+      let name = f.result.name;
+      for (let n = 2; used.has(name); ++n) name = f.result.name.replace(/(\.[^.]*)?$/, `-${n}$1`);
+      used.add(name);
+      entries.push({ name, bytes: f.result.mml });
+    }
+    const blob = await Zip.make(entries);
+    if (state.zipUrl) URL.revokeObjectURL(state.zipUrl);
+    state.zipUrl = URL.createObjectURL(blob);
+    const link = document.createElement('a');
+    link.href = state.zipUrl;
+    link.download = 'vantrel-mml.zip';
+    document.body.append(link);
+    link.click();
+    link.remove();
   }
 
   // ---- wiring
 
   function start() {
+    Options.restore(document);
+    PianoRoll.start($('roll-box'), rollReady);
+    PianoRoll.setView({ colourBy: $('roll-colour').value, zoom: Number($('roll-zoom').value) });
     setLanguage(initialLanguage());
     $('language').addEventListener('change', (e) => setLanguage(e.target.value));
-    $('smf-file').addEventListener('change', (e) => takeFile(e.target.files[0]));
+    $('smf-file').addEventListener('change', (e) => takeFiles(e.target.files));
     $('options').addEventListener('input', optionsChanged);
-    $('options').addEventListener('change', optionsChanged);
+    $('options').addEventListener('change', (e) => { if (e.target.type !== 'text') optionsChanged(e); });
     $('options').addEventListener('submit', (e) => e.preventDefault());
-    $('convert').addEventListener('click', convert);
-    $('roll-colour').addEventListener('change', drawRoll);
-    $('roll-zoom').addEventListener('change', drawRoll);
-    window.addEventListener('resize', () => { if ($('roll-zoom').value === '1') drawRoll(); });
+    $('convert').addEventListener('click', run);
+    $('copy-mml').addEventListener('click', copyMml);
+    $('download-zip').addEventListener('click', downloadZip);
+    $('pickup-pick').addEventListener('click', () =>
+      setPicking($('pickup-pick').getAttribute('aria-pressed') !== 'true'));
+    $('mml').addEventListener('keydown', selectMml);
+    $('mml').addEventListener('click', mmlClicked);
+    $('roll-box').addEventListener('click', rollClicked);
+    $('roll-colour').addEventListener('change', () => {
+      Options.save(document);
+      PianoRoll.setView({ colourBy: $('roll-colour').value });
+      showPreviewWords();
+    });
+    $('roll-zoom').addEventListener('change', () => {
+      Options.save(document);
+      PianoRoll.setView({ zoom: Number($('roll-zoom').value) });
+    });
+    matchMedia('(prefers-color-scheme: dark)').addEventListener('change', () => PianoRoll.redraw());
 
+    // Files dropped anywhere on the page; the highlight goes when the drag
+    // leaves the window.
     const zone = $('drop-zone');
+    let depth = 0;
     const page = document.documentElement;
-    page.addEventListener('dragover', (e) => {
+    page.addEventListener('dragenter', (e) => {
       e.preventDefault();
+      depth += 1;
       zone.classList.add('dragging');
     });
-    page.addEventListener('dragleave', (e) => {
-      if (e.target === page || e.target === zone) zone.classList.remove('dragging');
+    page.addEventListener('dragover', (e) => e.preventDefault());
+    page.addEventListener('dragleave', () => {
+      depth = Math.max(0, depth - 1);
+      if (depth === 0) zone.classList.remove('dragging');
     });
     page.addEventListener('drop', (e) => {
       e.preventDefault();
+      depth = 0;
       zone.classList.remove('dragging');
-      if (e.dataTransfer.files.length > 0) takeFile(e.dataTransfer.files[0]);
+      if (e.dataTransfer && e.dataTransfer.files.length > 0) takeFiles(e.dataTransfer.files);
     });
-    optionsChanged();
+    window.addEventListener('blur', () => { depth = 0; zone.classList.remove('dragging'); });
+    // The whole box opens the file chooser.
+    zone.addEventListener('click', (e) => {
+      if (e.target.closest('label, input')) return;
+      $('smf-file').click();
+    });
+    showOptions();
   }
 
   start();

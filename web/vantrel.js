@@ -1,34 +1,46 @@
 // Vantrel: the program behind the page, run in a Web Worker.
 //
-//   window.vantrel.convert(bytes, args) -> Promise<{status, stdout, stderr, mml}>
+//   window.vantrel.convert(bytes, args) -> Promise<{status, stdout, stderr, mml, name}>
+//   window.vantrel.preview(bytes, args) -> Promise<the core's preview>
+//   window.vantrel.outputName(args)     -> Promise<string>
 //
 // `args` are the command line's arguments (after the program's name) and
 // name the input file, which holds `bytes`; the results are what the command
 // line gives in an empty folder holding just that file: the exit status, the
-// bytes of standard output and standard error, and the bytes of the MML file
-// it writes (null when it writes none).
+// bytes of standard output and standard error, the bytes of the MML file it
+// writes (null when it writes none) and that file's name as the program
+// derives it.
 //
-// The worker is started from the text in worker_source.js (the module and
+// The worker is started from the text in vantrelWorkerSource (the module and
 // worker.js), since a page opened from disk may not start one from a file.
 'use strict';
 
 const Vantrel = (() => {
   let worker = null;
   let nextId = 1;
+  let memory = 0;  // the module's memory after its last call, in bytes
+  let biggest = 0;  // the biggest input given to this worker, in bytes
   const waiting = new Map();
 
   function startWorker() {
     const url = URL.createObjectURL(new Blob([vantrelWorkerSource], { type: 'text/javascript' }));
     worker = new Worker(url);
+    URL.revokeObjectURL(url);
+    memory = 0;
+    biggest = 0;
+    const mine = worker;
     worker.onmessage = (event) => {
       const { id, result, error } = event.data;
+      if (event.data.memory) memory = event.data.memory;
       const call = waiting.get(id);
+      if (!call) return;
       waiting.delete(id);
       if (error === undefined) call.resolve(result);
       else call.reject(new Error(error));
     };
     // A worker that fails to start fails every call made of it.
     worker.onerror = (event) => {
+      if (worker !== mine) return;
       for (const call of waiting.values()) call.reject(new Error(event.message));
       waiting.clear();
       worker = null;
@@ -41,10 +53,22 @@ const Vantrel = (() => {
     if (!worker) startWorker();
     const copy = bytes instanceof ArrayBuffer ? new Uint8Array(bytes.slice(0)) : new Uint8Array(bytes);
     const id = nextId++;
+    biggest = Math.max(biggest, copy.length);
     return new Promise((resolve, reject) => {
       waiting.set(id, { resolve, reject });
       worker.postMessage({ id, kind, bytes: copy, args: Array.from(args, String) }, [copy.buffer]);
     });
+  }
+
+  // A new worker, when this one was given a big file (`big` bytes or more)
+  // and no call is waiting: the memory a big file makes a worker take (the
+  // module's, which never shrinks, and the storage kept for the next big
+  // file) comes back. The page calls this when the next file comes.
+  function giveMemoryBack(big = 1 << 20) {
+    if (!worker || (biggest < big && memory <= 256 << 20) || waiting.size > 0) return false;
+    worker.terminate();
+    startWorker();
+    return true;
   }
 
   const shiftJis = new TextDecoder('shift_jis');
@@ -82,7 +106,8 @@ const Vantrel = (() => {
   const api = {
     convert: (bytes, args) => call('convert', bytes, args),
     preview: (bytes, args) => call('preview', bytes, args),
+    outputName: (args) => call('outputName', new Uint8Array(0), args),
   };
   window.vantrel = api;
-  return { ...api, decodeText, decodeConsole };
+  return { ...api, decodeText, decodeConsole, giveMemoryBack, memory: () => memory };
 })();

@@ -2,8 +2,10 @@
 // vantrel_wasm.js followed by this file (a worker cannot be started from a
 // file when the page is opened from disk), so createVantrelWasm is defined.
 //
-// Messages in: {id, kind: 'convert' | 'preview', bytes, args}.
-// Messages out: {id, result} or {id, error}.
+// Messages in: {id, kind: 'convert' | 'preview' | 'outputName', bytes, args}.
+// Messages out: {id, result, memory} or {id, error}; memory is the size of
+// the module's memory in bytes, which never shrinks: the page starts a new
+// worker to give it back.
 //
 // Node loads this file too (for timing the module outside the browser): it
 // then only exports vantrelCalls.
@@ -52,13 +54,31 @@ function vantrelCalls(core) {
     return size < 0 ? null : copyOut(core._vantrel_result_data(which), size);
   }
 
+  // The name the program gives the MML file for `args`, or '' for none.
+  function outputName(args) {
+    const packed = packArguments(args);
+    const pointer = core._malloc(packed.length + 1);
+    try {
+      core.HEAPU8.set(packed, pointer);
+      const at = core._vantrel_output_name(pointer, args.length);
+      return new TextDecoder().decode(copyOut(at, core.HEAPU8.indexOf(0, at) - at));
+    } finally {
+      core._free(pointer);
+    }
+  }
+
   return {
+    outputName: (bytes, args) => outputName(args),
+    memory: () => core._vantrel_memory_size(),
+
     // What the command line gives for `args` in an empty folder holding just
     // the file that they name, with `bytes` in it.
     convert(bytes, args) {
       const status = withInput(bytes, args, core._vantrel_run);
       if (core.endOfRun) core.endOfRun();
-      return { status, stdout: result(0), stderr: result(1), mml: result(2) };
+      // The name of the MML file, as the program derives it ('' when the
+      // arguments convert nothing).
+      return { status, stdout: result(0), stderr: result(1), mml: result(2), name: outputName(args) };
     },
 
     // The notes and the bar structure of `bytes`, with the pickup and the
@@ -71,9 +91,9 @@ function vantrelCalls(core) {
       const [division, format, trackCount, songEnd, rhythmCount, noteCount] = numbers;
       const rhythm = [];
       for (let i = 0; i < rhythmCount; ++i) {
-        const [tick, numerator, denominator, key, mi, barLength] =
+        const [tick, numerator, denominator, key, mode, barLength] =
           numbers.subarray(6 + 6 * i, 12 + 6 * i);
-        rhythm.push({ tick, numerator, denominator, key, mi, barLength });
+        rhythm.push({ tick, numerator, denominator, key, mi: mode, barLength });
       }
       const keys = new Uint32Array(noteCount);
       keys.set(new Uint32Array(core.HEAPU8.buffer, core._vantrel_preview_keys(), noteCount));
@@ -82,12 +102,17 @@ function vantrelCalls(core) {
         const at = core._vantrel_preview_fault();
         fault = copyOut(at, core.HEAPU8.indexOf(0, at) - at);
       }
+      const notesAt = 6 + 6 * rhythmCount;
+      // On a grid the notes' places before it follow them, then its note value.
+      const onGrid = numbers.length > notesAt + 2 * noteCount;
       return {
         division, format, trackCount, songEnd, rhythm, fault,
         // Notes: ticks[2i], ticks[2i + 1] start and end; keys[i] track << 16 |
         // channel << 8 | key.
-        ticks: numbers.slice(6 + 6 * rhythmCount),
+        ticks: numbers.slice(notesAt, notesAt + 2 * noteCount),
         keys,
+        original: onGrid ? numbers.slice(notesAt + 2 * noteCount, notesAt + 4 * noteCount) : null,
+        gridNote: onGrid ? numbers[notesAt + 4 * noteCount] : 0,
       };
     },
   };
@@ -176,9 +201,9 @@ if (typeof module === 'object' && module.exports) {
     try {
       const calls = await ready;
       const result = calls[kind](bytes, args);
-      const buffers = [result.stdout, result.stderr, result.mml, result.fault, result.ticks,
-        result.keys].filter((b) => b).map((b) => b.buffer);
-      self.postMessage({ id, result }, buffers);
+      const buffers = typeof result === 'object' ? [result.stdout, result.stderr, result.mml,
+        result.fault, result.ticks, result.keys].filter((b) => b).map((b) => b.buffer) : [];
+      self.postMessage({ id, result, memory: calls.memory() }, buffers);
     } catch (error) {
       self.postMessage({ id, error: String(error && error.stack || error) });
     }

@@ -7,7 +7,8 @@
 # built into build-web-test/page), after making the test files (generated
 # SMFs and a 1M-note file) with page_test.mjs. Needs what web/build.sh needs, a C++20 compiler,
 # Chromium (CHROMIUM, default /usr/bin/chromium) and `npm ci` done in
-# web/tests. The screenshot of the page goes to build-web-test/screenshot.png.
+# web/tests. The pictures of the page for the README go to build-web-test/
+# (screenshot.png, screenshot-phone.png, screenshot-ja.png).
 set -euo pipefail
 
 if [ $# -lt 1 ]; then
@@ -46,5 +47,5 @@ cxx="${CXX:-g++}"
 [ -f "$work/data/dense-1M.mid" ] || "$work/make_bench_smf" dense 1000000 "$work/data/dense-1M.mid" >/dev/null
 
 cd "$tests"
-VANTREL="$native" PAGE="$page" DATA="$work/data" SCREENSHOT="$work/screenshot.png" \
+VANTREL="$native" PAGE="$page" DATA="$work/data" SCREENSHOTS="$work" \
   node --test --test-reporter=spec page_test.mjs

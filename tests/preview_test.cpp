@@ -1,0 +1,152 @@
+// The preview of a file for the web page's piano roll: the header, the bar
+// structure and the notes as the conversion reads them, a RIFF form (.rmi)
+// unwrapped as the conversion unwraps it, and a fault as the program prints it.
+
+#include "mml/preview.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "tests/smf_builder.h"
+
+namespace vantrel::test {
+namespace {
+
+using NoteRow = std::tuple<std::uint32_t, int, int, std::uint64_t, std::uint64_t>;
+
+std::vector<NoteRow> rows(const Preview& preview) {
+  std::vector<NoteRow> out;
+  for (const PreviewNote& n : preview.notes) out.emplace_back(n.track, n.channel, n.key, n.start, n.end);
+  return out;
+}
+
+Preview previewOf(const Bytes& smf, const std::vector<std::string>& options = {}) {
+  return makePreview(smf, settingsFor(options));
+}
+
+Bytes twoTracks() {
+  Track conductor;
+  conductor.timeSignature(0, 3, 2).keySignature(0, 1, 0).timeSignature(1440, 6, 3).end(960);
+  Track melody;
+  melody.on(0, 1, 60)
+      .off(480, 1, 60)
+      .on(0, 2, 64)
+      .on(0, 2, 67)
+      .raw(240, {0x91, 64, 0})  // a Note On of velocity 0 ends 64
+      .off(240, 2, 67)
+      .on(0, 10, 36)  // never ended: lasts to the end of its track
+      .end(960);
+  return makeSmf(1, 480, {conductor, melody});
+}
+
+// A RIFF MIDI form of type RMID holding `smf` as its data chunk, after an
+// INFO list.
+Bytes rmi(const Bytes& smf) {
+  auto chunk = [](const char* id, const Bytes& data) {
+    Bytes out(id, id + 4);
+    const auto size = static_cast<std::uint32_t>(data.size());
+    for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<std::uint8_t>(size >> shift));
+    out.insert(out.end(), data.begin(), data.end());
+    if (data.size() % 2) out.push_back(0);
+    return out;
+  };
+  Bytes body = {'R', 'M', 'I', 'D'};
+  const Bytes info = chunk("LIST", {'I', 'N', 'F', 'O', 'I', 'N', 'A', 'M', 1, 0, 0, 0, 'x'});
+  const Bytes data = chunk("data", smf);
+  body.insert(body.end(), info.begin(), info.end());
+  body.insert(body.end(), data.begin(), data.end());
+  return chunk("RIFF", body);
+}
+
+TEST(Preview, HeaderRhythmAndNotes) {
+  const Preview p = previewOf(twoTracks());
+  EXPECT_TRUE(p.headerRead);
+  EXPECT_EQ(p.fault, "");
+  EXPECT_EQ(std::make_tuple(p.format, p.trackCount, p.division), std::make_tuple(1, 2, 480));
+  EXPECT_EQ(rows(p), (std::vector<NoteRow>{{1, 0, 60, 0, 480},
+                                           {1, 1, 64, 480, 720},
+                                           {1, 1, 67, 480, 960},
+                                           {1, 9, 36, 960, 1920}}));
+  EXPECT_EQ(p.lastEnd, 2400u);  // the conductor track ends at 1440 + 960
+  // The rhythm table is the one the conversion lists, sentinel included.
+  ASSERT_EQ(p.rhythm.size(), 3u);
+  EXPECT_EQ(std::make_tuple(p.rhythm[0].tick, int(p.rhythm[0].numerator), int(p.rhythm[0].denominator),
+                            int(p.rhythm[0].key), int(p.rhythm[0].mi), p.rhythm[0].barLength),
+            std::make_tuple(std::uint64_t{0}, 3, 4, 1, 0, 1440u));
+  EXPECT_EQ(std::make_tuple(p.rhythm[1].tick, int(p.rhythm[1].numerator), int(p.rhythm[1].denominator),
+                            p.rhythm[1].barLength),
+            std::make_tuple(std::uint64_t{1440}, 6, 8, 1440u));
+  EXPECT_EQ(p.rhythm[2].tick, kSentinelTick);
+  RhythmTable table;
+  table.entries = p.rhythm;
+  EXPECT_EQ(table.listing(), convert(twoTracks()).listing);
+}
+
+TEST(Preview, PickupAddsItsBarAsTheConversionDoes) {
+  const Preview p = previewOf(twoTracks(), {"/A480"});
+  ASSERT_EQ(p.rhythm.size(), 4u);
+  EXPECT_EQ(p.rhythm[1].tick, 480u);
+  RhythmTable table;
+  table.entries = p.rhythm;
+  EXPECT_EQ(table.listing(), convert(twoTracks(), {"/A480"}).listing);
+}
+
+TEST(Preview, ARiffFormIsReadAsTheSmfInside) {
+  const Preview plain = previewOf(twoTracks());
+  const Preview wrapped = previewOf(rmi(twoTracks()));
+  EXPECT_EQ(wrapped.fault, "");
+  EXPECT_TRUE(wrapped.headerRead);
+  EXPECT_EQ(rows(wrapped), rows(plain));
+  EXPECT_EQ(wrapped.rhythm.size(), plain.rhythm.size());
+  EXPECT_EQ(wrapped.lastEnd, plain.lastEnd);
+  // And the conversion of the form agrees.
+  EXPECT_EQ(convert(rmi(twoTracks())).status, 0);
+}
+
+TEST(Preview, AFaultIsTheProgramsMessage) {
+  const Bytes good = twoTracks();
+  Bytes notMidi = good;
+  notMidi[0] = 'X';
+  Bytes format2 = good;
+  format2[9] = 2;
+  Bytes cut = good;
+  cut.resize(cut.size() - 6);
+  struct Case {
+    const char* what;
+    Bytes file;
+    bool headerRead;
+    std::size_t notes;
+  };
+  for (const Case& c : std::vector<Case>{{"no MThd", notMidi, false, 0},
+                                         {"format 2", format2, false, 0},
+                                         {"second track cut short", cut, true, 0},
+                                         {"empty", {}, false, 0}}) {
+    SCOPED_TRACE(c.what);
+    const Preview p = previewOf(c.file);
+    const Conversion program = convert(c.file);
+    EXPECT_EQ(program.status, 1);
+    EXPECT_EQ(p.fault, program.error);
+    EXPECT_FALSE(p.fault.empty());
+    EXPECT_EQ(p.headerRead, c.headerRead);
+    EXPECT_TRUE(p.rhythm.empty());
+    EXPECT_EQ(p.notes.size(), c.notes);
+  }
+}
+
+TEST(Preview, TracksBeforeACutTrackKeepTheirNotes) {
+  Track first;
+  first.on(0, 1, 60).off(480, 1, 60).end();
+  Track second;
+  second.on(0, 1, 62).off(480, 1, 62).end();
+  Bytes file = makeSmf(1, 480, {first, second});
+  file.resize(file.size() - 3);
+  const Preview p = previewOf(file);
+  EXPECT_EQ(p.fault, convert(file).error);
+  EXPECT_EQ(rows(p), (std::vector<NoteRow>{{0, 0, 60, 0, 480}}));
+}
+
+}  // namespace
+}  // namespace vantrel::test
