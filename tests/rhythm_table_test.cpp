@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "tests/expected_texts.h"
-#include "tests/smf_builder.h"
+#include "tests/conversion.h"
 
 namespace vantrel::test {
 namespace {
@@ -39,7 +39,7 @@ struct ListingCase {
 void expectListings(const std::vector<ListingCase>& cases) {
   for (const ListingCase& c : cases) {
     SCOPED_TRACE(c.what);
-    Conversion result = convert(makeSmf(1, c.division, c.tracks), c.options);
+    Conversion result = convertBytes(makeSmf(1, c.division, c.tracks), c.options);
     EXPECT_EQ(result.status, c.status) << result.error;
     std::string want;
     for (const std::string& l : c.lines) want += l;
@@ -181,7 +181,7 @@ TEST(RhythmListing, MoreThan255Entries) {
   for (int i = 2; i <= 300; i += 2) even.timeSignature(1920, 2, 2);
   odd.end();
   even.end();
-  Conversion result = convert(makeSmf(1, 480, {even, odd}));
+  Conversion result = convertBytes(makeSmf(1, 480, {even, odd}));
   EXPECT_EQ(result.status, 0) << result.error;
   std::string want = line(0, 1920);
   for (int i = 1; i <= 300; ++i) want += line(960 * i, i % 2 ? 1440 : 960);
@@ -194,7 +194,7 @@ TEST(RhythmListing, MoreThan255Entries) {
 TEST(RhythmListing, UndefinedStatusIsPassedOverBeforeTheConversion) {
   Track t;
   t.raw(0, {0xF9}).timeSignature(1920, 3, 2).end();
-  Conversion result = convert(makeSmf(1, 480, {t}));
+  Conversion result = convertBytes(makeSmf(1, 480, {t}));
   EXPECT_EQ(result.status, 1);
   EXPECT_EQ(result.error, std::string(ex::kDataFault) + ex::kInvalidEvent);
   EXPECT_EQ(result.listing, line(0, 1920) + line(1920, 1440) + line(-1, 1920));

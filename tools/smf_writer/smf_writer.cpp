@@ -55,6 +55,21 @@ Bytes smfFile(int format, int division, const std::vector<Bytes>& tracks) {
   return out;
 }
 
+Bytes riffChunk(std::string_view id, const Bytes& data, std::optional<std::uint32_t> size) {
+  Bytes out(id.begin(), id.end());
+  const std::uint32_t length = size.value_or(static_cast<std::uint32_t>(data.size()));
+  for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<std::uint8_t>(length >> shift));
+  out.insert(out.end(), data.begin(), data.end());
+  if (data.size() % 2) out.push_back(0);
+  return out;
+}
+
+Bytes riffForm(std::string_view type, const std::vector<Bytes>& chunks) {
+  Bytes body(type.begin(), type.end());
+  for (const Bytes& c : chunks) body.insert(body.end(), c.begin(), c.end());
+  return riffChunk("RIFF", body);
+}
+
 Track& Track::delta(std::uint32_t ticks) {
   appendVarLen(data_, ticks);
   return *this;

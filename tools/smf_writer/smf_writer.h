@@ -34,6 +34,13 @@ Bytes trackChunk(std::span<const std::uint8_t> events, std::optional<std::uint32
 // (their event bytes).
 Bytes smfFile(int format, int division, const std::vector<Bytes>& tracks);
 
+// A RIFF chunk: four-byte id, little-endian size (the data's unless one is
+// given), the data, and a pad byte when the data are odd; and a RIFF form of
+// `type` holding `chunks`. An SMF in a RIFF MIDI file (.rmi) is the data of
+// a "data" chunk in a form of type "RMID".
+Bytes riffChunk(std::string_view id, const Bytes& data, std::optional<std::uint32_t> size = {});
+Bytes riffForm(std::string_view type, const std::vector<Bytes>& chunks);
+
 // The events of a track one after the other, each after a delta time: the
 // form in which a test spells a track out. Channels are 1 to 16 as musicians
 // count them.
