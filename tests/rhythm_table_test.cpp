@@ -1,12 +1,14 @@
 // The rhythm table as its listing shows it: time signatures of all tracks
 // merged and sorted, the seeds for the start and the pickup, the sentinel, and
-// the key signature in effect at each entry.
+// the key signature in effect at each entry; built on its own, and from the
+// signatures of whole files.
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "rhythm/rhythm_table.h"
 #include "tests/expected_texts.h"
 #include "tests/conversion.h"
 
@@ -44,6 +46,46 @@ void expectListings(const std::vector<ListingCase>& cases) {
     std::string want;
     for (const std::string& l : c.lines) want += l;
     EXPECT_EQ(result.listing, want);
+  }
+}
+
+// The table on its own, built in its order: 4/4 at tick 0, the pickup's 4/4,
+// then each signature as met, a later one at a tick replacing an earlier;
+// one that gives no usable bar changes nothing. Each entry gets the key in
+// effect at its tick, the sentinel the file's last.
+TEST(RhythmTable, BuiltInItsOrder) {
+  struct Case {
+    const char* what;
+    std::vector<TimeSignatureEvent> signatures;
+    std::vector<KeySignatureEvent> keys;
+    std::uint16_t division;
+    std::int32_t pickup;
+    std::vector<std::string> lines;
+  };
+  const std::vector<Case> cases = {
+      {"nothing", {}, {}, 480, 0, {line(0, 1920), line(-1, 1920)}},
+      {"a pickup", {}, {}, 480, 480, {line(0, 1920), line(480, 1920), line(-1, 1920)}},
+      {"a signature at the pickup's tick replaces its 4/4", {{480, 3, 2}}, {}, 480, 480,
+       {line(0, 1920), line(480, 1440), line(-1, 1920)}},
+      {"a signature at 0 replaces the first 4/4, not the pickup's", {{0, 3, 2}}, {}, 480, 480,
+       {line(0, 1440), line(480, 1920), line(-1, 1920)}},
+      {"the later at one tick wins, whatever the ticks between",
+       {{1920, 3, 2}, {960, 2, 2}, {1920, 5, 3}}, {}, 480, 0,
+       {line(0, 1920), line(960, 960), line(1920, 1200), line(-1, 1920)}},
+      {"unusable: numerator 0 over an entry, exponent 8", {{1920, 3, 2}, {1920, 0, 2}, {960, 4, 8}},
+       {}, 480, 0, {line(0, 1920), line(1920, 1440), line(-1, 1920)}},
+      {"unusable: a bar of 0 ticks", {{0, 1, 4}}, {}, 2, 0, {line(0, 8), line(-1, 8)}},
+      {"keys met in any order: the last of the greatest tick not after each entry",
+       {{960, 3, 2}, {1920, 2, 2}}, {{1920, 5, 1}, {960, -1, 0}, {0, 2, 0}, {960, -2, 1}}, 480, 0,
+       {line(0, 1920, 2, 0), line(960, 1440, -2, 1), line(1920, 960, 5, 1), line(-1, 1920, 5, 1)}},
+      {"a key after every entry reaches the sentinel only", {}, {{0, 2, 0}, {7680, 5, 1}}, 480, 0,
+       {line(0, 1920, 2, 0), line(-1, 1920, 5, 1)}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::string want;
+    for (const std::string& l : c.lines) want += l;
+    EXPECT_EQ(RhythmTable(c.signatures, c.keys, c.division, c.pickup).listing(), want);
   }
 }
 
