@@ -59,7 +59,9 @@ Bytes smf(const std::vector<Track>& tracks, int format = -1, int division = 480,
 
 std::vector<std::pair<std::string, Bytes>> handMadeSeeds(const Bytes& demo) {
   std::vector<std::pair<std::string, Bytes>> seeds;
-  auto add = [&](std::string name, Bytes bytes) { seeds.emplace_back(std::move(name), std::move(bytes)); };
+  auto add = [&](std::string name, Bytes bytes) {
+    seeds.emplace_back(std::move(name), std::move(bytes));
+  };
 
   const Track melody = Track()
                            .raw(0, {0x90, 60, 100}).raw(480, {0x80, 60, 64}).raw(0, {0x90, 62, 90})
@@ -126,10 +128,13 @@ std::vector<std::pair<std::string, Bytes>> handMadeSeeds(const Bytes& demo) {
   add("meta_and_sysex_kana", kKana + smf({system}));
 
   const Track conductor = Track()
-                              .meta(0, 0x58, {0x03, 0x02, 0x18, 0x08}).meta(0, 0x59, {0x02, 0x00})
-                              .meta(1440, 0x58, {0x06, 0x03, 0x18, 0x08}).meta(1000, 0x58, {0x05, 0x04})
+                              .meta(0, 0x58, {0x03, 0x02, 0x18, 0x08})
+                              .meta(0, 0x59, {0x02, 0x00})
+                              .meta(1440, 0x58, {0x06, 0x03, 0x18, 0x08})
+                              .meta(1000, 0x58, {0x05, 0x04})
                               .meta(0, 0x58, {0x00, 0x02, 0x18, 0x08})
-                              .meta(0, 0x58, {0x04, 0x08, 0x18, 0x08}).meta(500, 0x59, {0xF9, 0x01})
+                              .meta(0, 0x58, {0x04, 0x08, 0x18, 0x08})
+                              .meta(500, 0x59, {0xF9, 0x01})
                               .end();
   const Track rests = Track()
                           .raw(0, {0x90, 60, 100}).raw(7200, {0x80, 60, 0}).raw(3000, {0x90, 61, 1})
@@ -149,7 +154,8 @@ std::vector<std::pair<std::string, Bytes>> handMadeSeeds(const Bytes& demo) {
   // Faults of the header chunk, the track chunks and the events.
   const Bytes melodyFile = smf({melody});
   add("fault_short_file", kPlain + Bytes{'M', 'T', 'h', 'd', 0, 0, 0, 6, 0});
-  add("fault_no_mthd", kPlain + Bytes{'R', 'I', 'F', 'F'} + Bytes(melodyFile.begin() + 4, melodyFile.end()));
+  add("fault_no_mthd",
+      kPlain + Bytes{'R', 'I', 'F', 'F'} + Bytes(melodyFile.begin() + 4, melodyFile.end()));
   add("fault_format2", kPlain + smf({melody}, 2));
   add("fault_format3", kPlain + smf({melody}, 3));
   add("fault_no_tracks", kPlain + smf({}, 1));
@@ -157,7 +163,8 @@ std::vector<std::pair<std::string, Bytes>> handMadeSeeds(const Bytes& demo) {
   add("fault_zero_division", kPlain + smf({melody}, -1, 0));
   add("fault_smpte", kPlain + smf({melody}, -1, 0xE728));
   add("fault_no_mtrk", kPlain + smf({melody}, 1, 480, 2));
-  add("fault_mtrk_cut", kPlain + Bytes(melodyFile.begin(), melodyFile.begin() + 14) + Bytes{'M', 'T', 'r'});
+  add("fault_mtrk_cut",
+      kPlain + Bytes(melodyFile.begin(), melodyFile.begin() + 14) + Bytes{'M', 'T', 'r'});
   add("fault_cut_in_event", kPlain + smf({Track().raw(0, {0x90, 60})}));
   add("fault_cut_in_varlen", kPlain + smf({Track().bytes({0x81, 0x80})}));
   add("fault_cut_in_meta", kPlain + smf({Track().raw(0, {0xFF, 0x01, 10, 65})}));
@@ -224,7 +231,8 @@ int main(int argc, char** argv) {
   }
   for (const auto& [name, bytes] : seeds) {
     std::ofstream out(folder / (name + ".bin"), std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
     if (!out) {
       std::cerr << "cannot write " << (folder / (name + ".bin")).string() << "\n";
       return 1;

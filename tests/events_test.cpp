@@ -214,7 +214,8 @@ TEST(EventLoop, TheEndOfTheFileAtEveryPlace) {
   ASSERT_TRUE(end.whole);
   for (std::size_t cut = 0; cut < track.size(); ++cut) {
     SCOPED_TRACE(cut);
-    const std::vector<std::string> events = eventsOf(Bytes(track.begin(), track.begin() + cut), 0, end);
+    const std::vector<std::string> events =
+        eventsOf(Bytes(track.begin(), track.begin() + cut), 0, end);
     std::size_t whole = 0;
     while (ends[whole] <= cut) ++whole;
     EXPECT_EQ(events, std::vector<std::string>(all.begin(), all.begin() + whole));

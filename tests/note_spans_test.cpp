@@ -35,10 +35,11 @@ std::string spansOf(const Track& track, std::int32_t mask) {
     const DecodedEvent& event = decoded.events[i];
     if (!isNoteStart(event)) continue;
     const NoteSpan span = spans[i];
-    notes[event.order] =
-        std::to_string(event.order) + "-" +
-        (span.end == kOpenEnd ? std::string("end") : std::to_string(decoded.events[span.end].order)) +
-        "@" + std::to_string(spans.endTick(decoded, i)) + (span.overlap ? " overlap" : "");
+    const std::string end =
+        span.end == kOpenEnd ? "end" : std::to_string(decoded.events[span.end].order);
+    notes[event.order] = std::to_string(event.order) + "-" + end + "@" +
+                         std::to_string(spans.endTick(decoded, i)) +
+                         (span.overlap ? " overlap" : "");
   }
   std::string text;
   for (const auto& [order, note] : notes) text += (text.empty() ? "" : ", ") + note;

@@ -27,7 +27,8 @@ Bytes cut(Bytes bytes, std::size_t drop) {
 }
 
 TEST(Riff, TheDataChunkConvertsAsTheSmfAlone) {
-  const Bytes info = riffChunk("LIST", {'I', 'N', 'F', 'O', 'I', 'N', 'A', 'M', 3, 0, 0, 0, 'a', 'b', 'c'});
+  const Bytes info =
+      riffChunk("LIST", {'I', 'N', 'F', 'O', 'I', 'N', 'A', 'M', 3, 0, 0, 0, 'a', 'b', 'c'});
   struct Case {
     const char* what;
     Bytes file;

@@ -58,7 +58,9 @@ Bytes smfFile(int format, int division, const std::vector<Bytes>& tracks) {
 Bytes riffChunk(std::string_view id, const Bytes& data, std::optional<std::uint32_t> size) {
   Bytes out(id.begin(), id.end());
   const std::uint32_t length = size.value_or(static_cast<std::uint32_t>(data.size()));
-  for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<std::uint8_t>(length >> shift));
+  for (int shift = 0; shift < 32; shift += 8) {
+    out.push_back(static_cast<std::uint8_t>(length >> shift));
+  }
   out.insert(out.end(), data.begin(), data.end());
   if (data.size() % 2) out.push_back(0);
   return out;
