@@ -24,6 +24,8 @@
 #include <string_view>
 #include <vector>
 
+#include "tools/smf_writer/smf_writer.h"
+
 namespace {
 
 constexpr std::uint16_t kDivision = 480;
@@ -46,27 +48,10 @@ class Random {
   std::uint64_t state_;
 };
 
-// One event of a track: its absolute tick and its bytes from the status byte
-// on. `order` keeps the order of insertion among events at one tick.
-struct Event {
-  std::uint64_t tick;
-  std::uint64_t order;
-  std::vector<std::uint8_t> bytes;
-};
-
-// Collects events in any order and writes them as a track chunk, sorted by
-// tick, with delta times and running status for channel messages.
-class TrackBuilder {
+// A track as the profiles plan it: events at absolute ticks, written sorted
+// with running status by the shared SMF writer.
+class TrackBuilder : public vantrel::smf_writer::TimedTrack {
  public:
-  void add(std::uint64_t tick, std::vector<std::uint8_t> bytes) {
-    events_.push_back({tick, events_.size(), std::move(bytes)});
-  }
-  void channel(std::uint64_t tick, std::uint8_t status, std::uint8_t d1) {
-    add(tick, {status, d1});
-  }
-  void channel(std::uint64_t tick, std::uint8_t status, std::uint8_t d1, std::uint8_t d2) {
-    add(tick, {status, d1, d2});
-  }
   // Note Offs are written as Note Ons of velocity 0, so that a run of notes
   // keeps one running status.
   void note(std::uint64_t tick, std::uint64_t length, std::uint8_t ch, std::uint8_t key,
@@ -74,63 +59,6 @@ class TrackBuilder {
     channel(tick, 0x90 | ch, key, velocity);
     channel(tick + length, 0x90 | ch, key, 0);
   }
-  void meta(std::uint64_t tick, std::uint8_t type, std::string_view data) {
-    std::vector<std::uint8_t> bytes{0xFF, type};
-    appendVarLen(bytes, static_cast<std::uint32_t>(data.size()));
-    bytes.insert(bytes.end(), data.begin(), data.end());
-    add(tick, std::move(bytes));
-  }
-  void meta(std::uint64_t tick, std::uint8_t type, std::vector<std::uint8_t> data) {
-    meta(tick, type, std::string_view(reinterpret_cast<const char*>(data.data()), data.size()));
-  }
-  std::uint64_t lastTick() const {
-    std::uint64_t last = 0;
-    for (const Event& e : events_) last = std::max(last, e.tick);
-    return last;
-  }
-
-  // The whole chunk, "MTrk" header included, ended by an end-of-track event
-  // at the last tick.
-  std::vector<std::uint8_t> chunk() {
-    std::stable_sort(events_.begin(), events_.end(), [](const Event& a, const Event& b) {
-      return a.tick != b.tick ? a.tick < b.tick : a.order < b.order;
-    });
-    std::vector<std::uint8_t> data;
-    std::uint64_t tick = 0;
-    std::uint8_t running = 0;
-    for (const Event& e : events_) {
-      appendVarLen(data, static_cast<std::uint32_t>(e.tick - tick));
-      tick = e.tick;
-      std::uint8_t status = e.bytes[0];
-      std::size_t from = 0;
-      if (status < 0xF0) {
-        if (status == running) from = 1;
-        running = status;
-      }
-      data.insert(data.end(), e.bytes.begin() + static_cast<std::ptrdiff_t>(from), e.bytes.end());
-    }
-    data.insert(data.end(), {0x00, 0xFF, 0x2F, 0x00});
-    std::vector<std::uint8_t> out{'M', 'T', 'r', 'k'};
-    appendBigEndian(out, static_cast<std::uint32_t>(data.size()), 4);
-    out.insert(out.end(), data.begin(), data.end());
-    return out;
-  }
-
-  static void appendVarLen(std::vector<std::uint8_t>& out, std::uint32_t value) {
-    std::uint8_t groups[4];
-    int n = 0;
-    do {
-      groups[n++] = value & 0x7F;
-      value >>= 7;
-    } while (value != 0 && n < 4);
-    for (int i = n - 1; i >= 0; --i) out.push_back(i > 0 ? groups[i] | 0x80 : groups[i]);
-  }
-  static void appendBigEndian(std::vector<std::uint8_t>& out, std::uint32_t value, int bytes) {
-    for (int i = bytes - 1; i >= 0; --i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
-  }
-
- private:
-  std::vector<Event> events_;
 };
 
 using Tracks = std::vector<TrackBuilder>;
@@ -310,17 +238,13 @@ Tracks metaHeavy(std::uint64_t events, Random& r) {
                                                         static_cast<std::uint8_t>(micros)});
     } else if (kind < 16) {
       // A SysEx with its F7: manufacturer, device, data, checksum-like byte.
-      std::vector<std::uint8_t> bytes{0xF0};
       std::vector<std::uint8_t> body{0x41, 0x10, 0x42, 0x12};
       std::uint32_t n = r.between(2, 20);
       for (std::uint32_t k = 0; k < n; ++k) body.push_back(static_cast<std::uint8_t>(r.below(128)));
       body.push_back(0xF7);
-      TrackBuilder::appendVarLen(bytes, static_cast<std::uint32_t>(body.size()));
-      bytes.insert(bytes.end(), body.begin(), body.end());
-      system.add(tick, std::move(bytes));
+      system.sysex(tick, 0xF0, body);
     } else if (kind == 16) {
-      std::vector<std::uint8_t> bytes{0xF7, 0x03, 0xF0, 0x7E, 0xF7};
-      system.add(tick, std::move(bytes));
+      system.sysex(tick, 0xF7, {0xF0, 0x7E, 0xF7});
     } else if (kind == 17) {
       system.meta(tick, 0x59, std::vector<std::uint8_t>{
           static_cast<std::uint8_t>(static_cast<std::int8_t>(r.between(0, 14)) - 7),
@@ -353,13 +277,10 @@ Tracks metaHeavy(std::uint64_t events, Random& r) {
 }
 
 bool writeFile(const std::string& path, Tracks& tracks) {
-  std::vector<std::uint8_t> out{'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 1};
-  TrackBuilder::appendBigEndian(out, static_cast<std::uint32_t>(tracks.size()), 2);
-  TrackBuilder::appendBigEndian(out, kDivision, 2);
-  for (TrackBuilder& t : tracks) {
-    std::vector<std::uint8_t> chunk = t.chunk();
-    out.insert(out.end(), chunk.begin(), chunk.end());
-  }
+  std::vector<std::vector<std::uint8_t>> events;
+  // Each track ends at its last event.
+  for (TrackBuilder& t : tracks) events.push_back(t.events(true, t.lastTick()));
+  const std::vector<std::uint8_t> out = vantrel::smf_writer::smfFile(1, kDivision, events);
   std::FILE* f = std::fopen(path.c_str(), "wb");
   if (f == nullptr) {
     std::perror(path.c_str());

@@ -39,6 +39,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fuzz::NullSink console;
   // A fault is a value like any other outcome: what is sought here is a
   // crash, a hang or undefined behaviour on the way to it.
-  convert(input.smf, settings, mml, console);
+  convert(input.smf, settings, mml, console, fuzz::scheduleOf(input));
   return 0;
 }

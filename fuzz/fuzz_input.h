@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "mml/schedule.h"
 #include "mml/settings.h"
 #include "util/sink.h"
 
@@ -89,12 +90,18 @@ inline Settings settingsOf(const FuzzInput& input) {
   arguments.push_back("fuzz.mid");
   const CommandLine line = parseCommandLine(arguments);
   if (line.action != CommandLine::Action::kConvert) std::abort();
-  Settings settings = line.options.settings;
+  return line.options.settings;
+}
+
+// The schedule the input is converted on: for the threaded ones, batches of
+// a few events, so that small files are shared out.
+inline Schedule scheduleOf(const FuzzInput& input) {
+  Schedule schedule;
   if (input.threads > 1) {
-    settings.threads = input.threads;
-    settings.batchEvents = 8;
+    schedule.threads = input.threads;
+    schedule.batchEvents = 8;
   }
-  return settings;
+  return schedule;
 }
 
 // The console of a fuzz run: the rhythm listing is made and dropped.

@@ -25,8 +25,12 @@ constexpr std::size_t kCheckedLimit = 1 << 20;
 // Keeps the text up to the limit, and refuses the write that passes it.
 class CappedText : public vantrel::StringSink {
  public:
+  bool refused = false;
   bool write(const char* bytes, std::size_t size) override {
-    if (text.size() + size > kCheckedLimit) return false;
+    if (text.size() + size > kCheckedLimit) {
+      refused = true;
+      return false;
+    }
     return StringSink::write(bytes, size);
   }
 };
@@ -43,10 +47,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   CappedText mml;
   fuzz::NullSink console;
-  const Outcome outcome = convert(input.smf, settings, mml, console);
-  if (outcome.writeError != 0) return 0;  // past the checked length
-  const int status = outcome.ok() ? 0 : 1;
-  const std::string error = outcome.fault != nullptr ? dataFaultMessage(outcome.fault) : "";
+  const Fault fault = convert(input.smf, settings, mml, console, fuzz::scheduleOf(input));
+  if (mml.refused) return 0;  // past the checked length
+  // The message as the program reports a fault of the data.
+  const int status = fault ? 1 : 0;
+  const std::string error =
+      fault ? std::string(dataFaultPrefix()) + std::string(faultText(fault.kind)) : "";
 
   const roundtrip::CheckResult result =
       roundtrip::checkConversion(input.smf, checkOptions, mml.text, status, error);

@@ -7,8 +7,7 @@ namespace vantrel {
 Converter::Converter(std::span<const std::uint8_t> smf, const SmfHeader& header,
                      const RhythmTable& rhythm, const Settings& settings, std::uint32_t gridNote,
                      TextWriter& output)
-    : settings_(settings),
-      output_(output),
+    : output_(output),
       words_(vocabulary(settings.dialect)),
       headTexts_(words_),
       lengths_(header.division),

@@ -44,7 +44,6 @@ class Converter {
   void convertTrack(std::uint32_t index, const TrackChunk& chunk, std::uint32_t stopAt = kNoStop);
 
  private:
-  const Settings& settings_;
   TextWriter& output_;
   const Vocabulary& words_;
   const NoteHeadTexts headTexts_;

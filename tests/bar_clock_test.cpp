@@ -12,7 +12,7 @@
 #include "mml/length_text.h"
 #include "mml/settings.h"
 #include "rhythm/rhythm_table.h"
-#include "tests/smf_builder.h"
+#include "tests/conversion.h"
 
 namespace vantrel::test {
 namespace {
@@ -66,8 +66,7 @@ Bytes line(int division, const std::vector<Step>& steps,
   return makeSmf(0, division, {t});
 }
 
-struct LineCase {
-  const char* name;
+struct LineCase : NamedCase {
   std::vector<std::string> options;
   int division;
   std::vector<Step> steps;
@@ -75,19 +74,14 @@ struct LineCase {
   std::string expected;  // channel 1's text after its pass header
 };
 
-// Failures name the case rather than dumping its bytes.
-void PrintTo(const LineCase& c, std::ostream* out) { *out << c.name; }
-
 class ChannelLine : public testing::TestWithParam<LineCase> {};
 
 TEST_P(ChannelLine, IsWrittenWithItsBarsAndLines) {
   const LineCase& c = GetParam();
-  Conversion result = convert(line(c.division, c.steps, c.signatures), c.options);
+  Conversion result = convertBytes(line(c.division, c.steps, c.signatures), c.options);
   ASSERT_EQ(result.status, 0) << result.error;
   EXPECT_EQ(passText(result.mml, 1), c.expected);
 }
-
-std::string lineCaseName(const testing::TestParamInfo<LineCase>& info) { return info.param.name; }
 
 std::string repeat(const std::string& text, int times) {
   std::string out;
@@ -180,7 +174,7 @@ INSTANTIATE_TEST_SUITE_P(
                  "v100o5c8" + repeat("c8", 7) + "\n\t//Rhythm = 4/4\n\td1\t|\t"},
         LineCase{"NoteAcrossTheEndOfALongPickup", {"/A2400"}, 480, {{60, 2880}}, {},
                  "v100o5c%2400\n\t//Rhythm = 4/4\n\t^4"}),
-    lineCaseName);
+    CaseName());
 
 // The text of one length.
 struct LengthCase {
@@ -216,18 +210,17 @@ INSTANTIATE_TEST_SUITE_P(
                     LengthCase{480, 18446744073709551615ull, "%18446744073709551615"}));
 
 // The clock on its own: time written up to a rhythm change and across it, a
-// sub-block's length that does not move the clock, and a new pass.
-TEST(BarClock, WritesPendingTimeAndStartsAgainEachPass) {
-  RhythmTable rhythm;
-  rhythm.insertRhythm(0, 4, 2, 480);
-  rhythm.insertRhythm(1920, 3, 2, 480);
-  rhythm.insertRhythm(kSentinelTick, 4, 2, 480);
+// sub-block's length that does not move the clock, and the clock of the
+// next pass, which starts again from the first bar.
+TEST(BarClock, WritesPendingTimeAndEachPassStartsAgain) {
+  const TimeSignatureEvent threeFour[] = {{1920, 3, 2}};
+  const RhythmTable rhythm(threeFour, {}, 480, 0);
   const Settings settings;
+  LengthCache lengths(480);
   StringSink sink;
-  std::string written;
   {
     TextWriter output(sink);
-    BarClock clock(rhythm, settings, 480, "^", output);
+    BarClock clock(rhythm, settings, "^", lengths, nullptr, output);
     clock.advanceTo(960);
     EXPECT_EQ(clock.pendingTicks(), 960u);
     clock.writePendingTicks();
@@ -238,9 +231,9 @@ TEST(BarClock, WritesPendingTimeAndStartsAgainEachPass) {
     clock.advanceTo(1920 + 1440);
     clock.writePendingTicks();
     output.write("|");
-    clock.reset();
-    clock.advanceTo(1920);
-    clock.writePendingTicks();
+    BarClock next(rhythm, settings, "^", lengths, nullptr, output);
+    next.advanceTo(1920);
+    next.writePendingTicks();
     output.flush();
   }
   EXPECT_EQ(unixLines(sink.text),
@@ -280,7 +273,7 @@ TEST(LongTime, MainLineNoteIsWrittenToTheLastTick) {
   Track t;
   t.timeSignature(0, 255, 0).on(0, 1, 60);
   longGap(t).off(0, 1, 60).end(0);
-  Conversion result = convert(makeSmf(0, 32767, {t}));
+  Conversion result = convertBytes(makeSmf(0, 32767, {t}));
   ASSERT_EQ(result.status, 0) << result.error;
   EXPECT_EQ(passText(result.mml, 1), longTimeText("v100o5c"));
 }
@@ -289,7 +282,7 @@ TEST(LongTime, SubBlockHoldsTheWholeDuration) {
   Track t;
   t.timeSignature(0, 255, 0).on(0, 1, 60);
   longGap(t).cc(0, 1, 7, 100).off(0, 1, 60).end(0);
-  Conversion result = convert(makeSmf(0, 32767, {t}));
+  Conversion result = convertBytes(makeSmf(0, 32767, {t}));
   ASSERT_EQ(result.status, 0) << result.error;
   EXPECT_EQ(passText(result.mml, 1),
             " Sub{v100o5c%" + std::to_string(kLongTime) + "}" + longTimeText("r") + "V(100); ");

@@ -7,33 +7,25 @@
 #include <string>
 #include <vector>
 
-#include "tests/smf_builder.h"
+#include "tests/conversion.h"
 
 namespace vantrel::test {
 namespace {
 
-struct MessageCase {
-  const char* name;
+struct MessageCase : NamedCase {
   std::vector<std::string> options;
   Track track;           // one track of a format 0 file at division 480
   int channel;           // the pass to look at
   std::string expected;  // its text after the pass header
 };
 
-// Failures name the case rather than dumping its bytes.
-void PrintTo(const MessageCase& c, std::ostream* out) { *out << c.name; }
-
 class ChannelMessage : public testing::TestWithParam<MessageCase> {};
 
 TEST_P(ChannelMessage, IsWrittenAsExpected) {
   const MessageCase& c = GetParam();
-  Conversion result = convert(makeSmf(0, 480, {c.track}), c.options);
+  Conversion result = convertBytes(makeSmf(0, 480, {c.track}), c.options);
   ASSERT_EQ(result.status, 0) << result.error;
   EXPECT_EQ(passText(result.mml, c.channel), c.expected);
-}
-
-std::string messageCaseName(const testing::TestParamInfo<MessageCase>& info) {
-  return info.param.name;
 }
 
 // A track of one event at tick 0.
@@ -67,7 +59,7 @@ INSTANTIATE_TEST_SUITE_P(
         MessageCase{"RunningStatus", {},
                     only(Track().raw(0, {0xE0, 0, 72}).raw(240, {0, 64}).raw(240, {0, 0})), 1,
                     "PitchBend(1024); r8PitchBend(0); r8PitchBend(-8192); "}),
-    messageCaseName);
+    CaseName());
 
 // Controllers with a command of their own, and the generic form for the rest.
 struct ControllerCase {
@@ -82,7 +74,7 @@ class Controller : public testing::TestWithParam<ControllerCase> {};
 TEST_P(Controller, IsWrittenInBothDialects) {
   const ControllerCase& c = GetParam();
   for (const char* dialect : {"/B+", "/J"}) {
-    Conversion result = convert(makeSmf(0, 480, {only(Track().cc(0, 1, c.controller, 64))}),
+    Conversion result = convertBytes(makeSmf(0, 480, {only(Track().cc(0, 1, c.controller, 64))}),
                                 {dialect});
     ASSERT_EQ(result.status, 0) << result.error;
     EXPECT_EQ(passText(result.mml, 1), c.written) << dialect;
@@ -135,7 +127,7 @@ INSTANTIATE_TEST_SUITE_P(
                     Track().on(0, 1, 60).off(480, 1, 60).cc(0, 1, 101, 0).cc(0, 1, 100, 0)
                         .cc(0, 1, 6, 2).on(0, 1, 62).off(480, 1, 62).end(0),
                     1, "v100o5c4BR(2); d4"}),
-    messageCaseName);
+    CaseName());
 
 INSTANTIATE_TEST_SUITE_P(
     BrokenIdioms, ChannelMessage,
@@ -179,13 +171,13 @@ INSTANTIATE_TEST_SUITE_P(
         MessageCase{"RunningStatusAfterAFailedLookAhead", {},
                     Track().raw(0, {0xB0, 0, 1}).raw(0, {32, 2}).raw(480, {0xC0, 5}).end(0), 1,
                     "y0,1; y32,2; r4Voice(6); "}),
-    messageCaseName);
+    CaseName());
 
 TEST(ChannelMessages, IdiomCutByTheEndOfTrackLeavesTheFileWhole) {
   Track first, second;
   first.cc(0, 1, 101, 0).cc(0, 1, 100, 0).end(0);
   second.cc(0, 1, 7, 1).end(0);
-  Conversion result = convert(makeSmf(1, 480, {first, second}));
+  Conversion result = convertBytes(makeSmf(1, 480, {first, second}));
   ASSERT_EQ(result.status, 0) << result.error;
   EXPECT_EQ(unixLines(result.mml).substr(unixLines(result.mml).find("TR(0);")),
             "TR(0);\n"

@@ -12,7 +12,7 @@
 #include "tests/expected_texts.h"
 #include "app/memory_file_system.h"
 #include "tests/run_program.h"
-#include "tests/smf_builder.h"
+#include "tests/conversion.h"
 
 namespace vantrel::test {
 namespace {
@@ -66,7 +66,7 @@ TEST(CommandLineRun, NamesAreDerivedAnnouncedAndTheOutputWritten) {
     EXPECT_EQ(run.out, names(c.smf, c.mml) + kPlainListing);
     const std::vector<std::string> all = files.names();
     EXPECT_EQ(std::set<std::string>(all.begin(), all.end()), (std::set<std::string>{c.smf, c.mml}));
-    EXPECT_EQ(*files.file(c.mml), convert(noteFile(), c.options).mml);
+    EXPECT_EQ(*files.file(c.mml), convertBytes(noteFile(), c.options).mml);
   }
 }
 
@@ -76,7 +76,7 @@ TEST(CommandLineRun, AnExistingOtherOutputIsReplaced) {
   files.addFile("song.mml", std::string(5000, 'x'));
   ProgramRun run = runInMemory({"song"}, files);
   EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(*files.file("song.mml"), convert(noteFile()).mml);
+  EXPECT_EQ(*files.file("song.mml"), convertBytes(noteFile()).mml);
 }
 
 TEST(CommandLineRun, FilesThatCannotBeOpened) {
@@ -194,7 +194,7 @@ TEST(CommandLineRun, DataFaultsLeaveWhatWasWrittenBeforeThem) {
     EXPECT_EQ(run.out, names("song.mid", "song.mml") + kPlainListing);
     EXPECT_EQ(run.err, std::string(ex::kDataFault) + ex::kInvalidEvent);
     std::string file = *files.file("song.mml");
-    EXPECT_EQ(file, convert(smf).mml);
+    EXPECT_EQ(file, convertBytes(smf).mml);
     EXPECT_GT(file.size(), ex::headerComment(6, 1, 1, 480).size());
   }
 }

@@ -4,14 +4,11 @@
 
 #include <gtest/gtest.h>
 
-#include <ostream>
 #include <string>
 #include <vector>
 
-#include "mml/mml_messages.h"
-#include "smf/smf_messages.h"
+#include "tests/conversion.h"
 #include "tests/expected_texts.h"
-#include "tests/smf_builder.h"
 
 namespace vantrel::test {
 namespace {
@@ -33,7 +30,7 @@ TEST(Layout, FormatOneFileWithAConductorTrack) {
   Track conductor, music;
   conductor.tempo(0, 500000).end(0);
   music.on(0, 3, 60).off(480, 3, 60).end(0);
-  Conversion result = convert(makeSmf(1, 480, {conductor, music}));
+  Conversion result = convertBytes(makeSmf(1, 480, {conductor, music}));
   ASSERT_EQ(result.status, 0) << result.error;
   EXPECT_EQ(result.mml.find('\n'), result.mml.find("\r\n") + 1) << "line ends are CR LF";
   // The file's track number stands only in the block head; the channel
@@ -47,7 +44,7 @@ TEST(Layout, FormatOneFileWithAConductorTrack) {
 TEST(Layout, FormatZeroNamesEachChannelAsATrack) {
   Track t;
   t.on(0, 3, 60).off(480, 3, 60).on(0, 16, 62).off(480, 16, 62).end(0);
-  Conversion result = convert(makeSmf(0, 480, {t}));
+  Conversion result = convertBytes(makeSmf(0, 480, {t}));
   ASSERT_EQ(result.status, 0) << result.error;
   EXPECT_EQ(unixLines(result.mml),
             fileHeader(0, 1, 480) + blockHead(22, 0) + kTime +
@@ -63,38 +60,32 @@ TEST(Layout, PassHeadersInKana) {
       "\x83\x60\x83\x83\x83\x93\x83\x6C\x83\x8B(3);\t\x83\x51\x81\x5B\x83\x67" "100\th-1\n\t";
   Track t;
   t.cc(0, 3, 7, 1).end(0);
-  Conversion format0 = convert(makeSmf(0, 480, {t}), {"/J"});
+  Conversion format0 = convertBytes(makeSmf(0, 480, {t}), {"/J"});
   EXPECT_NE(unixLines(format0.mml).find(time + "\x83\x67\x83\x89\x83\x62\x83\x4E(3);\t" +
                                         channel3 + "V(1); "),
             std::string::npos)
       << format0.mml;
-  Conversion format1 = convert(makeSmf(1, 480, {t}), {"/J"});
+  Conversion format1 = convertBytes(makeSmf(1, 480, {t}), {"/J"});
   EXPECT_NE(unixLines(format1.mml).find(time + channel3 + "V(1); "), std::string::npos)
       << format1.mml;
 }
 
 // Which sections a track writes, and what each holds.
-struct PassCase {
-  const char* name;
+struct PassCase : NamedCase {
   std::vector<std::string> options;
   Track track;
   std::string block;  // the track block after its "TR(0);" line
 };
 
-// Failures name the case rather than dumping its bytes.
-void PrintTo(const PassCase& c, std::ostream* out) { *out << c.name; }
-
 class Passes : public testing::TestWithParam<PassCase> {};
 
 TEST_P(Passes, WriteOnlyWhatTheyHold) {
   const PassCase& c = GetParam();
-  Conversion result = convert(makeSmf(1, 480, {c.track}), c.options);
+  Conversion result = convertBytes(makeSmf(1, 480, {c.track}), c.options);
   ASSERT_EQ(result.status, 0) << result.error;
   std::string text = unixLines(result.mml);
   EXPECT_EQ(text.substr(text.find("TR(0);\n") + 7), c.block);
 }
-
-std::string passCaseName(const testing::TestParamInfo<PassCase>& info) { return info.param.name; }
 
 INSTANTIATE_TEST_SUITE_P(
     Sections, Passes,
@@ -122,7 +113,7 @@ INSTANTIATE_TEST_SUITE_P(
         PassCase{"ChannelWithEventsLeftOut", {"/Mc"},
                  Track().cc(0, 1, 7, 1).on(0, 2, 60).off(480, 2, 60).end(0),
                  kTime + kTime + "CH(2);\tq100 h-1\n\tv100o5c4" + "\n\n"}),
-    passCaseName);
+    CaseName());
 
 TEST(Layout, RhythmOfOneTrackGovernsTheOthers) {
   Track conductor, music;
@@ -131,7 +122,7 @@ TEST(Layout, RhythmOfOneTrackGovernsTheOthers) {
     music.on(0, 1, 60).off(480, 1, 60).on(0, 1, 62).off(480, 1, 62).on(0, 1, 64).off(480, 1, 64);
   }
   music.end(0);
-  Conversion result = convert(makeSmf(1, 480, {conductor, music}));
+  Conversion result = convertBytes(makeSmf(1, 480, {conductor, music}));
   ASSERT_EQ(result.status, 0) << result.error;
   EXPECT_NE(unixLines(result.mml).find("CH(1);\tq100 h-1\n\tv100o5c4d4e4\t|\tc4d4e4\t|\t\n\n"),
             std::string::npos)
@@ -143,7 +134,7 @@ TEST(Layout, TrackLengthIsPrintedAsRead) {
   t.end(0);
   Bytes smf = makeSmf(0, 480, {t});
   smf[14 + 4 + 2] = 0x03;  // the length field now says 0x304
-  Conversion result = convert(smf);
+  Conversion result = convertBytes(smf);
   ASSERT_EQ(result.status, 0) << result.error;
   EXPECT_NE(result.mml.find("//\tSize = 772\r\n"), std::string::npos) << result.mml;
 }
@@ -153,10 +144,10 @@ TEST(Faults, UndefinedSystemStatusAfterEarlierText) {
   for (int status : {0xF1, 0xF2, 0xF3, 0xF4, 0xF5, 0xF6, 0xF8, 0xFA, 0xFE}) {
     Track t;
     t.tempo(0, 500000).raw(480, {status}).end(0);
-    Conversion result = convert(makeSmf(0, 480, {t}));
+    Conversion result = convertBytes(makeSmf(0, 480, {t}));
     EXPECT_EQ(result.status, 1) << status;
     EXPECT_EQ(result.error,
-              std::string(messages::kDataFaultPrefix) + messages::kInvalidMidiEvent);
+              expected::dataFault(expected::faults::kInvalidMidiEvent));
     const std::string tail = "TR(0);\r\n\r\nTime(1:1:0);\r\n\tTempo(120);\r\n\tr4";
     ASSERT_GE(result.mml.size(), tail.size());
     EXPECT_EQ(result.mml.substr(result.mml.size() - tail.size()), tail) << status;
@@ -167,9 +158,9 @@ TEST(Faults, FaultInALaterTrackKeepsTheEarlierTracks) {
   Track first, second;
   first.on(0, 1, 60).off(480, 1, 60).end(0);
   second.text(0, 0x03, "Two").meta(0, 0x09, {}).end(0);
-  Conversion result = convert(makeSmf(1, 480, {first, second}));
+  Conversion result = convertBytes(makeSmf(1, 480, {first, second}));
   EXPECT_EQ(result.status, 1);
-  EXPECT_EQ(result.error, std::string(messages::kDataFaultPrefix) + messages::kBadMetaEvent);
+  EXPECT_EQ(result.error, expected::dataFault(expected::faults::kBadMetaEvent));
   EXPECT_EQ(unixLines(result.mml),
             fileHeader(1, 2, 480) + blockHead(13, 0) + kTime + kTime +
                 "CH(1);\tq100 h-1\n\tv100o5c4" + "\n\n" + blockHead(15, 1) + kTime +

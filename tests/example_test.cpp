@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/expected_texts.h"
-#include "tests/smf_builder.h"
+#include "tests/conversion.h"
 
 namespace vantrel::test {
 namespace {
@@ -22,7 +22,7 @@ const std::string kHeader = expected::headerComment(6, 0, 1, 480) +
                             "\r\n";
 
 TEST(ExampleFile, MmlDialectByteForByte) {
-  Conversion c = convert(oneNoteFile());
+  Conversion c = convertBytes(oneNoteFile());
   EXPECT_EQ(c.status, 0);
   EXPECT_EQ(c.mml, kHeader +
                        "TR(0);\r\n"
@@ -35,7 +35,7 @@ TEST(ExampleFile, MmlDialectByteForByte) {
 }
 
 TEST(ExampleFile, KanaDialectByteForByte) {
-  Conversion c = convert(oneNoteFile(), {"/J"});
+  Conversion c = convertBytes(oneNoteFile(), {"/J"});
   EXPECT_EQ(c.status, 0);
   EXPECT_EQ(c.mml, kHeader +
                        "\x83\x67\x83\x89\x83\x62\x83\x4E(0);\r\n"  // トラック(0);

@@ -1,18 +1,22 @@
 // The exact bytes the program writes: messages as code page 932, and the
-// output file's header comment. They are spelled out here
-// once more, on purpose, rather than taken from the program's own tables, so
-// that a wrong byte there shows up as a failing test.
+// output file's header comment. They are spelled out in the tests, on
+// purpose, rather than taken from the program's own tables, so that a wrong
+// byte there shows up as a failing test. The messages of the SMF data are
+// the round-trip checker's table (tools/roundtrip/fault_texts.h), which is
+// spelled out apart from the program too.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
+#include "tools/roundtrip/fault_texts.h"
+
 namespace vantrel::test::expected {
+
+namespace faults = roundtrip::faults;
 
 // オプションが不正です。：
 inline constexpr char kOptionFault[] = "\x83\x49\x83\x76\x83\x56\x83\x87\x83\x93\x82\xAA\x95\x73\x90\xB3\x82\xC5\x82\xB7\x81\x42\x81\x46";
-// SMFファイルのデータが不正です。\n
-inline constexpr char kDataFault[] = "SMF\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xCC\x83\x66\x81\x5B\x83\x5E\x82\xAA\x95\x73\x90\xB3\x82\xC5\x82\xB7\x81\x42\n";
 // SMFファイルが2回以上指定されました。
 inline constexpr char kSecondSmf[] = "SMF\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xAA" "2\x89\xF1\x88\xC8\x8F\xE3\x8E\x77\x92\xE8\x82\xB3\x82\xEA\x82\xDC\x82\xB5\x82\xBD\x81\x42";
 // /F ファイル名が書いてありません。
@@ -21,26 +25,24 @@ inline constexpr char kNoOutputName[] = "/F \x83\x74\x83\x40\x83\x43\x83\x8B\x96
 inline constexpr char kSecondOutput[] = "/F MML\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xAA" "2\x89\xF1\x88\xC8\x8F\xE3\x8E\x77\x92\xE8\x82\xB3\x82\xEA\x82\xDC\x82\xB5\x82\xBD\x81\x42";
 // SMFファイルと同じファイルには出力できません。
 inline constexpr char kSameFile[] = "SMF\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xC6\x93\xAF\x82\xB6\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xC9\x82\xCD\x8F\x6F\x97\xCD\x82\xC5\x82\xAB\x82\xDC\x82\xB9\x82\xF1\x81\x42";
-// MThdチャンクがありません。\n
-inline constexpr char kNoMThd[] = "MThd\x83\x60\x83\x83\x83\x93\x83\x4E\x82\xAA\x82\xA0\x82\xE8\x82\xDC\x82\xB9\x82\xF1\x81\x42\n";
-// Format 2には対応しておりません。\n
-inline constexpr char kFormat2[] = "Format 2\x82\xC9\x82\xCD\x91\xCE\x89\x9E\x82\xB5\x82\xC4\x82\xA8\x82\xE8\x82\xDC\x82\xB9\x82\xF1\x81\x42\n";
-// 未知のフォーマットです。\n
-inline constexpr char kUnknownFormat[] = "\x96\xA2\x92\x6D\x82\xCC\x83\x74\x83\x48\x81\x5B\x83\x7D\x83\x62\x83\x67\x82\xC5\x82\xB7\x81\x42\n";
-// トラック数が0です。\n
-inline constexpr char kNoTracks[] = "\x83\x67\x83\x89\x83\x62\x83\x4E\x90\x94\x82\xAA" "0\x82\xC5\x82\xB7\x81\x42\n";
-// Format 0なのに、複数のトラックがあります。\n
-inline constexpr char kFormat0Tracks[] = "Format 0\x82\xC8\x82\xCC\x82\xC9\x81\x41\x95\xA1\x90\x94\x82\xCC\x83\x67\x83\x89\x83\x62\x83\x4E\x82\xAA\x82\xA0\x82\xE8\x82\xDC\x82\xB7\x81\x42\n";
-// timebaseが0tickです。\n
-inline constexpr char kZeroDivision[] = "timebase\x82\xAA" "0tick\x82\xC5\x82\xB7\x81\x42\n";
-// 秒指定の時間単位には対応しておりません。\n
-inline constexpr char kSmpte[] = "\x95\x62\x8E\x77\x92\xE8\x82\xCC\x8E\x9E\x8A\xD4\x92\x50\x88\xCA\x82\xC9\x82\xCD\x91\xCE\x89\x9E\x82\xB5\x82\xC4\x82\xA8\x82\xE8\x82\xDC\x82\xB9\x82\xF1\x81\x42\n";
-// MTrkチャンクがありません。\n
-inline constexpr char kNoMTrk[] = "MTrk\x83\x60\x83\x83\x83\x93\x83\x4E\x82\xAA\x82\xA0\x82\xE8\x82\xDC\x82\xB9\x82\xF1\x81\x42\n";
-// トラックの途中でファイルが終わっています。\n
-inline constexpr char kCutShort[] = "\x83\x67\x83\x89\x83\x62\x83\x4E\x82\xCC\x93\x72\x92\x86\x82\xC5\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xAA\x8F\x49\x82\xED\x82\xC1\x82\xC4\x82\xA2\x82\xDC\x82\xB7\x81\x42\n";
-// 無効なMIDIイベントを検出しました。\n
-inline constexpr char kInvalidEvent[] = "\x96\xB3\x8C\xF8\x82\xC8MIDI\x83\x43\x83\x78\x83\x93\x83\x67\x82\xF0\x8C\x9F\x8F\x6F\x82\xB5\x82\xDC\x82\xB5\x82\xBD\x81\x42\n";
+
+// SMFファイルのデータが不正です。\n, before every message of the SMF data.
+inline constexpr const char* kDataFault = faults::kPrefix.data();
+inline constexpr const char* kNoMThd = faults::kNoMThd.text;
+inline constexpr const char* kFormat2 = faults::kFormat2.text;
+inline constexpr const char* kUnknownFormat = faults::kUnknownFormat.text;
+inline constexpr const char* kNoTracks = faults::kNoTracks.text;
+inline constexpr const char* kFormat0Tracks = faults::kFormat0Tracks.text;
+inline constexpr const char* kZeroDivision = faults::kZeroDivision.text;
+inline constexpr const char* kSmpte = faults::kSmpteDivision.text;
+inline constexpr const char* kNoMTrk = faults::kNoMTrk.text;
+inline constexpr const char* kCutShort = faults::kTrackCutShort.text;
+inline constexpr const char* kInvalidEvent = faults::kInvalidMidiEvent.text;
+
+// The whole message of a fault of the SMF data, as the program reports it.
+inline std::string dataFault(const char* text) { return std::string(kDataFault) + text; }
+inline std::string dataFault(const faults::Fault& fault) { return dataFault(fault.text); }
+
 // The header comment that opens every output file; when the SMF data fails
 // before the first track is converted, the file holds exactly this.
 inline std::string headerComment(std::uint32_t size, int format, int tracks, int division) {

@@ -20,7 +20,7 @@
 #include "mml/convert.h"
 #include "tests/expected_texts.h"
 #include "tests/run_program.h"
-#include "tests/smf_builder.h"
+#include "tests/conversion.h"
 
 namespace vantrel::test {
 namespace {

@@ -8,15 +8,13 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
 
-#include "mml/mml_messages.h"
-#include "smf/smf_messages.h"
 #include "fuzz/fuzz_input.h"
-#include "tests/smf_builder.h"
+#include "tests/conversion.h"
+#include "tests/expected_texts.h"
 #include "tools/roundtrip/comparison.h"
 #include "tools/roundtrip/conversion_options.h"
 
@@ -25,37 +23,29 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const fs::path kRegressions = fs::path(VANTREL_SOURCE_DIR) / "fuzz" / "regressions";
-
-Bytes readFile(const fs::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(file), {});
-}
+const fs::path kRegressions = "fuzz/regressions";
 
 bool isDataFault(const std::string& error) {
-  namespace m = messages;
-  const char* const known[] = {
-      m::kNoMThd,          m::kFormat2,         m::kUnknownFormat,     m::kNoTracks,
-      m::kFormat0Tracks,   m::kZeroDivision,    m::kSmpteDivision,     m::kNoMTrk,
-      m::kTrackCutShort,   m::kInvalidMidiEvent, m::kBadSequenceNumber, m::kBadChannelPrefix,
-      m::kBadPort,         m::kBadEndOfTrack,   m::kBadTempo,          m::kBadSmpteOffset,
-      m::kBadTimeSignature, m::kBadKeySignature, m::kBadMetaEvent};
-  return std::any_of(std::begin(known), std::end(known), [&](const char* text) {
-    return error == std::string(m::kDataFaultPrefix) + text;
+  const auto& known = expected::faults::kAll;
+  return std::any_of(std::begin(known), std::end(known), [&](const expected::faults::Fault& f) {
+    return error == expected::dataFault(f);
   });
 }
 
 TEST(FuzzRegressions, EveryInputEndsInTheTextOrAKnownFault) {
   std::vector<fs::path> files;
-  for (const auto& entry : fs::directory_iterator(kRegressions)) files.push_back(entry.path());
+  for (const auto& entry : fs::directory_iterator(VANTREL_SOURCE_DIR / kRegressions)) {
+    files.push_back(kRegressions / entry.path().filename());
+  }
   std::sort(files.begin(), files.end());
   ASSERT_FALSE(files.empty()) << "no inputs in " << kRegressions;
 
   for (const fs::path& path : files) {
     SCOPED_TRACE(path.filename().string());
-    const Bytes data = readFile(path);
+    const Bytes data = sourceBytes(path);
     const fuzz::FuzzInput input = fuzz::decodeFuzzInput(data.data(), data.size());
-    const Conversion result = convert(Bytes(input.smf.begin(), input.smf.end()), input.arguments);
+    const Conversion result = convertWith(Bytes(input.smf.begin(), input.smf.end()),
+                                          fuzz::settingsOf(input), fuzz::scheduleOf(input));
     if (result.status == 0) {
       EXPECT_EQ(result.error, "");
       // A finished conversion closes its last track block with two line ends.

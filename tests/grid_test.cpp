@@ -64,7 +64,7 @@ TEST(Grid, NotesAndEventsOnTheGrid) {
       {"a pickup is divided from its downbeat", notesFile({{470, 480, 60}, {950, 480, 62}}),
        {"/Q16", "/A480"}, "r4\n\t//Rhythm = 4/4\n\tv100o5c4d4"},
       {"two notes of a key that meet: the later takes the next point",
-       notesFile({{0, 100, 60}, {10, 100, 60}, {130, 200, 62}}), {"/Q16"}, "v100o5c16 Sub{c16}d16^16"},
+       notesFile({{0, 100, 60}, {10, 100, 60}, {130, 200, 62}}), {"/Q16"}, "v100o5c16 Sub{c16}d8"},
       {"a note shorter than a step lasts a step", notesFile({{0, 10, 60}, {480, 480, 62}}), {"/Q16"},
        "v100o5c16r8.d4"},
       {"a controller between notes", notesFile({{0, 235, 60}, {245, 235, 62}}, {{235, {0xB0, 7, 90}}}),
@@ -102,7 +102,8 @@ TEST(Grid, ItsLineAfterTheListingAndTheValuesRefused) {
   const std::vector<Case> cases = {
       {{"/Q16", "song"}, 0, names + listing + "Grid:1/16\tStep:120\n", ""},
       {{"--quantize=12", "song"}, 0, names + listing + "Grid:1/12\tStep:160\n", ""},
-      {{"--quantize=auto", "song"}, 0, names + listing + "Grid:1/16\tStep:120\n", ""},
+      // Its two notes lie within 2 ticks of quarters: the coarsest grid serves.
+      {{"--quantize=auto", "song"}, 0, names + listing + "Grid:1/4\tStep:480\n", ""},
       // The step is known only with the file's time base: 1920 / 7 is no whole number.
       {{"/Q7", "song"}, 1, names, std::string(ex::kOptionFault) + "/Q7" + refused},
       {{"/Q0", "song"}, 1, "", std::string(ex::kOptionFault) + "/Q0" + refused},

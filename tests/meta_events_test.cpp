@@ -3,43 +3,35 @@
 
 #include <gtest/gtest.h>
 
-#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "mml/mml_messages.h"
-#include "smf/smf_messages.h"
-#include "tests/smf_builder.h"
+#include "tests/conversion.h"
+#include "tests/expected_texts.h"
 
 namespace vantrel::test {
 namespace {
 
-struct SystemCase {
-  const char* name;
+namespace faults = expected::faults;
+
+struct SystemCase : NamedCase {
   Track track;        // one track of a format 0 file at division 480
   std::string mml;    // the system pass's text, MML dialect
   std::string kana;   // the same in the kana dialect
 };
 
-// Failures name the case rather than dumping its bytes.
-void PrintTo(const SystemCase& c, std::ostream* out) { *out << c.name; }
+class SystemEventText : public testing::TestWithParam<SystemCase> {};
 
-class SystemEvent : public testing::TestWithParam<SystemCase> {};
-
-TEST_P(SystemEvent, IsWrittenInBothDialects) {
+TEST_P(SystemEventText, IsWrittenInBothDialects) {
   const SystemCase& c = GetParam();
   Bytes smf = makeSmf(0, 480, {c.track});
-  Conversion mml = convert(smf);
+  Conversion mml = convertBytes(smf);
   ASSERT_EQ(mml.status, 0) << mml.error;
   EXPECT_EQ(passText(mml.mml, 0), c.mml);
-  Conversion kana = convert(smf, {"/J"});
+  Conversion kana = convertBytes(smf, {"/J"});
   ASSERT_EQ(kana.status, 0) << kana.error;
   EXPECT_EQ(passText(kana.mml, 0), c.kana);
-}
-
-std::string systemCaseName(const testing::TestParamInfo<SystemCase>& info) {
-  return info.param.name;
 }
 
 Track only(Track t) { return t.end(0); }
@@ -61,7 +53,7 @@ std::string hexList(std::size_t count, const std::string& entry) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    MetaEvents, SystemEvent,
+    MetaEvents, SystemEventText,
     testing::Values(
         same("SequenceNumber", only(Track().meta(0, 0x00, {0x00, 0x01})),
              "DirectSMF($FF,$00,$02,$0,$1); "),
@@ -117,10 +109,10 @@ INSTANTIATE_TEST_SUITE_P(
              "DirectSMF($FF,$7F,$81,$0," + hexList(128, "$7f") + ");\n\t"),
         same("SequencerSpecificOf200Bytes", only(Track().meta(0, 0x7F, filled(200, 0x01))),
              "DirectSMF($FF,$7F,$81,$48," + hexList(200, "$1") + ");\n\t")),
-    systemCaseName);
+    CaseName());
 
 INSTANTIATE_TEST_SUITE_P(
-    SystemExclusive, SystemEvent,
+    SystemExclusive, SystemEventText,
     testing::Values(
         same("Empty", only(Track().sysex(0, 0xF0, {})), "SysEx = $F0,;\n\t"),
         same("EmptyEscape", only(Track().sysex(0, 0xF7, {})), "SysEx = ;\n\t"),
@@ -140,13 +132,13 @@ INSTANTIATE_TEST_SUITE_P(
                    "Tempo(120);\n\tr1\t|\t^4Tempo(100);\n\t",
                    "\x83\x65\x83\x93\x83\x7C(120);\n\t\x82\xF1" "1\t|\t\x81\x5B"
                    "4\x83\x65\x83\x93\x83\x7C(100);\n\t"}),
-    systemCaseName);
+    CaseName());
 
 TEST(SystemEvents, LeftOutByTheFilter) {
   Track t;
   t.sysex(0, 0xF0, {0x01, 0xF7}).sysex(0, 0xF7, {0x02}).tempo(0, 500000).end(0);
   Bytes smf = makeSmf(0, 480, {t});
-  EXPECT_EQ(passText(convert(smf, {"/Mx"}).mml, 0), "Tempo(120);\n\t");
+  EXPECT_EQ(passText(convertBytes(smf, {"/Mx"}).mml, 0), "Tempo(120);\n\t");
 }
 
 // Every line feed of the output is stored as CR LF, those inside texts too;
@@ -162,7 +154,7 @@ TEST(SystemEvents, LineFeedInTextIsStoredAsCrLf) {
                                          {"a\r\nb", "a\r\r\nb"}}) {
     Track t;
     t.text(0, 0x01, c.text).end(0);
-    Conversion result = convert(makeSmf(0, 480, {t}));
+    Conversion result = convertBytes(makeSmf(0, 480, {t}));
     ASSERT_EQ(result.status, 0) << result.error;
     EXPECT_NE(result.mml.find("\tMetaText={\"" + c.stored + "\"};\r\n\t\r\n\r\n"),
               std::string::npos)
@@ -172,14 +164,11 @@ TEST(SystemEvents, LineFeedInTextIsStoredAsCrLf) {
 
 // A malformed meta event stops the conversion before any of its text is
 // written; what was written before it stays in the file.
-struct FaultCase {
-  const char* name;
+struct FaultCase : NamedCase {
   int type;
   Bytes data;
-  const char* message;
+  expected::faults::Fault message;
 };
-
-void PrintTo(const FaultCase& c, std::ostream* out) { *out << c.name; }
 
 class MetaFault : public testing::TestWithParam<FaultCase> {};
 
@@ -187,43 +176,39 @@ TEST_P(MetaFault, StopsWithItsMessage) {
   const FaultCase& c = GetParam();
   Track t;
   t.text(0, 0x06, "x").meta(0, c.type, c.data).end(0);
-  Conversion result = convert(makeSmf(0, 480, {t}));
+  Conversion result = convertBytes(makeSmf(0, 480, {t}));
   EXPECT_EQ(result.status, 1);
-  EXPECT_EQ(result.error, std::string(messages::kDataFaultPrefix) + c.message);
+  EXPECT_EQ(result.error, expected::dataFault(c.message));
   const std::string tail = "\r\nTime(1:1:0);\r\n\tMarker={\"x\"}; ";
   ASSERT_GE(result.mml.size(), tail.size());
   EXPECT_EQ(result.mml.substr(result.mml.size() - tail.size()), tail);
 }
 
-std::string faultCaseName(const testing::TestParamInfo<FaultCase>& info) {
-  return info.param.name;
-}
-
 INSTANTIATE_TEST_SUITE_P(
     WrongLengths, MetaFault,
     testing::Values(
-        FaultCase{"ShortSequenceNumber", 0x00, {1}, messages::kBadSequenceNumber},
-        FaultCase{"LongSequenceNumber", 0x00, {0, 1, 2}, messages::kBadSequenceNumber},
-        FaultCase{"LongChannelPrefix", 0x20, {0, 1}, messages::kBadChannelPrefix},
-        FaultCase{"EmptyPort", 0x21, {}, messages::kBadPort},
-        FaultCase{"EndOfTrackWithData", 0x2F, {0}, messages::kBadEndOfTrack},
-        FaultCase{"ShortTempo", 0x51, {7, 0xA1}, messages::kBadTempo},
-        FaultCase{"LongTempo", 0x51, {0, 7, 0xA1, 0x20}, messages::kBadTempo},
-        FaultCase{"ShortSmpteOffset", 0x54, {0x60, 0, 0, 0}, messages::kBadSmpteOffset},
-        FaultCase{"ShortTimeSignature", 0x58, {3, 2, 24}, messages::kBadTimeSignature},
-        FaultCase{"LongTimeSignature", 0x58, {3, 2, 24, 8, 0}, messages::kBadTimeSignature},
-        FaultCase{"ShortKeySignature", 0x59, {1}, messages::kBadKeySignature}),
-    faultCaseName);
+        FaultCase{"ShortSequenceNumber", 0x00, {1}, faults::kBadSequenceNumber},
+        FaultCase{"LongSequenceNumber", 0x00, {0, 1, 2}, faults::kBadSequenceNumber},
+        FaultCase{"LongChannelPrefix", 0x20, {0, 1}, faults::kBadChannelPrefix},
+        FaultCase{"EmptyPort", 0x21, {}, faults::kBadPort},
+        FaultCase{"EndOfTrackWithData", 0x2F, {0}, faults::kBadEndOfTrack},
+        FaultCase{"ShortTempo", 0x51, {7, 0xA1}, faults::kBadTempo},
+        FaultCase{"LongTempo", 0x51, {0, 7, 0xA1, 0x20}, faults::kBadTempo},
+        FaultCase{"ShortSmpteOffset", 0x54, {0x60, 0, 0, 0}, faults::kBadSmpteOffset},
+        FaultCase{"ShortTimeSignature", 0x58, {3, 2, 24}, faults::kBadTimeSignature},
+        FaultCase{"LongTimeSignature", 0x58, {3, 2, 24, 8, 0}, faults::kBadTimeSignature},
+        FaultCase{"ShortKeySignature", 0x59, {1}, faults::kBadKeySignature}),
+    CaseName());
 
 INSTANTIATE_TEST_SUITE_P(
     UnknownTypes, MetaFault,
-    testing::Values(FaultCase{"Type08", 0x08, {}, messages::kBadMetaEvent},
-                    FaultCase{"Type09", 0x09, {'a'}, messages::kBadMetaEvent},
-                    FaultCase{"Type22", 0x22, {1}, messages::kBadMetaEvent},
-                    FaultCase{"Type60", 0x60, {}, messages::kBadMetaEvent},
-                    FaultCase{"Type7E", 0x7E, {1, 2}, messages::kBadMetaEvent},
-                    FaultCase{"TypeFF", 0xFF, {}, messages::kBadMetaEvent}),
-    faultCaseName);
+    testing::Values(FaultCase{"Type08", 0x08, {}, faults::kBadMetaEvent},
+                    FaultCase{"Type09", 0x09, {'a'}, faults::kBadMetaEvent},
+                    FaultCase{"Type22", 0x22, {1}, faults::kBadMetaEvent},
+                    FaultCase{"Type60", 0x60, {}, faults::kBadMetaEvent},
+                    FaultCase{"Type7E", 0x7E, {1, 2}, faults::kBadMetaEvent},
+                    FaultCase{"TypeFF", 0xFF, {}, faults::kBadMetaEvent}),
+    CaseName());
 
 }  // namespace
 }  // namespace vantrel::test

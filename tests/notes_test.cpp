@@ -3,35 +3,28 @@
 
 #include <gtest/gtest.h>
 
-#include <ostream>
 #include <string>
 #include <vector>
 
-#include "tests/smf_builder.h"
+#include "tests/conversion.h"
 
 namespace vantrel::test {
 namespace {
 
-struct NoteCase {
-  const char* name;
+struct NoteCase : NamedCase {
   std::vector<std::string> options;
   Track track;           // one track of a format 0 file at division 480
   std::string expected;  // channel 1's text after its pass header
 };
 
-// Failures name the case rather than dumping its bytes.
-void PrintTo(const NoteCase& c, std::ostream* out) { *out << c.name; }
-
 class NoteLine : public testing::TestWithParam<NoteCase> {};
 
 TEST_P(NoteLine, IsWrittenAsExpected) {
   const NoteCase& c = GetParam();
-  Conversion result = convert(makeSmf(0, 480, {c.track}), c.options);
+  Conversion result = convertBytes(makeSmf(0, 480, {c.track}), c.options);
   ASSERT_EQ(result.status, 0) << result.error;
   EXPECT_EQ(passText(result.mml, 1), c.expected);
 }
-
-std::string noteCaseName(const testing::TestParamInfo<NoteCase>& info) { return info.param.name; }
 
 // Quarter notes of channel 1 one after the other, each Note Off before the
 // next Note On.
@@ -95,7 +88,7 @@ INSTANTIATE_TEST_SUITE_P(
         NoteCase{"ZeroLengthNoteInTheMainLineWritesNothing", {},
                  Track().on(0, 1, 60).off(0, 1, 60).on(480, 1, 62).off(480, 1, 62).end(0),
                  "r4v100o5d4"}),
-    noteCaseName);
+    CaseName());
 
 // Any channel message of the note's channel that begins while it sounds
 // sends the note into a sub-block; the message then stands in the main line.
@@ -121,7 +114,7 @@ INSTANTIATE_TEST_SUITE_P(
                  " Sub{v100o5c4}r8PitchBend(1024); r8"},
         NoteCase{"PitchBendLeftOut", {"/Mb"},
                  Track().on(0, 1, 60).bend(240, 1, 0, 72).off(240, 1, 60).end(0), "v100o5c4"}),
-    noteCaseName);
+    CaseName());
 
 INSTANTIATE_TEST_SUITE_P(
     Heads, NoteLine,
@@ -172,7 +165,7 @@ INSTANTIATE_TEST_SUITE_P(
                  Track().raw(0, {0x90, 0xFF, 100}).on(0, 1, 60).raw(480, {0x80, 0xFF, 64})
                      .off(0, 1, 60).end(0),
                  " Sub{v100o21d+4}o5c4"}),
-    noteCaseName);
+    CaseName());
 
 // A note that lasts no time writes nothing: no sub-block, and no velocity or
 // octave change that a later note would rely on.
@@ -186,7 +179,7 @@ INSTANTIATE_TEST_SUITE_P(
                  Track().on(0, 1, 60).cc(0, 1, 7, 100).end(0), "V(100); "},
         NoteCase{"NoteOnAtTheEndOfTheTrack", {},
                  Track().on(0, 1, 60).off(480, 1, 60).on(480, 1, 62).end(0), "v100o5c4r4"}),
-    noteCaseName);
+    CaseName());
 
 // A note still sounding when the track ends is written up to the end of the
 // track; time after the last note is not written as a rest.
@@ -208,12 +201,12 @@ INSTANTIATE_TEST_SUITE_P(
                  " Sub{v100o5c2}r4V(100); "},
         NoteCase{"RestBeforeTheEnd", {}, Track().on(0, 1, 60).off(480, 1, 60).end(1440),
                  "v100o5c4"}),
-    noteCaseName);
+    CaseName());
 
 TEST(NotePasses, EveryPassStartsWithVelocityAndOctave) {
   Track t;
   t.on(0, 1, 60).on(0, 2, 60).off(480, 1, 60).off(0, 2, 60).end(0);
-  Conversion result = convert(makeSmf(0, 480, {t}));
+  Conversion result = convertBytes(makeSmf(0, 480, {t}));
   ASSERT_EQ(result.status, 0) << result.error;
   EXPECT_EQ(passText(result.mml, 1), "v100o5c4");
   EXPECT_EQ(passText(result.mml, 2), "v100o5c4");
@@ -223,7 +216,7 @@ TEST(NotePasses, HangingNoteDoesNotDisturbTheNextTrack) {
   Track first, second;
   first.on(0, 1, 60).end(960);
   second.on(0, 1, 62).off(480, 1, 62).end(0);
-  Conversion result = convert(makeSmf(1, 480, {first, second}));
+  Conversion result = convertBytes(makeSmf(1, 480, {first, second}));
   ASSERT_EQ(result.status, 0) << result.error;
   EXPECT_NE(unixLines(result.mml).find("CH(1);\tq100 h-1\n\tv100o5c2\n\n"), std::string::npos)
       << result.mml;

@@ -10,7 +10,7 @@
 #include "tests/expected_texts.h"
 #include "app/memory_file_system.h"
 #include "tests/run_program.h"
-#include "tests/smf_builder.h"
+#include "tests/conversion.h"
 
 namespace vantrel::test {
 namespace {

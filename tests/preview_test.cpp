@@ -10,7 +10,7 @@
 #include <tuple>
 #include <vector>
 
-#include "tests/smf_builder.h"
+#include "tests/conversion.h"
 
 namespace vantrel::test {
 namespace {
@@ -61,6 +61,17 @@ Bytes rmi(const Bytes& smf) {
   return chunk("RIFF", body);
 }
 
+// The program's listing of the preview's rhythm entries.
+std::string listingOf(const Preview& p) {
+  std::string text;
+  for (const RhythmEntry& e : p.rhythm) {
+    text += "Pointer:" + std::to_string(static_cast<std::int32_t>(e.tick)) + "\tLength:" +
+            std::to_string(e.barLength) + "\tKey:" + std::to_string(int{e.key}) +
+            "\tmi:" + std::to_string(int{e.mode}) + "\n";
+  }
+  return text;
+}
+
 TEST(Preview, HeaderRhythmAndNotes) {
   const Preview p = previewOf(twoTracks());
   EXPECT_TRUE(p.headerRead);
@@ -74,24 +85,20 @@ TEST(Preview, HeaderRhythmAndNotes) {
   // The rhythm table is the one the conversion lists, sentinel included.
   ASSERT_EQ(p.rhythm.size(), 3u);
   EXPECT_EQ(std::make_tuple(p.rhythm[0].tick, int(p.rhythm[0].numerator), int(p.rhythm[0].denominator),
-                            int(p.rhythm[0].key), int(p.rhythm[0].mi), p.rhythm[0].barLength),
+                            int(p.rhythm[0].key), int(p.rhythm[0].mode), p.rhythm[0].barLength),
             std::make_tuple(std::uint64_t{0}, 3, 4, 1, 0, 1440u));
   EXPECT_EQ(std::make_tuple(p.rhythm[1].tick, int(p.rhythm[1].numerator), int(p.rhythm[1].denominator),
                             p.rhythm[1].barLength),
             std::make_tuple(std::uint64_t{1440}, 6, 8, 1440u));
   EXPECT_EQ(p.rhythm[2].tick, kSentinelTick);
-  RhythmTable table;
-  table.entries = p.rhythm;
-  EXPECT_EQ(table.listing(), convert(twoTracks()).listing);
+  EXPECT_EQ(listingOf(p), convertBytes(twoTracks()).listing);
 }
 
 TEST(Preview, PickupAddsItsBarAsTheConversionDoes) {
   const Preview p = previewOf(twoTracks(), {"/A480"});
   ASSERT_EQ(p.rhythm.size(), 4u);
   EXPECT_EQ(p.rhythm[1].tick, 480u);
-  RhythmTable table;
-  table.entries = p.rhythm;
-  EXPECT_EQ(table.listing(), convert(twoTracks(), {"/A480"}).listing);
+  EXPECT_EQ(listingOf(p), convertBytes(twoTracks(), {"/A480"}).listing);
 }
 
 TEST(Preview, ARiffFormIsReadAsTheSmfInside) {
@@ -103,7 +110,7 @@ TEST(Preview, ARiffFormIsReadAsTheSmfInside) {
   EXPECT_EQ(wrapped.rhythm.size(), plain.rhythm.size());
   EXPECT_EQ(wrapped.lastEnd, plain.lastEnd);
   // And the conversion of the form agrees.
-  EXPECT_EQ(convert(rmi(twoTracks())).status, 0);
+  EXPECT_EQ(convertBytes(rmi(twoTracks())).status, 0);
 }
 
 TEST(Preview, AFaultIsTheProgramsMessage) {
@@ -126,7 +133,7 @@ TEST(Preview, AFaultIsTheProgramsMessage) {
                                          {"empty", {}, false, 0}}) {
     SCOPED_TRACE(c.what);
     const Preview p = previewOf(c.file);
-    const Conversion program = convert(c.file);
+    const Conversion program = convertBytes(c.file);
     EXPECT_EQ(program.status, 1);
     EXPECT_EQ(p.fault, program.error);
     EXPECT_FALSE(p.fault.empty());
@@ -144,7 +151,7 @@ TEST(Preview, TracksBeforeACutTrackKeepTheirNotes) {
   Bytes file = makeSmf(1, 480, {first, second});
   file.resize(file.size() - 3);
   const Preview p = previewOf(file);
-  EXPECT_EQ(p.fault, convert(file).error);
+  EXPECT_EQ(p.fault, convertBytes(file).error);
   EXPECT_EQ(rows(p), (std::vector<NoteRow>{{0, 0, 60, 0, 480}}));
 }
 

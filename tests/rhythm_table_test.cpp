@@ -1,14 +1,16 @@
 // The rhythm table as its listing shows it: time signatures of all tracks
 // merged and sorted, the seeds for the start and the pickup, the sentinel, and
-// the key signature in effect at each entry.
+// the key signature in effect at each entry; built on its own, and from the
+// signatures of whole files.
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "rhythm/rhythm_table.h"
 #include "tests/expected_texts.h"
-#include "tests/smf_builder.h"
+#include "tests/conversion.h"
 
 namespace vantrel::test {
 namespace {
@@ -39,7 +41,7 @@ struct ListingCase {
 void expectListings(const std::vector<ListingCase>& cases) {
   for (const ListingCase& c : cases) {
     SCOPED_TRACE(c.what);
-    Conversion result = convert(makeSmf(1, c.division, c.tracks), c.options);
+    Conversion result = convertBytes(makeSmf(1, c.division, c.tracks), c.options);
     EXPECT_EQ(result.status, c.status) << result.error;
     std::string want;
     for (const std::string& l : c.lines) want += l;
@@ -47,20 +49,83 @@ void expectListings(const std::vector<ListingCase>& cases) {
   }
 }
 
-TEST(RhythmListing, SeedsSignaturesAndSentinel) {
-  Track threeFourAtPickup;
-  threeFourAtPickup.timeSignature(480, 3, 2).end();
+// The table on its own, built in its order: 4/4 at tick 0, the pickup's 4/4,
+// then each signature as met, a later one at a tick replacing an earlier;
+// one that gives no usable bar changes nothing. Each entry gets the key in
+// effect at its tick: the last met of the greatest tick not after it; the
+// sentinel gets the file's last.
+TEST(RhythmTable, BuiltInItsOrder) {
+  struct Case {
+    const char* what;
+    std::vector<TimeSignatureEvent> signatures;
+    std::vector<KeySignatureEvent> keys;
+    std::uint16_t division;
+    std::int32_t pickup;
+    std::vector<std::string> lines;
+  };
+  const std::vector<Case> cases = {
+      {"nothing", {}, {}, 480, 0, {line(0, 1920), line(-1, 1920)}},
+      {"nothing, division 96", {}, {}, 96, 0, {line(0, 384), line(-1, 384)}},
+      {"a pickup", {}, {}, 480, 480, {line(0, 1920), line(480, 1920), line(-1, 1920)}},
+      {"3/4 at 0 replaces the first 4/4", {{0, 3, 2}}, {}, 480, 0, {line(0, 1440), line(-1, 1920)}},
+      {"3/4 at 0 with a pickup: the pickup's stays 4/4", {{0, 3, 2}}, {}, 480, 480,
+       {line(0, 1440), line(480, 1920), line(-1, 1920)}},
+      {"3/4 at the pickup's tick replaces its 4/4", {{480, 3, 2}}, {}, 480, 480,
+       {line(0, 1920), line(480, 1440), line(-1, 1920)}},
+      {"the later at one tick wins, whatever the ticks between",
+       {{1920, 3, 2}, {960, 2, 2}, {1920, 5, 3}}, {}, 480, 0,
+       {line(0, 1920), line(960, 960), line(1920, 1200), line(-1, 1920)}},
+      // Bar lengths.
+      {"6/8 at division 96", {{0, 6, 3}}, {}, 96, 0, {line(0, 288), line(-1, 384)}},
+      {"1/128 at division 100 truncates", {{0, 1, 7}}, {}, 100, 0, {line(0, 3), line(-1, 400)}},
+      {"7/8", {{0, 7, 3}}, {}, 480, 0, {line(0, 1680), line(-1, 1920)}},
+      {"5/16", {{0, 5, 4}}, {}, 480, 0, {line(0, 600), line(-1, 1920)}},
+      {"1/1", {{0, 1, 0}}, {}, 480, 0, {line(0, 1920), line(-1, 1920)}},
+      {"255/1 at division 32767", {{0, 255, 0}}, {}, 32767, 0,
+       {line(0, 33422340), line(-1, 131068)}},
+      // Signatures that give no usable bar.
+      {"numerator 0 at 0", {{0, 0, 2}}, {}, 480, 0, {line(0, 1920), line(-1, 1920)}},
+      {"numerator 0 over an entry, exponent 8 and 255",
+       {{1920, 3, 2}, {1920, 0, 2}, {960, 4, 8}, {960, 3, 255}}, {}, 480, 0,
+       {line(0, 1920), line(1920, 1440), line(-1, 1920)}},
+      {"1/8 at division 1 is 0 ticks long", {{0, 1, 3}}, {}, 1, 0, {line(0, 4), line(-1, 4)}},
+      // Keys.
+      {"no key", {{1920, 3, 2}}, {}, 480, 0, {line(0, 1920), line(1920, 1440), line(-1, 1920)}},
+      {"a key at 0", {}, {{0, -3, 1}}, 480, 0, {line(0, 1920, -3, 1), line(-1, 1920, -3, 1)}},
+      {"a key between two entries", {{1920, 3, 2}}, {{960, 2, 0}}, 480, 0,
+       {line(0, 1920), line(1920, 1440, 2, 0), line(-1, 1920, 2, 0)}},
+      {"a key after an entry is not in effect at it", {{960, 3, 2}}, {{1440, 2, 0}}, 480, 0,
+       {line(0, 1920), line(960, 1440), line(-1, 1920, 2, 0)}},
+      {"a key at the entry's own tick", {{1920, 3, 2}}, {{1920, 5, 1}}, 480, 0,
+       {line(0, 1920), line(1920, 1440, 5, 1), line(-1, 1920, 5, 1)}},
+      {"a later tick beats a later key", {{1920, 2, 3}}, {{1920, 1, 0}, {960, 5, 1}}, 480, 0,
+       {line(0, 1920), line(1920, 480, 1, 0), line(-1, 1920, 1, 0)}},
+      {"at one tick the later key wins", {{1920, 2, 3}}, {{1920, 1, 0}, {1920, -2, 1}}, 480, 0,
+       {line(0, 1920), line(1920, 480, -2, 1), line(-1, 1920, -2, 1)}},
+      {"key -128, mode 255", {}, {{0, -128, 255}}, 480, 0,
+       {line(0, 1920, -128, 255), line(-1, 1920, -128, 255)}},
+      {"the pickup's entry", {}, {{240, 1, 1}, {480, 6, 0}}, 480, 480,
+       {line(0, 1920), line(480, 1920, 6, 0), line(-1, 1920, 6, 0)}},
+      {"keys met in any order", {{960, 3, 2}, {1920, 2, 2}},
+       {{1920, 5, 1}, {960, -1, 0}, {0, 2, 0}, {960, -2, 1}}, 480, 0,
+       {line(0, 1920, 2, 0), line(960, 1440, -2, 1), line(1920, 960, 5, 1), line(-1, 1920, 5, 1)}},
+      {"a key after every entry reaches the sentinel only", {}, {{0, 2, 0}, {7680, 5, 1}}, 480, 0,
+       {line(0, 1920, 2, 0), line(-1, 1920, 5, 1)}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::string want;
+    for (const std::string& l : c.lines) want += l;
+    EXPECT_EQ(RhythmTable(c.signatures, c.keys, c.division, c.pickup).listing(), want);
+  }
+}
+
+// The signatures of whole files: met in every track in file order, as the
+// filter leaves them.
+TEST(RhythmListing, SignaturesOfAllTracks) {
   Track twoAtOneTick;  // the later event at one tick wins
   twoAtOneTick.timeSignature(1920, 3, 2).timeSignature(0, 2, 2).end();
   expectListings({
-      {"no time signature", 480, {Track().end()}, {}, {line(0, 1920), line(-1, 1920)}},
-      {"no time signature, division 96", 96, {Track().end()}, {}, {line(0, 384), line(-1, 384)}},
-      {"/A480", 480, {Track().end()}, {"/A480"}, {line(0, 1920), line(480, 1920), line(-1, 1920)}},
-      {"3/4 at 0 replaces the seed", 480, {signatureAt(0, 3, 2)}, {}, {line(0, 1440), line(-1, 1920)}},
-      {"3/4 at 0 with /A480: the pickup entry stays 4/4", 480, {signatureAt(0, 3, 2)}, {"/A480"},
-       {line(0, 1440), line(480, 1920), line(-1, 1920)}},
-      {"3/4 at the pickup tick replaces the pickup seed", 480, {threeFourAtPickup}, {"-A480"},
-       {line(0, 1920), line(480, 1440), line(-1, 1920)}},
       {"tracks at unrelated ticks come out sorted", 480,
        {signatureAt(3840, 3, 2), signatureAt(1920, 6, 3), signatureAt(960, 5, 4)}, {},
        {line(0, 1920), line(960, 600), line(1920, 1440), line(3840, 1440), line(-1, 1920)}},
@@ -78,32 +143,6 @@ TEST(RhythmListing, SeedsSignaturesAndSentinel) {
        {line(0, 1920), line(240, 1920), line(-1, 1920)}},
       {"/Mx keeps time signatures", 480, {signatureAt(0, 3, 2)}, {"/Mx"},
        {line(0, 1440), line(-1, 1920)}},
-  });
-}
-
-TEST(RhythmListing, BarLengths) {
-  expectListings({
-      {"6/8 at division 96", 96, {signatureAt(0, 6, 3)}, {}, {line(0, 288), line(-1, 384)}},
-      {"1/128 at division 100 truncates", 100, {signatureAt(0, 1, 7)}, {}, {line(0, 3), line(-1, 400)}},
-      {"7/8", 480, {signatureAt(0, 7, 3)}, {}, {line(0, 1680), line(-1, 1920)}},
-      {"5/16", 480, {signatureAt(0, 5, 4)}, {}, {line(0, 600), line(-1, 1920)}},
-      {"1/1", 480, {signatureAt(0, 1, 0)}, {}, {line(0, 1920), line(-1, 1920)}},
-      {"255/1 at division 32767", 32767, {signatureAt(0, 255, 0)}, {},
-       {line(0, 33422340), line(-1, 131068)}},
-  });
-}
-
-// Signatures that give no usable bar create or change no entry.
-TEST(RhythmListing, UnusableSignaturesAreIgnored) {
-  Track zeroAfterThree;
-  zeroAfterThree.timeSignature(1920, 3, 2).timeSignature(0, 0, 2).end();
-  expectListings({
-      {"numerator 0 at 0", 480, {signatureAt(0, 0, 2)}, {}, {line(0, 1920), line(-1, 1920)}},
-      {"numerator 0 over an entry", 480, {zeroAfterThree}, {},
-       {line(0, 1920), line(1920, 1440), line(-1, 1920)}},
-      {"exponent 8", 480, {signatureAt(1920, 4, 8)}, {}, {line(0, 1920), line(-1, 1920)}},
-      {"exponent 255", 480, {signatureAt(960, 3, 255)}, {}, {line(0, 1920), line(-1, 1920)}},
-      {"1/8 at division 1 is 0 ticks long", 1, {signatureAt(0, 1, 3)}, {}, {line(0, 4), line(-1, 4)}},
   });
 }
 
@@ -126,53 +165,6 @@ TEST(RhythmListing, SignatureDataLengths) {
   });
 }
 
-// Key and mi: the key signature with the greatest tick at or before the
-// entry's tick in any track, the one met last among equal ticks; the sentinel
-// gets the file's last.
-TEST(RhythmListing, KeySignaturesInEffect) {
-  Track keyAt0;
-  keyAt0.keySignature(0, -3, 1).end();
-  Track keyAfter;  // an entry at 960, then a key at 1440
-  keyAfter.timeSignature(960, 3, 2).keySignature(480, 2, 0).end();
-  Track keyBefore;  // a key at 960, then an entry at 1920
-  keyBefore.keySignature(960, 2, 0).timeSignature(960, 3, 2).end();
-  Track keyAtEntry;
-  keyAtEntry.timeSignature(1920, 3, 2).keySignature(0, 5, 1).end();
-  Track keyLate;
-  keyLate.keySignature(1920, 1, 0).timeSignature(0, 2, 3).end();
-  Track keyEarly;
-  keyEarly.keySignature(960, 5, 1).end();
-  Track keyTied;
-  keyTied.keySignature(1920, -2, 1).end();
-  Track twoKeysOneTick;
-  twoKeysOneTick.keySignature(0, 3, 0).keySignature(0, -4, 1).end();
-  Track extreme;
-  extreme.meta(0, 0x59, {0x80, 0xFF}).end();
-  Track keyAfterPickup;
-  keyAfterPickup.keySignature(240, 1, 1).keySignature(240, 6, 0).end();
-  expectListings({
-      {"no key signature", 480, {signatureAt(1920, 3, 2)}, {},
-       {line(0, 1920), line(1920, 1440), line(-1, 1920)}},
-      {"key at 0", 480, {keyAt0}, {}, {line(0, 1920, -3, 1), line(-1, 1920, -3, 1)}},
-      {"key between two entries", 480, {keyBefore}, {},
-       {line(0, 1920), line(1920, 1440, 2, 0), line(-1, 1920, 2, 0)}},
-      {"key after an entry is not in effect at it", 480, {keyAfter}, {},
-       {line(0, 1920), line(960, 1440), line(-1, 1920, 2, 0)}},
-      {"key at the entry's own tick", 480, {keyAtEntry}, {},
-       {line(0, 1920), line(1920, 1440, 5, 1), line(-1, 1920, 5, 1)}},
-      {"a later tick beats a later track", 480, {keyLate, keyEarly}, {},
-       {line(0, 1920), line(1920, 480, 1, 0), line(-1, 1920, 1, 0)}},
-      {"at one tick the later track wins", 480, {keyLate, keyTied}, {},
-       {line(0, 1920), line(1920, 480, -2, 1), line(-1, 1920, -2, 1)}},
-      {"at one tick the later event wins", 480, {twoKeysOneTick}, {},
-       {line(0, 1920, -4, 1), line(-1, 1920, -4, 1)}},
-      {"key -128, mi 255", 480, {extreme}, {}, {line(0, 1920, -128, 255), line(-1, 1920, -128, 255)}},
-      {"the pickup entry", 480, {keyAfterPickup}, {"/A480"},
-       {line(0, 1920), line(480, 1920, 6, 0), line(-1, 1920, 6, 0)}},
-      {"/Mm leaves keys out too", 480, {keyAt0}, {"/Mm"}, {line(0, 1920), line(-1, 1920)}},
-  });
-}
-
 TEST(RhythmListing, MoreThan255Entries) {
   // 300 changes at every half note, alternating 3/4 and 2/4, split over two
   // tracks so that the sort has to interleave them.
@@ -181,7 +173,7 @@ TEST(RhythmListing, MoreThan255Entries) {
   for (int i = 2; i <= 300; i += 2) even.timeSignature(1920, 2, 2);
   odd.end();
   even.end();
-  Conversion result = convert(makeSmf(1, 480, {even, odd}));
+  Conversion result = convertBytes(makeSmf(1, 480, {even, odd}));
   EXPECT_EQ(result.status, 0) << result.error;
   std::string want = line(0, 1920);
   for (int i = 1; i <= 300; ++i) want += line(960 * i, i % 2 ? 1440 : 960);
@@ -194,7 +186,7 @@ TEST(RhythmListing, MoreThan255Entries) {
 TEST(RhythmListing, UndefinedStatusIsPassedOverBeforeTheConversion) {
   Track t;
   t.raw(0, {0xF9}).timeSignature(1920, 3, 2).end();
-  Conversion result = convert(makeSmf(1, 480, {t}));
+  Conversion result = convertBytes(makeSmf(1, 480, {t}));
   EXPECT_EQ(result.status, 1);
   EXPECT_EQ(result.error, std::string(ex::kDataFault) + ex::kInvalidEvent);
   EXPECT_EQ(result.listing, line(0, 1920) + line(1920, 1440) + line(-1, 1920));

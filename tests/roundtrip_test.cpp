@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/smf_builder.h"
+#include "tests/conversion.h"
 #include "tools/roundtrip/comparison.h"
 #include "tools/roundtrip/smf_expectation.h"
 #include "tools/roundtrip/smf_generator.h"
@@ -65,7 +65,7 @@ TEST_P(GeneratedFiles, EveryNoteAndCommandComesThrough) {
     const rt::GeneratedSmf file = rt::generateSmf(seed);
     for (const std::vector<std::string>& set :
          rt::optionSetsFor(seed, file.division, kOptionSets)) {
-      const Conversion c = convert(file.bytes, set);
+      const Conversion c = convertBytes(file.bytes, set);
       const rt::CheckResult result = checkText(file.bytes, set, c.mml, c.status, c.error);
       EXPECT_TRUE(result.differences.empty()) << "seed " << seed << ", " << joined(set) << ":\n"
                                               << listed(result);
@@ -290,7 +290,7 @@ class CheckCatches : public testing::TestWithParam<const char*> {
 };
 
 TEST_P(CheckCatches, NothingInTheUntouchedText) {
-  const Conversion c = convert(smallSong(), options());
+  const Conversion c = convertBytes(smallSong(), options());
   ASSERT_EQ(c.status, 0);
   const rt::CheckResult result = checkText(smallSong(), options(), c.mml);
   EXPECT_TRUE(result.differences.empty()) << listed(result);
@@ -299,7 +299,7 @@ TEST_P(CheckCatches, NothingInTheUntouchedText) {
 }
 
 TEST_P(CheckCatches, AShiftedLength) {
-  const Conversion c = convert(smallSong(), options());
+  const Conversion c = convertBytes(smallSong(), options());
   // c4 becomes c8: the note is short, and everything after it comes early.
   const std::string c4 = word("o5c4",
                               "\x89\xB9\x8A\x4B"
@@ -317,7 +317,7 @@ TEST_P(CheckCatches, AShiftedLength) {
 }
 
 TEST_P(CheckCatches, ADroppedNote) {
-  const Conversion c = convert(smallSong(), options());
+  const Conversion c = convertBytes(smallSong(), options());
   const std::string sub = word(" Sub{e4}",
                                " Sub{\x83\x7E"
                                "4}");  // Sub{ミ4}
@@ -328,7 +328,7 @@ TEST_P(CheckCatches, ADroppedNote) {
 }
 
 TEST_P(CheckCatches, AWrongVelocity) {
-  const Conversion c = convert(smallSong(), options());
+  const Conversion c = convertBytes(smallSong(), options());
   const std::string v = word("v80",
                              "\x89\xB9\x97\xCA"
                              "80");  // 音量80
@@ -341,7 +341,7 @@ TEST_P(CheckCatches, AWrongVelocity) {
 }
 
 TEST_P(CheckCatches, AChangedOrMovedCommand) {
-  const Conversion c = convert(smallSong(), options());
+  const Conversion c = convertBytes(smallSong(), options());
   rt::CheckResult result = checkText(smallSong(), options(), changed(c.mml, "V(100); ", "V(99); "));
   EXPECT_TRUE(has(result, 1, 1200, "command", "V(100); ", "V(99); ")) << listed(result);
   // The rest before the command made longer: the command comes late.
@@ -356,7 +356,7 @@ TEST(CheckCatchesRefusals, OnlyTheRightMessage) {
   Track t;
   t.meta(0, 0x51, {0x07, 0xA1}).end(0);  // a tempo of two bytes
   const Bytes smf = makeSmf(0, 480, {t});
-  const Conversion c = convert(smf);
+  const Conversion c = convertBytes(smf);
   ASSERT_EQ(c.status, 1);
   rt::CheckResult result = checkText(smf, {}, c.mml, c.status, c.error);
   EXPECT_TRUE(result.differences.empty()) << listed(result);
@@ -370,7 +370,7 @@ TEST(CheckCatchesRefusals, OnlyTheRightMessage) {
   ASSERT_EQ(result.differences.size(), 1u);
   EXPECT_EQ(result.differences[0].what, "refusal");
   // With meta events left out there is nothing to refuse.
-  const Conversion filtered = convert(smf, {"/Mm"});
+  const Conversion filtered = convertBytes(smf, {"/Mm"});
   EXPECT_EQ(filtered.status, 0);
   EXPECT_TRUE(checkText(smf, {"/Mm"}, filtered.mml).differences.empty());
 }
@@ -381,7 +381,7 @@ TEST(CheckCatchesMutations, InGeneratedTexts) {
   int tried = 0;
   for (std::uint64_t seed = 5000; seed < 5030; ++seed) {
     const rt::GeneratedSmf file = rt::generateSmf(seed);
-    const Conversion c = convert(file.bytes);
+    const Conversion c = convertBytes(file.bytes);
     ASSERT_EQ(c.status, 0);
     // A length before a bar line, a velocity, a sub-block's note, an octave.
     for (const auto& [from, to] : std::vector<std::pair<std::string, std::string>>{

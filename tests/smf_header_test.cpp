@@ -1,45 +1,30 @@
 // The header chunk checks with their messages and order, and the track chunk
-// headers that every walk over the tracks reads where the last one ended.
+// headers, each read where the last track ended.
 
 #include <gtest/gtest.h>
 
-#include <sstream>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "smf/event_reader.h"
-#include "smf/smf_header.h"
+#include "tests/conversion.h"
 #include "tests/expected_texts.h"
-#include "tests/smf_builder.h"
 
 namespace vantrel::test {
 namespace {
 
 namespace ex = expected;
 
-void put(Bytes& out, std::uint32_t value, int width) {
-  for (int shift = 8 * (width - 1); shift >= 0; shift -= 8) {
-    out.push_back(static_cast<std::uint8_t>(value >> shift));
-  }
-}
-
 // The 14 header bytes, any field as given.
 Bytes header(const char* magic, std::uint32_t size, std::uint32_t format, std::uint32_t tracks,
              std::uint32_t division) {
-  Bytes out(magic, magic + 4);
-  put(out, size, 4);
-  put(out, format, 2);
-  put(out, tracks, 2);
-  put(out, division, 2);
-  return out;
+  return smf_writer::headerChunk(format, tracks, division, size, magic);
 }
 
-// A track chunk holding `events`, with its real length unless one is given.
-Bytes chunk(const Bytes& events, const char* magic = "MTrk", std::int64_t length = -1) {
-  Bytes out(magic, magic + 4);
-  put(out, length < 0 ? static_cast<std::uint32_t>(events.size()) : static_cast<std::uint32_t>(length), 4);
-  out.insert(out.end(), events.begin(), events.end());
-  return out;
+// A track chunk holding `events`, with their length unless one is given.
+Bytes chunk(const Bytes& events, const char* magic = "MTrk",
+            std::optional<std::uint32_t> length = {}) {
+  return smf_writer::trackChunk(events, length, magic);
 }
 
 Bytes operator+(Bytes a, const Bytes& b) {
@@ -80,7 +65,7 @@ TEST(SmfHeader, RejectedHeadersInTheirOrderOfChecking) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    Conversion result = convert(c.file);
+    Conversion result = convertBytes(c.file);
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.error, std::string(ex::kDataFault) + c.message);
     EXPECT_EQ(result.mml, "") << "nothing is written before the header is accepted";
@@ -103,7 +88,7 @@ TEST(SmfHeader, AcceptedHeadersAreReportedAsRead) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.division);
-    Conversion result = convert(c.head + chunk(kEnd));
+    Conversion result = convertBytes(c.head + chunk(kEnd));
     EXPECT_EQ(result.status, 0) << result.error;
     std::string head = ex::headerComment(c.size, c.format, c.tracks, c.division);
     EXPECT_EQ(result.mml.substr(0, head.size()), head);
@@ -131,13 +116,13 @@ TEST(SmfTrackChunks, FaultsAtTheTrackHeader) {
       {"header chunk really holding 8 bytes",
        header("MThd", 8, 1, 1, 480) + Bytes{0, 0} + chunk(kEnd), 1, 8},
       {"three tracks announced, two present", header("MThd", 6, 1, 3, 480) + chunk(kEnd) + chunk(kEnd), 3},
-      {"another chunk type between tracks", two + chunk(kEnd) + chunk({1, 2}, "XFIH") + chunk(kEnd), 2},
+      {"two tracks announced, the second chunk of another type", two + chunk(kEnd) + chunk({1, 2}, "XFIH"), 2},
       {"a byte after the first track's end", two + chunk(kEnd + Bytes{0}) + chunk(kEnd), 2},
       {"second chunk named MTrK", two + chunk(kEnd) + chunk(kEnd, "MTrK"), 2},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    Conversion result = convert(c.file);
+    Conversion result = convertBytes(c.file);
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.error, std::string(ex::kDataFault) + ex::kNoMTrk);
     // The walk before the conversion meets it, so no track text is written.
@@ -145,10 +130,39 @@ TEST(SmfTrackChunks, FaultsAtTheTrackHeader) {
   }
 }
 
+// A chunk of a type the reader does not know (four printable characters) is
+// passed over by its length wherever a track chunk is expected; the header's
+// track count counts track chunks only.
+TEST(SmfTrackChunks, ChunksOfOtherTypesArePassedOver) {
+  Track t;
+  t.on(0, 1, 60).off(480, 1, 60, 0).end();
+  const Bytes track = chunk(t.data());
+  const Bytes junk = chunk(Bytes(27, 'x'), "Junk");
+  const Bytes two = header("MThd", 6, 1, 2, 480);
+  const Conversion plain = convertBytes(two + track + track);
+  ASSERT_EQ(plain.status, 0);
+  const std::vector<std::pair<const char*, Bytes>> cases = {
+      {"before the tracks", two + junk + track + track},
+      {"between them, two in a row", two + track + junk + chunk({}, "XFIH") + track},
+      {"after the last", two + track + track + junk},
+      {"of zero length", two + chunk({}, "abcd") + track + track},
+  };
+  for (const auto& [what, file] : cases) {
+    SCOPED_TRACE(what);
+    EXPECT_EQ(convertBytes(file), plain);
+  }
+  Bytes past = two + track;
+  for (char c : std::string("Junk")) past.push_back(static_cast<std::uint8_t>(c));
+  past.insert(past.end(), {0, 0, 0x10, 0, 'x', 'y'});  // 4096 bytes announced, 2 there
+  const Conversion cut = convertBytes(past + track);
+  EXPECT_EQ(cut.status, 1);
+  EXPECT_EQ(cut.error, std::string(ex::kDataFault) + ex::kNoMTrk);
+}
+
 TEST(SmfTrackChunks, LengthFieldsDoNotPositionTheStream) {
   Track t;
   t.on(0, 1, 60).off(480, 1, 60, 0).end();
-  Conversion reference = convert(makeSmf(1, 480, {t}));
+  Conversion reference = convertBytes(makeSmf(1, 480, {t}));
   ASSERT_EQ(reference.status, 0) << reference.error;
   std::string realLength = "Size = " + std::to_string(t.data().size()) + "\r\n";
 
@@ -168,7 +182,7 @@ TEST(SmfTrackChunks, LengthFieldsDoNotPositionTheStream) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    Conversion result = convert(c.file);
+    Conversion result = convertBytes(c.file);
     EXPECT_EQ(result.status, 0) << result.error;
     EXPECT_EQ(result.listing, reference.listing);
     // The same text as for the exact file, but for the two lengths reported.
@@ -179,23 +193,6 @@ TEST(SmfTrackChunks, LengthFieldsDoNotPositionTheStream) {
     want.replace(at, 10, "Size = " + std::to_string(c.headerSize) + "\r\n");
     EXPECT_EQ(result.mml, want);
   }
-}
-
-TEST(SmfTrackChunks, TrackStartFollowsTheLastEndOfTrack) {
-  Track first;
-  first.on(0, 1, 60).off(96, 1, 60).end();
-  Bytes file = makeSmf(1, 96, {first, Track().end()});
-  TrackChunk chunk;
-  ASSERT_EQ(readTrackHeader(file, kFirstTrackOffset, chunk), nullptr);
-  EXPECT_EQ(chunk.start, 22u);
-  EXPECT_EQ(chunk.length, first.data().size());
-  EventReader reader;
-  reader.file = file;
-  reader.rewindTrack(chunk.start);
-  while (!reader.endOfTrack) ASSERT_TRUE(reader.readEvent());
-  ASSERT_EQ(readTrackHeader(file, reader.position, chunk), nullptr);
-  EXPECT_EQ(chunk.start, 22u + first.data().size() + 8);
-  EXPECT_EQ(chunk.length, 4u);
 }
 
 }  // namespace

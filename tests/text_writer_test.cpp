@@ -4,9 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <functional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "mml/text_writer.h"
+#include "tests/conversion.h"
 
 namespace vantrel {
 namespace {
@@ -62,64 +66,69 @@ TEST(TextWriter, ShortTextsKeepTheirBytes) {
   EXPECT_EQ(sink.text, "v127v127");
 }
 
-// Many small and long pieces whose total crosses the 64 KiB buffer several
-// times, each piece at a different offset from its end.
-TEST(TextWriter, TextsAcrossTheBufferEndArriveWhole) {
-  std::string expected;
-  StringSink sink;
-  {
-    TextWriter writer(sink);
-    for (int i = 0; i < 5000; ++i) {
-      std::string piece(static_cast<std::size_t>(i % 700), static_cast<char>('a' + i % 26));
-      if (i % 3 == 0) piece += '\n';
-      writer.write(piece);
-      for (char c : piece) {
-        if (c == '\n') expected += '\r';
-        expected += c;
-      }
-      if (i % 5 == 0) {
-        std::string plain(static_cast<std::size_t>(i % 300), 'p');
-        writer.writePlain(plain);
-        expected += plain;
-      }
-      writer.writeUnsigned(static_cast<std::uint64_t>(i));
-      expected += std::to_string(i);
-    }
-    writer.flush();
+// The sink is handed blocks of exactly kBlock bytes, the last one shorter,
+// however the text was written: in pieces of every size across the buffer's
+// end, in one long write, as ready-made output, or a character at a time.
+TEST(TextWriter, TheSinkGetsExactBlocksWhateverTheWrites) {
+  std::string unix;
+  for (int i = 0; i < 5000; ++i) {
+    unix += std::string(static_cast<std::size_t>(i % 700), static_cast<char>('a' + i % 26));
+    if (i % 3 == 0) unix += '\n';
+    if (i % 5 == 0) unix += std::string(static_cast<std::size_t>(i % 300), 'p');
+    unix += std::to_string(i);
   }
-  ASSERT_GT(expected.size(), 4u << 16);
-  EXPECT_EQ(sink.text, expected);
+  std::string expected;
+  for (char c : unix) {
+    if (c == '\n') expected += '\r';
+    expected += c;
+  }
+  ASSERT_GT(expected.size(), 4 * TextWriter::kBlock);
+  std::vector<std::size_t> blocks(expected.size() / TextWriter::kBlock, TextWriter::kBlock);
+  blocks.push_back(expected.size() % TextWriter::kBlock);
+
+  const std::vector<std::pair<const char*, std::function<void(TextWriter&)>>> fills = {
+      {"pieces", [](TextWriter& w) {
+         for (int i = 0; i < 5000; ++i) {
+           std::string piece(static_cast<std::size_t>(i % 700), static_cast<char>('a' + i % 26));
+           if (i % 3 == 0) piece += '\n';
+           w.write(piece);
+           if (i % 5 == 0) w.writePlain(std::string(static_cast<std::size_t>(i % 300), 'p'));
+           w.writeUnsigned(static_cast<std::uint64_t>(i));
+         }
+       }},
+      {"one write", [&](TextWriter& w) { w.write(unix); }},
+      {"verbatim", [&](TextWriter& w) { w.writeVerbatim(expected); }},
+      {"characters", [&](TextWriter& w) {
+         for (char c : unix) w.writeChar(c);
+       }},
+  };
+  for (const auto& [name, fill] : fills) {
+    SCOPED_TRACE(name);
+    struct Blocks : StringSink {
+      std::vector<std::size_t> sizes;
+      bool write(const char* bytes, std::size_t size) override {
+        sizes.push_back(size);
+        return StringSink::write(bytes, size);
+      }
+    } sink;
+    TextWriter writer(sink);
+    fill(writer);
+    writer.flush();
+    EXPECT_TRUE(sink.text == expected);
+    EXPECT_EQ(sink.sizes, blocks);
+  }
 }
 
-// A sink that takes `room` bytes and refuses every write after them.
-class FullSink : public Sink {
- public:
-  explicit FullSink(std::size_t room) : room_(room) {}
-  std::string text;
-  bool write(const char* bytes, std::size_t size) override {
-    if (text.size() + size > room_) {
-      errno = ENOSPC;
-      return false;
-    }
-    text.append(bytes, size);
-    return true;
-  }
-
- private:
-  std::size_t room_;
-};
-
 TEST(TextWriter, ARefusedWriteIsKeptWithItsReasonAndNothingFollows) {
-  FullSink sink(100000);
+  test::RefusingSink sink(100000);
   TextWriter writer(sink);
   for (int i = 0; i < 3000 && !writer.failed(); ++i) writer.write(std::string(100, 'x'));
   EXPECT_TRUE(writer.failed());
   EXPECT_EQ(writer.error(), ENOSPC);
-  const std::size_t taken = sink.text.size();
-  EXPECT_GT(taken, 0u) << "the first buffer was taken";
+  EXPECT_EQ(sink.text.size(), TextWriter::kBlock) << "the first block was taken";
   writer.write("more");
   writer.flush();
-  EXPECT_EQ(sink.text.size(), taken);
+  EXPECT_EQ(sink.text.size(), TextWriter::kBlock);
   EXPECT_EQ(writer.error(), ENOSPC);
 }
 

@@ -1,20 +1,17 @@
 // Tracks converted on several threads: the same bytes as on one, for every
-// kind of file, and a fault in a later track leaves exactly the text before
-// it, whatever the other threads had converted by then. The batches handed
-// to threads are made small here, so that files of some thousands of events
-// are shared out.
+// kind of file; a fault in a later track leaves exactly the text before it;
+// and an output that refuses a write stops both at the same byte with the
+// same fault. The batches handed to threads are made small here, so that
+// files of some thousands of events are shared out.
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "mml/track_text.h"
-#include "tests/smf_builder.h"
+#include "mml/convert.h"
+#include "mml/text_writer.h"
+#include "tests/conversion.h"
 #include "tools/roundtrip/smf_generator.h"
 
 namespace vantrel::test {
@@ -56,10 +53,32 @@ Bytes withLyingLengths(Bytes smf) {
   return smf;
 }
 
-Bytes example() {
-  std::ifstream in(std::filesystem::path(VANTREL_SOURCE_DIR) / "examples" / "demo.mid",
-                   std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), {});
+// `count` tracks of `notes` notes each; with `faultyTrack` that track begins
+// with an event that no file may hold.
+std::vector<Track> noteTracks(int count, int notes, int faultyTrack = -1) {
+  std::vector<Track> list;
+  for (int t = 0; t < count; ++t) {
+    Track track;
+    if (t == faultyTrack) track.raw(0, {0xF4});
+    for (int i = 0; i < notes; ++i) {
+      const int key = 48 + (i + t) % 24;
+      track.on(0, t % 16 + 1, key, 40 + (i * 7 + t) % 80).off(120 + 60 * (i % 3), t % 16 + 1, key);
+    }
+    list.push_back(track.end());
+  }
+  return list;
+}
+
+// Five tracks of 2,000 events, each with SysEx data that make some 600 KiB
+// of text.
+std::vector<Track> longTexts() {
+  std::vector<Track> tracks = noteTracks(5, 1000);
+  for (Track& track : tracks) {
+    Track withData;
+    for (int i = 0; i < 40; ++i) withData.sysex(0, 0xF0, Bytes(4000, static_cast<std::uint8_t>(i)));
+    track = withData.bytes(track.data());
+  }
+  return tracks;
 }
 
 TEST(Threads, SameBytesAsOneThread) {
@@ -75,8 +94,12 @@ TEST(Threads, SameBytesAsOneThread) {
     ownSignatures.push_back(track.end());
   }
   std::vector<std::pair<std::string, Bytes>> files = {
-      {"demo", widened(example(), 100)},
-      {"signatures in every track, lying chunk lengths", withLyingLengths(makeSmf(1, 480, ownSignatures))}};
+      {"demo", widened(demoSmf(), 100)},
+      {"signatures in every track, lying chunk lengths",
+       withLyingLengths(makeSmf(1, 480, ownSignatures))},
+      // Tracks whose text is longer than a worker may keep waiting: it
+      // waits while the text before is written.
+      {"long texts", makeSmf(1, 480, longTexts())}};
   for (std::uint64_t seed = 1; seed <= 16; ++seed) {
     const roundtrip::GeneratedSmf generated = roundtrip::generateSmf(seed);
     const int copies = static_cast<int>(20000 / generated.eventCount) + 1;
@@ -87,77 +110,64 @@ TEST(Threads, SameBytesAsOneThread) {
     for (const std::vector<std::string>& options :
          {std::vector<std::string>{}, {"/J", "/C1", "/A240"}, {"/B-", "/Mc"}}) {
       SCOPED_TRACE(name + (options.empty() ? "" : " " + options[0]));
-      Settings settings = settingsFor(options);
-      settings.batchEvents = 1000;
+      const Settings settings = settingsFor(options);
       const Conversion one = convertWith(bytes, settings);
       for (int threads : {2, 5}) {
-        settings.threads = threads;
-        EXPECT_TRUE(convertWith(bytes, settings) == one) << threads << " threads";
+        EXPECT_TRUE(convertWith(bytes, settings, {threads, 1000}) == one) << threads << " threads";
       }
     }
   }
 }
 
 TEST(Threads, AFaultInALaterTrackKeepsExactlyTheTextBeforeIt) {
-  // Twelve tracks of 2,000 events, a batch each; in the faulty file track 7
-  // begins with an event that no file may hold.
-  auto tracks = [](bool faulty) {
-    std::vector<Track> list;
-    for (int t = 0; t < 12; ++t) {
-      Track track;
-      if (faulty && t == 7) track.raw(0, {0xF4});
-      for (int i = 0; i < 1000; ++i) {
-        const int key = 48 + (i + t) % 24;
-        track.on(0, t % 16 + 1, key).off(120, t % 16 + 1, key);
-      }
-      list.push_back(track.end());
-    }
-    return list;
-  };
-  const std::string whole = convert(makeSmf(1, 480, tracks(false))).mml;
+  // Twelve tracks of 2,000 events, a batch each.
+  const std::string whole = convertBytes(makeSmf(1, 480, noteTracks(12, 1000))).mml;
   const std::string trackHead = "//--------------------------------------\r\n//MTrk";
   std::string::size_type at = 0;
   for (int t = 0; t <= 7; ++t) at = whole.find(trackHead, at + 1);
   ASSERT_NE(at, std::string::npos);
   const std::string before = whole.substr(0, at);
 
-  const Bytes faulty = makeSmf(1, 480, tracks(true));
+  const std::vector<Track> faultyTracks = noteTracks(12, 1000, 7);
+  const Bytes faulty = makeSmf(1, 480, faultyTracks);
+  const std::string size = std::to_string(faultyTracks[7].data().size());
   const std::string blockHead =
-      trackHead + " Infomation :\r\n//\tSize = " + std::to_string(tracks(true)[7].data().size()) +
-      "\r\n\r\nTR(7);\r\n";
+      trackHead + " Infomation :\r\n//\tSize = " + size + "\r\n\r\nTR(7);\r\n";
   for (int threads : {1, 2, 3, 12}) {
     SCOPED_TRACE(threads);
-    Settings settings;
-    settings.threads = threads;
-    settings.batchEvents = 2000;
-    const Conversion result = convertWith(faulty, settings);
-    EXPECT_EQ(result.status, 1);
+    const Conversion result = convertWith(faulty, Settings(), {threads, 2000});
+    EXPECT_EQ(result.fault, Fault{FaultKind::kInvalidMidiEvent});
     ASSERT_EQ(result.mml.substr(0, before.size()), before);
     EXPECT_EQ(result.mml.substr(before.size()), blockHead + "\r\nTime(1:1:0);\r\n\t");
   }
 }
 
-TEST(Threads, ALongWriteReachesTheOutputWhole) {
-  // Longer than a piece, and taken while the writer waits for room.
-  std::string text(5 * kPieceSize + 123, ' ');
-  for (std::size_t i = 0; i < text.size(); ++i) text[i] = static_cast<char>('a' + i % 26);
-  PiecePool pool;
-  TrackText track;
-  track.pool = &pool;
-  std::thread writer([&] {
-    EXPECT_TRUE(track.write(text.data(), text.size()));
-    track.endConversion(nullptr);
-    track.close();
-  });
-  std::string taken;
-  Piece piece;
-  for (bool afterEnd; track.take(piece, afterEnd);) {
-    EXPECT_FALSE(afterEnd);
-    taken.append(piece.data(), piece.size());
-    pool.put(piece);
+// An output that takes `room` bytes in whole writes and refuses the rest:
+// one thread and four stop at the same byte, a block boundary, with the
+// same fault, whether or not the data have a fault after it.
+TEST(Threads, ARefusingOutputStopsAtTheSameByteOnAnyThreads) {
+  constexpr std::size_t kBlock = TextWriter::kBlock;
+  for (int faultyTrack : {-1, 10}) {
+    const Bytes smf = makeSmf(1, 480, noteTracks(12, 4000, faultyTrack));
+    const Conversion full = convertBytes(smf);
+    ASSERT_GT(full.mml.size(), 4 * kBlock + 1);
+    for (std::size_t room : {std::size_t{0}, kBlock - 1, kBlock, 2 * kBlock + 1, 4 * kBlock,
+                             full.mml.size() - 1, full.mml.size()}) {
+      SCOPED_TRACE(testing::Message() << "fault in track " << faultyTrack << ", room " << room);
+      std::vector<std::string> texts;
+      for (int threads : {1, 4}) {
+        RefusingSink mml(room);
+        StringSink console;
+        const Fault fault = convert(smf, Settings(), mml, console, {threads, 500});
+        EXPECT_EQ(fault, full.fault);
+        EXPECT_EQ(mml.refused, room < full.mml.size());
+        texts.push_back(mml.text);
+      }
+      const std::size_t taken = room < full.mml.size() ? room / kBlock * kBlock : room;
+      EXPECT_TRUE(texts[0] == full.mml.substr(0, taken));
+      EXPECT_TRUE(texts[1] == texts[0]);
+    }
   }
-  writer.join();
-  EXPECT_TRUE(taken == text);
 }
 
 }  // namespace

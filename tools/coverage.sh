@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Branch coverage of the SMF reader, the rhythm table and the MML writer
-# (smf/, rhythm/, mml/) over the whole test suite: builds with gcc's --coverage
-# in its own folder, runs ctest, and prints the summary per file, then every
-# line that has a branch never taken, with its source text.
+# Branch coverage of the faults, the SMF reader, the rhythm table and the MML
+# writer (util/, smf/, rhythm/, mml/) over the whole test suite: builds with
+# gcc's --coverage in its own folder, runs ctest, and prints the summary per
+# file, then every line that has a branch never taken, with its source text.
 #
 #   tools/coverage.sh            build folder build-cov in the repository
 #   VANTREL_COVERAGE_BUILD=dir   another build folder
@@ -35,7 +35,7 @@ grep -E 'tests passed|tests failed' "$build/ctest.log" || true
 
 # Branches that only the compiler made (exception paths of the standard
 # library) are not the program's and are left out.
-filters=(--filter 'smf/' --filter 'rhythm/' --filter 'mml/')
+filters=(--filter 'util/' --filter 'smf/' --filter 'rhythm/' --filter 'mml/')
 common=(-r . --object-directory "$build" "${filters[@]}"
   --exclude-throw-branches --exclude-unreachable-branches)
 mkdir -p "$build/coverage"

@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Prints the table of app/cp932.cpp: each double-byte character of the
-program's own texts (app/messages.h, smf/smf_messages.h, mml/mml_messages.h)
+program's own texts (app/messages.h, util/fault.cpp)
 with its Unicode code point, sorted by its code page 932 code.
 
 The texts are fixed, so the program needs no general code page 932 decoder:
@@ -11,7 +11,7 @@ import pathlib
 import re
 
 ROOT = pathlib.Path(__file__).resolve().parent.parent
-HEADERS = ["app/messages.h", "smf/smf_messages.h", "mml/mml_messages.h"]
+HEADERS = ["app/messages.h", "util/fault.cpp"]
 
 
 def text_bytes(source: str) -> bytes:

@@ -4,100 +4,13 @@
 #include <cstring>
 
 #include "tools/roundtrip/random.h"
+#include "tools/smf_writer/smf_writer.h"
 
 namespace vantrel::roundtrip {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
-// One event before it is placed: its tick, its place among the events of the
-// same tick (lower rank first, then the order of planning) and its bytes
-// after the delta time.
-struct PlannedEvent {
-  std::uint64_t tick;
-  int rank;
-  std::uint64_t sequence;
-  Bytes bytes;
-};
-
-void appendVarLen(Bytes& out, std::uint32_t value) {
-  Bytes groups{static_cast<std::uint8_t>(value & 0x7F)};
-  while (value >>= 7)
-    groups.insert(groups.begin(), static_cast<std::uint8_t>(0x80 | (value & 0x7F)));
-  out.insert(out.end(), groups.begin(), groups.end());
-}
-
-void appendBigEndian(Bytes& out, std::uint32_t value, int size) {
-  for (int shift = 8 * (size - 1); shift >= 0; shift -= 8)
-    out.push_back(static_cast<std::uint8_t>(value >> shift));
-}
-
-class TrackPlan {
- public:
-  explicit TrackPlan(std::uint64_t& sequence) : sequence_(sequence) {}
-
-  void add(std::uint64_t tick, Bytes bytes, int rank = 0) {
-    events_.push_back({tick, rank, sequence_++, std::move(bytes)});
-  }
-  void channel(std::uint64_t tick, int status, int data1, int data2 = -1, int rank = 0) {
-    Bytes b{static_cast<std::uint8_t>(status), static_cast<std::uint8_t>(data1)};
-    if (data2 >= 0) b.push_back(static_cast<std::uint8_t>(data2));
-    add(tick, std::move(b), rank);
-  }
-  void meta(std::uint64_t tick, int type, const Bytes& data) {
-    Bytes b{0xFF, static_cast<std::uint8_t>(type)};
-    appendVarLen(b, static_cast<std::uint32_t>(data.size()));
-    b.insert(b.end(), data.begin(), data.end());
-    add(tick, std::move(b));
-  }
-  void sysex(std::uint64_t tick, int status, const Bytes& data) {
-    Bytes b{static_cast<std::uint8_t>(status)};
-    appendVarLen(b, static_cast<std::uint32_t>(data.size()));
-    b.insert(b.end(), data.begin(), data.end());
-    add(tick, std::move(b));
-  }
-
-  std::uint64_t lastTick() const {
-    std::uint64_t last = 0;
-    for (const PlannedEvent& e : events_) last = std::max(last, e.tick);
-    return last;
-  }
-
-  // The chunk's event bytes, with running status where `running` allows it
-  // (between channel messages only, as the SMF rules have it).
-  Bytes serialize(bool running, std::uint64_t endTick, std::size_t& count) {
-    std::stable_sort(events_.begin(), events_.end(),
-                     [](const PlannedEvent& a, const PlannedEvent& b) {
-                       if (a.tick != b.tick) return a.tick < b.tick;
-                       if (a.rank != b.rank) return a.rank < b.rank;
-                       return a.sequence < b.sequence;
-                     });
-    Bytes out;
-    std::uint64_t tick = 0;
-    std::uint8_t runningStatus = 0;
-    for (const PlannedEvent& e : events_) {
-      appendVarLen(out, static_cast<std::uint32_t>(e.tick - tick));
-      tick = e.tick;
-      const std::uint8_t status = e.bytes[0];
-      if (status < 0xF0) {
-        const bool omit = running && status == runningStatus;
-        out.insert(out.end(), e.bytes.begin() + (omit ? 1 : 0), e.bytes.end());
-        runningStatus = status;
-      } else {
-        out.insert(out.end(), e.bytes.begin(), e.bytes.end());
-        runningStatus = 0;
-      }
-    }
-    appendVarLen(out, static_cast<std::uint32_t>(endTick - tick));
-    out.insert(out.end(), {0xFF, 0x2F, 0x00});
-    count += events_.size() + 1;
-    return out;
-  }
-
- private:
-  std::uint64_t& sequence_;
-  std::vector<PlannedEvent> events_;
-};
+using smf_writer::Bytes;
+using TrackPlan = smf_writer::TimedTrack;
 
 // Writes the contents of one generated file.
 class Composer {
@@ -116,8 +29,7 @@ class Composer {
     total_ =
         static_cast<std::uint64_t>(random_.range(1, 6)) * 4 * division_ + random_.below(division_);
 
-    std::uint64_t sequence = 0;
-    std::vector<TrackPlan> plans(static_cast<std::size_t>(out.trackCount), TrackPlan(sequence));
+    std::vector<TrackPlan> plans(static_cast<std::size_t>(out.trackCount));
     systemEvents(plans[0], true);
     for (std::size_t t = 1; t < plans.size(); ++t) {
       if (random_.chance(15)) systemEvents(plans[t], false);
@@ -128,20 +40,15 @@ class Composer {
       for (int c = 0; c < channels; ++c) channelPart(plans[t], random_.range(0, 15));
     }
 
-    Bytes& bytes = out.bytes;
-    bytes = {'M', 'T', 'h', 'd'};
-    appendBigEndian(bytes, 6, 4);
-    appendBigEndian(bytes, static_cast<std::uint32_t>(out.format), 2);
-    appendBigEndian(bytes, static_cast<std::uint32_t>(out.trackCount), 2);
-    appendBigEndian(bytes, static_cast<std::uint32_t>(out.division), 2);
+    std::vector<Bytes> tracks;
     for (TrackPlan& plan : plans) {
       std::uint64_t end = plan.lastTick();
       if (random_.chance(40)) end += random_.below(2 * division_) + 1;
-      Bytes events = plan.serialize(random_.chance(50), end, out.eventCount);
-      bytes.insert(bytes.end(), {'M', 'T', 'r', 'k'});
-      appendBigEndian(bytes, static_cast<std::uint32_t>(events.size()), 4);
-      bytes.insert(bytes.end(), events.begin(), events.end());
+      // Running status in half the tracks.
+      tracks.push_back(plan.events(random_.chance(50), end));
+      out.eventCount += plan.size() + 1;
     }
+    out.bytes = smf_writer::smfFile(out.format, out.division, tracks);
     return out;
   }
 

@@ -41,8 +41,9 @@ page="$(cd "$page" && pwd)"
 mkdir -p "$work/data"
 cxx="${CXX:-g++}"
 "$cxx" -std=c++20 -O2 -I"$root" "$tests/make_cases.cpp" "$root/tools/roundtrip/smf_generator.cpp" \
-  -o "$work/make_cases"
-"$cxx" -std=c++20 -O2 "$root/bench/make_bench_smf.cpp" -o "$work/make_bench_smf"
+  "$root/tools/smf_writer/smf_writer.cpp" -o "$work/make_cases"
+"$cxx" -std=c++20 -O2 -I"$root" "$root/bench/make_bench_smf.cpp" "$root/tools/smf_writer/smf_writer.cpp" \
+  -o "$work/make_bench_smf"
 "$work/make_cases" "$work/data" 24 4
 [ -f "$work/data/dense-1M.mid" ] || "$work/make_bench_smf" dense 1000000 "$work/data/dense-1M.mid" >/dev/null
 
