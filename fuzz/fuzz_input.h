@@ -32,7 +32,9 @@ struct FuzzInput {
 };
 
 // Byte 0: bit 0 /J, bit 1 /B-, bits 2-4 the /C value, bits 5-7 the /A value.
-// Byte 1: one bit for each /M sub-letter (A, a, b, c, m, p, x); bit 7 none.
+// Byte 1: one bit for each /M sub-letter (A, a, b, c, m, p, x); with bit 7,
+// none, and bits 0-2 choose the grid: none, /Q (the program's choice), /Q16,
+// /Q12, /Q8, /Q24, /Q4, /Q32.
 // Bytes 2-3: a 16-bit number N that the /C and /A choices may use.
 // An input shorter than four bytes is all SMF, with no options.
 inline FuzzInput decodeFuzzInput(const std::uint8_t* data, std::size_t size) {
@@ -74,10 +76,13 @@ inline FuzzInput decodeFuzzInput(const std::uint8_t* data, std::size_t size) {
   }
 
   static constexpr const char* kFilters[7] = {"/MA", "/Ma", "/Mb", "/Mc", "/Mm", "/Mp", "/Mx"};
+  static constexpr const char* kGrids[8] = {nullptr, "/Q", "/Q16", "/Q12", "/Q8", "/Q24", "/Q4", "/Q32"};
   if (!(filters & 0x80)) {
     for (int bit = 0; bit < 7; ++bit) {
       if (filters & (1 << bit)) add(kFilters[bit]);
     }
+  } else if (const char* grid = kGrids[filters & 7]) {
+    add(grid);
   }
   return input;
 }
@@ -102,6 +107,15 @@ inline Schedule scheduleOf(const FuzzInput& input) {
     schedule.batchEvents = 8;
   }
   return schedule;
+}
+
+// The grid argument of the input, or "": a grid whose step is no whole number
+// of ticks at the file's time base is refused with it in the message.
+inline std::string gridArgument(const FuzzInput& input) {
+  for (const std::string& argument : input.arguments) {
+    if (argument.rfind("/Q", 0) == 0) return argument;
+  }
+  return "";
 }
 
 // The console of a fuzz run: the rhythm listing is made and dropped.

@@ -46,16 +46,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!roundtrip::parseOptions(input.arguments, checkOptions, reason)) std::abort();
 
   CappedText mml;
-  fuzz::NullSink console;
+  StringSink console;
   const Fault fault = convert(input.smf, settings, mml, console, fuzz::scheduleOf(input));
   if (mml.refused) return 0;  // past the checked length
-  // The message as the program reports a fault of the data.
+  // The message as the program reports the fault: a grid refused with the
+  // option's text, a fault of the data after its prefix.
   const int status = fault ? 1 : 0;
-  const std::string error =
-      fault ? std::string(dataFaultPrefix()) + std::string(faultText(fault.kind)) : "";
+  std::string error;
+  if (fault.kind == FaultKind::kBadGrid) {
+    error = std::string(optionFaultPrefix()) + fuzz::gridArgument(input) +
+            std::string(faultText(fault.kind)) + "\n";
+  } else if (fault) {
+    error = std::string(dataFaultPrefix()) + std::string(faultText(fault.kind));
+  }
 
   const roundtrip::CheckResult result =
-      roundtrip::checkConversion(input.smf, checkOptions, mml.text, status, error);
+      roundtrip::checkConversion(input.smf, checkOptions, mml.text, status, error, console.text);
   if (!result.differences.empty()) {
     std::string arguments;
     for (const std::string& a : input.arguments) arguments += " " + a;

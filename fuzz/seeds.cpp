@@ -30,7 +30,8 @@ using vantrel::smf_writer::Track;
 constexpr std::size_t kLongestInput = 4096;
 
 // Option bytes: byte 0 bit 0 /J, bit 1 /B-, bits 2-4 the /C choice, bits 5-7
-// the /A choice; byte 1 the /M letters (bit 7: none); bytes 2-3 a number N.
+// the /A choice; byte 1 the /M letters (bit 7: none, and bits 0-2 the grid);
+// bytes 2-3 a number N.
 const Bytes kPlain = {0, 0x80, 0, 0};
 const Bytes kKana = {0x01, 0x80, 0, 0};
 const Bytes kNoBars = {0x02, 0x80, 0, 0};
@@ -40,6 +41,8 @@ const Bytes kPickup480 = {3 << 5, 0x80, 0x01, 0xE0};      // /A480
 const Bytes kLongPickup = {3 << 5, 0x80, 0x1C, 0x20};     // /A7200, longer than a bar
 const Bytes kFilterAll = {0, 0x01, 0, 0};                 // /MA
 const Bytes kFilterSome = {0, 0x7E, 0, 0};                // /Ma /Mb /Mc /Mm /Mp /Mx
+const Bytes kGrid16 = {0, 0x82, 0, 0};                    // /Q16
+const Bytes kGridChosen = {0, 0x81, 0, 0};                // /Q
 
 Bytes operator+(Bytes a, const Bytes& b) {
   a.insert(a.end(), b.begin(), b.end());
@@ -142,6 +145,17 @@ std::vector<std::pair<std::string, Bytes>> handMadeSeeds(const Bytes& demo) {
   add("rhythm_changes", kPlain + smf({conductor, rests}));
   add("rhythm_changes_pickup", kLongPickup + smf({conductor, rests}));
   add("rhythm_changes_every_note", kEveryNote + smf({conductor, rests}));
+  add("grid_sixteenths", kGrid16 + smf({melody}));
+  add("grid_chosen", kGridChosen + smf({conductor, rests}));
+  // Chunks of types a reader does not know, before, between and after the
+  // tracks: passed over.
+  const Bytes junk = {'J', 'u', 'n', 'k', 0, 0, 0, 3, 'a', 'b', 'c'};
+  const Bytes two = smf({conductor, rests});
+  const std::size_t second = 14 + vantrel::smf_writer::trackChunk(conductor.data()).size();
+  add("unknown_chunks", kPlain + Bytes(two.begin(), two.begin() + 14) + junk +
+                            Bytes(two.begin() + 14, two.begin() + static_cast<std::ptrdiff_t>(second)) +
+                            junk + Bytes(two.begin() + static_cast<std::ptrdiff_t>(second), two.end()) +
+                            junk);
   add("division_one", kPlain + smf({Track()
                                          .meta(0, 0x58, {0x01, 0x03, 0x18, 0x08})
                                          .raw(0, {0x90, 1, 1}).raw(9, {0x80, 1, 1}).end()},

@@ -119,9 +119,19 @@ std::optional<SmfRefusal> readSmf(std::span<const std::uint8_t> input, std::int3
   source.take(14);
   for (std::uint32_t index = 0; index < trackCount; ++index) {
     const int trackNumber = static_cast<int>(index);
-    if (source.left() < 8) return SmfRefusal{faults::kNoMTrk, trackNumber};
-    std::span<const std::uint8_t> chunk = source.take(8);
-    if (std::memcmp(chunk.data(), "MTrk", 4) != 0) return SmfRefusal{faults::kNoMTrk, trackNumber};
+    // A chunk of another type (four printable characters) is passed over by
+    // its length; anything else where a track chunk should start is none.
+    std::span<const std::uint8_t> chunk;
+    for (;;) {
+      if (source.left() < 8) return SmfRefusal{faults::kNoMTrk, trackNumber};
+      chunk = source.take(8);
+      if (std::memcmp(chunk.data(), "MTrk", 4) == 0) break;
+      const bool named = std::all_of(chunk.begin(), chunk.begin() + 4,
+                                     [](std::uint8_t c) { return c >= 0x20 && c <= 0x7E; });
+      const std::uint32_t length = bigEndian(chunk.subspan(4, 4));
+      if (!named || length > source.left()) return SmfRefusal{faults::kNoMTrk, trackNumber};
+      source.take(length);
+    }
 
     SmfTrack& track = file.tracks.emplace_back();
     track.size = bigEndian(chunk.subspan(4, 4));
