@@ -59,7 +59,7 @@ void report(Console& err, const Fault& fault) {
       putText(err, text + "\n");
       return;
     default:
-      putText(err, std::string(dataFaultPrefix()) + text);
+      putText(err, dataFaultMessage(fault.kind));
       return;
   }
 }

@@ -28,10 +28,6 @@ void collectNotes(const DecodedTrack& track, const NoteSpans& spans, std::uint32
   }
 }
 
-std::string message(FaultKind fault) {
-  return std::string(dataFaultPrefix()) + std::string(faultText(fault));
-}
-
 }  // namespace
 
 Preview makePreview(std::span<const std::uint8_t> input, const Settings& settings) {
@@ -39,7 +35,7 @@ Preview makePreview(std::span<const std::uint8_t> input, const Settings& setting
   const std::span<const std::uint8_t> smf = unwrapRiff(input);
   SmfHeader header;
   if (const FaultKind fault = header.read(smf); fault != FaultKind::kNone) {
-    preview.fault = message(fault);
+    preview.fault = dataFaultMessage(fault);
     return preview;
   }
   preview.headerRead = true;
@@ -90,7 +86,7 @@ Preview makePreview(std::span<const std::uint8_t> input, const Settings& setting
     preview.lastEnd = std::max(preview.lastEnd, moved.endTick);
   }
   if (!walk.chunksWhole()) {
-    preview.fault = message(walk.fault.kind);
+    preview.fault = dataFaultMessage(walk.fault.kind);
   } else {
     preview.rhythm.assign(rhythm.entries().begin(), rhythm.entries().end());
   }

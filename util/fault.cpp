@@ -106,6 +106,10 @@ std::string_view faultText(FaultKind kind) {
 }
 
 std::string_view dataFaultPrefix() { return kDataFaultPrefix; }
+
+std::string dataFaultMessage(FaultKind kind) {
+  return std::string(kDataFaultPrefix) + std::string(faultText(kind));
+}
 std::string_view optionFaultPrefix() { return kOptionFaultPrefix; }
 
 }  // namespace vantrel

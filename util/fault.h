@@ -82,6 +82,8 @@ std::string_view faultText(FaultKind kind);
 
 // "SMFファイルのデータが不正です。\n", before every fault of the SMF data.
 std::string_view dataFaultPrefix();
+// The whole message of a fault of the SMF data, as the program prints it.
+std::string dataFaultMessage(FaultKind kind);
 // "オプションが不正です。：", before every fault of the command line.
 std::string_view optionFaultPrefix();
 

@@ -109,7 +109,10 @@ class LengthCheck {
   static std::string groupText(const std::vector<WrittenLength>& lengths, std::size_t begin,
                                std::size_t end) {
     std::string text;
-    for (std::size_t i = begin; i < end; ++i) text += (i > begin ? "^" : "") + textOf(lengths[i]);
+    for (std::size_t i = begin; i < end; ++i) {
+      if (i > begin) text += '^';
+      text += textOf(lengths[i]);
+    }
     return text;
   }
 
