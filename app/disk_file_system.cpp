@@ -17,6 +17,7 @@
 #include "app/native_path.h"
 #else
 #include <fcntl.h>
+#include <malloc.h>
 #include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -456,6 +457,12 @@ int DiskFileSystem::remove(const std::string& name) {
 }
 
 void prepareProcess() {
+#ifdef M_ARENA_MAX
+  // One heap for all threads: each more would reserve 64 MiB of address
+  // space, which a limit (ulimit -v) counts, though the threads allocate
+  // little and seldom.
+  mallopt(M_ARENA_MAX, 1);
+#endif
   for (int fd = 0; fd <= 2; ++fd) {
     if (fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
       // The lowest free number: this one.
