@@ -52,7 +52,7 @@ Fault convert(std::span<const std::uint8_t> input, const Settings& settings, Sin
   SmfHeader header;
   if (const FaultKind fault = header.read(smf); fault != FaultKind::kNone) return Fault{fault};
   if (!gridFits(settings, header)) return FaultKind::kBadGrid;
-  Walk walk = walkTracks(smf, header, settings.filterMask);
+  Walk walk = walkTracks(smf, header, settings.filterMask, schedule);
 
   TextWriter output(mml);
   writeFileHeader(output, header);

@@ -30,7 +30,12 @@ void Converter::reserveFor(std::span<const TrackChunk> tracks) {
     systemEvents = std::max<std::size_t>(systemEvents, chunk.passEvents[0]);
   }
   track_.reserve(events, systemEvents);
-  if (quantizer_) gridTrack_.reserve(2 * events, systemEvents);
+  if (quantizer_) {
+    gridTrack_.reserve(2 * events, systemEvents);
+    gridSpans_.reserve(2 * events);
+  } else {
+    spans_.reserve(events);
+  }
 }
 
 void Converter::convertTrack(std::uint32_t index, const TrackChunk& chunk, std::uint32_t stopAt) {

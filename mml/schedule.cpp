@@ -1,6 +1,9 @@
 #include "mml/schedule.h"
 
 #include <algorithm>
+#include <atomic>
+#include <cassert>
+#include <cstring>
 #include <condition_variable>
 #include <deque>
 #include <exception>
@@ -14,6 +17,7 @@
 #include "mml/converter.h"
 #include "smf/decoded_track.h"
 #include "smf/note_spans.h"
+#include "util/populated_array.h"
 
 namespace vantrel {
 namespace {
@@ -36,6 +40,42 @@ void writeInOrder(const TrackPlan& plan, TextWriter& output) {
   }
 }
 
+// A block of text on its way from a worker to the output.
+struct Block {
+  char* bytes = nullptr;  // kBlock bytes of room, from the pool
+  std::size_t size = 0;
+};
+
+// The room of the blocks, used again: a block taken by the output goes back
+// to the workers, so that the text of a file passes through a few buffers.
+// The room comes 32 blocks at a time, made present at once and placed for a
+// huge page (see PopulatedArray): a fresh page costs a fault at its first
+// touch, which for the blocks in flight cost more than the conversion.
+class BlockPool {
+ public:
+  char* get() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (free_.empty()) {
+      PopulatedArray<char>& room = rooms_.emplace_back();
+      room.resizeForWriting(kBlocksAtOnce * TextWriter::kBlock);
+      for (std::size_t k = 0; k < kBlocksAtOnce; ++k) free_.push_back(room.data() + k * TextWriter::kBlock);
+    }
+    char* bytes = free_.back();
+    free_.pop_back();
+    return bytes;
+  }
+  void put(char* bytes) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    free_.push_back(bytes);
+  }
+
+ private:
+  static constexpr std::size_t kBlocksAtOnce = 32;  // 2 MiB
+  std::mutex mutex_;
+  std::deque<PopulatedArray<char>> rooms_;
+  std::vector<char*> free_;
+};
+
 // The text of one batch of tracks, converted on a worker thread: the blocks
 // its writer hands over, kept until the thread that writes the output takes
 // them, in order. The worker waits when kMostBlocks wait to be taken, so a
@@ -44,14 +84,23 @@ void writeInOrder(const TrackPlan& plan, TextWriter& output) {
 // converter stops.
 class BatchText : public Sink {
  public:
-  static constexpr std::size_t kMostBlocks = 8;
+  static constexpr std::size_t kMostBlocks = 16;
 
+  BlockPool* pool = nullptr;
+
+  // The writer hands over blocks of at most kBlock bytes.
   bool write(const char* bytes, std::size_t size) override {
-    std::string block(bytes, size);
+    assert(size <= TextWriter::kBlock);
+    const Block block{pool->get(), size};
+    std::memcpy(block.bytes, bytes, size);
     std::unique_lock<std::mutex> lock(mutex_);
     changed_.wait(lock, [this] { return blocks_.size() < kMostBlocks || abandoned_; });
-    if (abandoned_) return false;
-    blocks_.push_back(std::move(block));
+    if (abandoned_) {
+      lock.unlock();
+      pool->put(block.bytes);
+      return false;
+    }
+    blocks_.push_back(block);
     lock.unlock();
     changed_.notify_all();
     return true;
@@ -73,11 +122,11 @@ class BatchText : public Sink {
   }
 
   // Waits for the next block; false when there is none and none will come.
-  bool take(std::string& block) {
+  bool take(Block& block) {
     std::unique_lock<std::mutex> lock(mutex_);
     changed_.wait(lock, [this] { return !blocks_.empty() || closed_; });
     if (blocks_.empty()) return false;
-    block = std::move(blocks_.front());
+    block = blocks_.front();
     blocks_.pop_front();
     lock.unlock();
     changed_.notify_all();
@@ -88,6 +137,7 @@ class BatchText : public Sink {
     {
       std::lock_guard<std::mutex> lock(mutex_);
       abandoned_ = true;
+      for (const Block& block : blocks_) pool->put(block.bytes);
       blocks_.clear();
     }
     changed_.notify_all();
@@ -96,7 +146,7 @@ class BatchText : public Sink {
  private:
   std::mutex mutex_;
   std::condition_variable changed_;
-  std::deque<std::string> blocks_;
+  std::deque<Block> blocks_;
   std::exception_ptr failure_;
   bool closed_ = false;
   bool abandoned_ = false;
@@ -206,6 +256,36 @@ void convertBatches(const TrackPlan& plan, const std::vector<std::size_t>& batch
 
 }  // namespace
 
+Walk walkTracks(std::span<const std::uint8_t> smf, const SmfHeader& header,
+                std::int32_t filterMask, const Schedule& schedule) {
+  // A file of four batches (about three bytes an event) is walked on the
+  // threads as well.
+  const std::size_t batchEvents = std::max<std::size_t>(schedule.batchEvents, 1);
+  if (schedule.threads < 2 || smf.size() / 3 < 4 * batchEvents) {
+    return walkTracks(smf, header, filterMask);
+  }
+  const std::vector<std::uint64_t> starts = trackStartsByLength(smf, header);
+  std::vector<TrackWalk> ahead(starts.size());
+  const EventFilter filter(filterMask);
+  std::atomic<std::size_t> next{0};
+  auto work = [&] {
+    for (std::size_t t; (t = next++) < starts.size();) {
+      // No further than the next track's start, where a true length ends it.
+      const std::uint64_t end = t + 1 < starts.size() ? starts[t + 1] - 8 : smf.size();
+      ahead[t] = walkTrack(smf.first(end), filter, starts[t]);
+    }
+  };
+  std::vector<std::thread> threads;
+  try {
+    for (int i = 1; i < schedule.threads; ++i) threads.emplace_back(work);
+  } catch (const std::system_error&) {
+    // No more threads to be had: those started, and this one, do the work.
+  }
+  work();
+  for (std::thread& thread : threads) thread.join();
+  return walkTracks(smf, header, filterMask, ahead);
+}
+
 void writeTracks(const TrackPlan& plan, TextWriter& output, const Schedule& schedule) {
   const std::span<const TrackChunk> tracks = plan.tracks.first(tracksToWrite(plan));
   std::size_t events = 0;
@@ -221,7 +301,9 @@ void writeTracks(const TrackPlan& plan, TextWriter& output, const Schedule& sche
                                         budget / workerMemory(tracks, plan.gridNote != 0)});
   if (workers < 2) return writeInOrder(plan, output);
 
+  BlockPool pool;
   std::unique_ptr<BatchText[]> texts(new BatchText[count]);
+  for (std::size_t k = 0; k < count; ++k) texts[k].pool = &pool;
   // Two batches a worker ahead: a worker need not wait while the text of the
   // batch before is still being written.
   BatchDispenser dispenser(count, 2 * workers);
@@ -236,11 +318,12 @@ void writeTracks(const TrackPlan& plan, TextWriter& output, const Schedule& sche
     if (threads.empty()) return writeInOrder(plan, output);
   }
 
-  std::string block;
+  Block block;
   std::exception_ptr failure;
   for (std::size_t batch = 0; batch < count && !output.failed() && !failure; ++batch) {
     while (texts[batch].take(block)) {
-      output.writeVerbatim(block);
+      output.writeVerbatim(std::string_view(block.bytes, block.size));
+      pool.put(block.bytes);
       if (output.failed()) break;
     }
     failure = texts[batch].failure();

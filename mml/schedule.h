@@ -45,6 +45,12 @@ struct TrackPlan {
 };
 inline constexpr std::uint32_t kNoFault = 0xFFFFFFFF;
 
+// The walk over the tracks of `smf` (see walkTracks): on a big file, the
+// tracks are walked side by side on the schedule's threads from where the
+// chunk lengths put them, and each is used where it truly begins.
+Walk walkTracks(std::span<const std::uint8_t> smf, const SmfHeader& header,
+                std::int32_t filterMask, const Schedule& schedule);
+
 // Writes the blocks of `plan` to `output` as `schedule` allows, in track
 // order; stops early when the output fails. The memory it takes stays
 // within the input's size and some megabytes, whatever the threads: threads

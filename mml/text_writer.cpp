@@ -117,6 +117,8 @@ void TextWriter::writeBlock() {
 }
 
 void TextWriter::flush() {
+  // A whole block first: the sink gets no write of more than kBlock bytes.
+  if (used_ > kBlock) writeBlock();
   if (used_ > 0 && !failed()) {
     errno = 0;
     if (!sink_.write(buffer_.get(), used_)) fail();

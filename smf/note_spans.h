@@ -26,6 +26,10 @@ inline constexpr std::uint32_t kOpenEnd = 0x7FFFFFFF;
 
 class NoteSpans {
  public:
+  // Makes room for tracks of up to `channelEvents` channel messages, so that
+  // finding track after track allocates nothing more.
+  void reserve(std::size_t channelEvents) { spans_.makeRoom(channelEvents); }
+
   // Finds the spans of every note of `track`, with one backward sweep over
   // each channel's events.
   void find(const DecodedTrack& track);

@@ -40,22 +40,19 @@ bool readTrackHeader(std::span<const std::uint8_t> smf, std::uint64_t offset, Tr
 }
 
 // What the walk finds in one track.
+// What the walk finds in one track.
 struct TrackVisitor {
   std::span<const std::uint8_t> smf;
-  std::uint32_t track;
-  Walk& walk;
-  std::uint32_t events = 0;
-  std::array<std::uint32_t, kPassCount + 1> counts{};  // the last: no pass
-  bool faultFound = false;  // in this track
+  TrackWalk& walk;
 
   void channel(ChannelEvent e) {
-    ++events;
-    ++counts[kPassOfStatus[e.status]];
+    ++walk.events;
+    ++walk.counts[kPassOfStatus[e.status]];
   }
 
   void system(const SystemEvent& e) {
-    ++events;
-    ++counts[kPassOfStatus[e.status]];
+    ++walk.events;
+    ++walk.counts[kPassOfStatus[e.status]];
     if (e.status == 0) return;
     if (e.status == 0xFF && e.dataLength >= 2 && (e.metaType == 0x58 || e.metaType == 0x59)) {
       const std::uint8_t* data = smf.data() + e.dataOffset;
@@ -65,14 +62,9 @@ struct TrackVisitor {
         walk.keySignatures.push_back({e.tick, static_cast<std::int8_t>(data[0]), data[1]});
       }
     }
-    if (walk.fault) return;
-    if (const FaultKind fault = systemEventFault(e.status, e.metaType, e.dataLength);
-        fault != FaultKind::kNone) {
-      walk.fault = fault;
-      walk.faultTrack = track;
-      walk.faultEvent = counts[0] - 1;
-      faultFound = true;
-    }
+    if (walk.fault != FaultKind::kNone) return;
+    walk.fault = systemEventFault(e.status, e.metaType, e.dataLength);
+    if (walk.fault != FaultKind::kNone) walk.faultEvent = walk.counts[0] - 1;
   }
 };
 
@@ -105,8 +97,32 @@ FaultKind systemEventFault(std::uint8_t status, std::uint8_t metaType, std::uint
   return length == static_cast<std::uint32_t>(rule.length) ? FaultKind::kNone : rule.fault;
 }
 
+TrackWalk walkTrack(std::span<const std::uint8_t> smf, const EventFilter& filter,
+                    std::uint64_t start) {
+  TrackWalk walk;
+  walk.start = start;
+  TrackVisitor visitor{smf, walk};
+  const TrackEnd end = forEachEvent(smf, filter, start, visitor);
+  walk.end = end.position;
+  walk.whole = end.whole;
+  return walk;
+}
+
+std::vector<std::uint64_t> trackStartsByLength(std::span<const std::uint8_t> smf,
+                                               const SmfHeader& header) {
+  std::vector<std::uint64_t> starts;
+  std::uint64_t offset = kFirstTrackOffset;
+  for (std::uint32_t t = 0; t < header.trackCount; ++t) {
+    TrackChunk chunk;
+    if (!readTrackHeader(smf, offset, chunk)) break;
+    starts.push_back(chunk.start);
+    offset = chunk.start + chunk.length;
+  }
+  return starts;
+}
+
 Walk walkTracks(std::span<const std::uint8_t> smf, const SmfHeader& header,
-                std::int32_t filterMask) {
+                std::int32_t filterMask, std::span<TrackWalk> ahead) {
   Walk walk;
   walk.tracks.reserve(header.trackCount);
   const EventFilter filter(filterMask);
@@ -117,22 +133,32 @@ Walk walkTracks(std::span<const std::uint8_t> smf, const SmfHeader& header,
       walk.fault = Fault{FaultKind::kNoMTrk};
       return walk;
     }
-    TrackVisitor visitor{smf, t, walk};
-    const TrackEnd end = forEachEvent(smf, filter, chunk.start, visitor);
-    if (!end.whole) {
+    // A track walked ahead from where it truly begins is what this walk
+    // would find.
+    TrackWalk track = t < ahead.size() && ahead[t].start == chunk.start && ahead[t].whole
+                          ? std::move(ahead[t])
+                          : walkTrack(smf, filter, chunk.start);
+    walk.timeSignatures.insert(walk.timeSignatures.end(), track.timeSignatures.begin(),
+                               track.timeSignatures.end());
+    walk.keySignatures.insert(walk.keySignatures.end(), track.keySignatures.begin(),
+                              track.keySignatures.end());
+    if (!track.whole) {
       walk.fault = Fault{FaultKind::kTrackCutShort};
       return walk;
     }
-    chunk.events = visitor.events;
-    std::copy_n(visitor.counts.begin(), kPassCount, chunk.passEvents.begin());
-    if (visitor.faultFound) {
+    chunk.events = track.events;
+    std::copy_n(track.counts.begin(), kPassCount, chunk.passEvents.begin());
+    if (track.fault != FaultKind::kNone && !walk.fault) {
+      walk.fault = track.fault;
+      walk.faultTrack = t;
+      walk.faultEvent = track.faultEvent;
       // Of a track with a fault only the system events up to the fault are
       // written: the decoding keeps no more.
       chunk.passEvents = {};
-      chunk.passEvents[0] = walk.faultEvent + 1;
+      chunk.passEvents[0] = track.faultEvent + 1;
     }
     walk.tracks.push_back(chunk);
-    offset = end.position;
+    offset = track.end;
   }
   return walk;
 }

@@ -78,11 +78,34 @@ struct Walk {
   }
 };
 
+// What the walk finds in one track: from its first event at `start` to its
+// end-of-track event (`end`, after it), unless the file ends first.
+struct TrackWalk {
+  std::uint64_t start = 0;
+  std::uint64_t end = 0;
+  bool whole = false;
+  std::uint32_t events = 0;
+  std::array<std::uint32_t, kPassCount + 1> counts{};  // the last: no pass
+  std::vector<TimeSignatureEvent> timeSignatures;
+  std::vector<KeySignatureEvent> keySignatures;
+  FaultKind fault = FaultKind::kNone;  // the first fault of an event
+  std::uint32_t faultEvent = 0;        // of the track's system events
+};
+TrackWalk walkTrack(std::span<const std::uint8_t> smf, const EventFilter& filter,
+                    std::uint64_t start);
+
+// Where the tracks would begin if the chunk lengths were right, for walking
+// them side by side: as many as the chunk headers found that way.
+std::vector<std::uint64_t> trackStartsByLength(std::span<const std::uint8_t> smf,
+                                               const SmfHeader& header);
+
 // Walks the `header.trackCount` tracks of `smf`, which starts with the header
 // chunk, with the /M filter of `filterMask`: an event left out is neither
-// a signature nor a fault.
+// a signature nor a fault. A track of `ahead` (walked ahead, say on another
+// thread, from where the chunk lengths put it) is taken where it begins where
+// the track truly does; no length is trusted.
 Walk walkTracks(std::span<const std::uint8_t> smf, const SmfHeader& header,
-                std::int32_t filterMask);
+                std::int32_t filterMask, std::span<TrackWalk> ahead = {});
 
 // The fault of a system event (status 0xF0 and up, as the filter left it),
 // or kNone: a status that is neither SysEx nor meta, or a meta event whose

@@ -40,7 +40,11 @@ inline constexpr const char* kCutShort = faults::kTrackCutShort.text;
 inline constexpr const char* kInvalidEvent = faults::kInvalidMidiEvent.text;
 
 // The whole message of a fault of the SMF data, as the program reports it.
-inline std::string dataFault(const char* text) { return std::string(kDataFault) + text; }
+inline std::string dataFault(const char* text) {
+  std::string message = kDataFault;
+  message.append(text);
+  return message;
+}
 inline std::string dataFault(const faults::Fault& fault) { return dataFault(fault.text); }
 
 // The header comment that opens every output file; when the SMF data fails

@@ -117,6 +117,19 @@ TEST(TextWriter, TheSinkGetsExactBlocksWhateverTheWrites) {
     EXPECT_TRUE(sink.text == expected);
     EXPECT_EQ(sink.sizes, blocks);
   }
+  // A text that ends a little past a block, short writes held in the room
+  // beyond it: the flush still hands over a whole block first.
+  struct Sizes : StringSink {
+    std::vector<std::size_t> sizes;
+    bool write(const char* bytes, std::size_t size) override {
+      sizes.push_back(size);
+      return StringSink::write(bytes, size);
+    }
+  } sink;
+  TextWriter writer(sink);
+  for (std::size_t i = 0; i < TextWriter::kBlock + 100; ++i) writer.writeChar('x');
+  writer.flush();
+  EXPECT_EQ(sink.sizes, (std::vector<std::size_t>{TextWriter::kBlock, 100}));
 }
 
 TEST(TextWriter, ARefusedWriteIsKeptWithItsReasonAndNothingFollows) {
