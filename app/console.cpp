@@ -5,15 +5,9 @@
 #include "app/cp932.h"
 
 #ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
 #include <fcntl.h>
 #include <io.h>
-#include <windows.h>
+#include "app/windows_api.h"
 #else
 #include <unistd.h>
 

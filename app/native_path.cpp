@@ -1,13 +1,7 @@
 #include "app/native_path.h"
 
 #ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
+#include "app/windows_api.h"
 #endif
 
 namespace vantrel {

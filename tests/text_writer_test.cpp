@@ -66,6 +66,15 @@ TEST(TextWriter, ShortTextsKeepTheirBytes) {
   EXPECT_EQ(sink.text, "v127v127");
 }
 
+// Keeps the text and the size of each write.
+struct BlockSizes : StringSink {
+  std::vector<std::size_t> sizes;
+  bool write(const char* bytes, std::size_t size) override {
+    sizes.push_back(size);
+    return StringSink::write(bytes, size);
+  }
+};
+
 // The sink is handed blocks of exactly kBlock bytes, the last one shorter,
 // however the text was written: in pieces of every size across the buffer's
 // end, in one long write, as ready-made output, or a character at a time.
@@ -104,13 +113,7 @@ TEST(TextWriter, TheSinkGetsExactBlocksWhateverTheWrites) {
   };
   for (const auto& [name, fill] : fills) {
     SCOPED_TRACE(name);
-    struct Blocks : StringSink {
-      std::vector<std::size_t> sizes;
-      bool write(const char* bytes, std::size_t size) override {
-        sizes.push_back(size);
-        return StringSink::write(bytes, size);
-      }
-    } sink;
+    BlockSizes sink;
     TextWriter writer(sink);
     fill(writer);
     writer.flush();
@@ -119,13 +122,7 @@ TEST(TextWriter, TheSinkGetsExactBlocksWhateverTheWrites) {
   }
   // A text that ends a little past a block, short writes held in the room
   // beyond it: the flush still hands over a whole block first.
-  struct Sizes : StringSink {
-    std::vector<std::size_t> sizes;
-    bool write(const char* bytes, std::size_t size) override {
-      sizes.push_back(size);
-      return StringSink::write(bytes, size);
-    }
-  } sink;
+  BlockSizes sink;
   TextWriter writer(sink);
   for (std::size_t i = 0; i < TextWriter::kBlock + 100; ++i) writer.writeChar('x');
   writer.flush();

@@ -182,23 +182,30 @@ int runBatch(const std::string& listPath, bool lengthForms) {
   return totals.failing == 0 ? 0 : 1;
 }
 
+// Writes `bytes` to `name` and lists each of `sets` for it: the name, a tab
+// and the options. False when the file cannot be written.
+bool writeCases(const std::string& name, const std::vector<std::uint8_t>& bytes,
+                const std::vector<std::vector<std::string>>& sets) {
+  std::ofstream out(name, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  if (!out) {
+    std::cerr << "vantrel_check: cannot write " << name << "\n";
+    return false;
+  }
+  for (const auto& set : sets) {
+    std::cout << name << "\t";
+    for (std::size_t i = 0; i < set.size(); ++i) std::cout << (i ? " " : "") << set[i];
+    std::cout << "\n";
+  }
+  return true;
+}
+
 int runGenerate(const std::string& directory, std::uint64_t first, std::uint64_t count,
                 std::size_t sets) {
   for (std::uint64_t seed = first; seed < first + count; ++seed) {
-    GeneratedSmf file = generateSmf(seed);
+    const GeneratedSmf file = generateSmf(seed);
     const std::string name = directory + "/" + std::to_string(seed) + ".mid";
-    std::ofstream out(name, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(file.bytes.data()),
-              static_cast<std::streamsize>(file.bytes.size()));
-    if (!out) {
-      std::cerr << "vantrel_check: cannot write " << name << "\n";
-      return 2;
-    }
-    for (const auto& set : optionSetsFor(seed, file.division, sets)) {
-      std::cout << name << "\t";
-      for (std::size_t i = 0; i < set.size(); ++i) std::cout << (i ? " " : "") << set[i];
-      std::cout << "\n";
-    }
+    if (!writeCases(name, file.bytes, optionSetsFor(seed, file.division, sets))) return 2;
   }
   return 0;
 }
@@ -207,18 +214,7 @@ int runPlayed(const std::string& directory, std::uint64_t first, std::uint64_t c
   for (std::uint64_t seed = first; seed < first + count; ++seed) {
     const PlayedSmf file = generatePlayedSmf(seed);
     const std::string name = directory + "/p" + std::to_string(seed) + ".mid";
-    std::ofstream out(name, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(file.bytes.data()),
-              static_cast<std::streamsize>(file.bytes.size()));
-    if (!out) {
-      std::cerr << "vantrel_check: cannot write " << name << "\n";
-      return 2;
-    }
-    for (const auto& set : playedOptionSets(seed, file)) {
-      std::cout << name << "\t";
-      for (std::size_t i = 0; i < set.size(); ++i) std::cout << (i ? " " : "") << set[i];
-      std::cout << "\n";
-    }
+    if (!writeCases(name, file.bytes, playedOptionSets(seed, file))) return 2;
   }
   return 0;
 }
