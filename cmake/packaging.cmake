@@ -1,9 +1,9 @@
 # Installation and the packages that cpack makes from it.
 #
 #   Linux:   cmake -S . -B build && cmake --build build -j --target vantrel
-#            (cd build && cpack)     -> vantrel-1.1.0-linux-x86_64.tar.gz, vantrel_1.1.0_amd64.deb
+#            (cd build && cpack)     -> vantrel-1.2.0-linux-x86_64.tar.gz, vantrel_1.2.0_amd64.deb
 #   Windows: cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake
-#            (cd build-win && cpack) -> vantrel-1.1.0-win64.zip
+#            (cd build-win && cpack) -> vantrel-1.2.0-win64.zip
 #
 # On Linux the layout is the usual one (bin/, share/man/man1/, share/doc/vantrel/);
 # the .deb installs under /usr with the manual page gzipped. On Windows
