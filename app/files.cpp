@@ -66,7 +66,7 @@ int readInput(FileSystem& files, const std::string& name, InputBytes& bytes) {
       bytes.setSize(bytes.size() + got);
       if (!started && bytes.size() >= 14) {
         started = true;
-        if (refusedByItsStart(std::span(bytes))) return 0;
+        if (refusedByItsStart({bytes.data(), bytes.size()})) return 0;
       }
     }
   } catch (const std::bad_alloc&) {

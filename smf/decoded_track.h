@@ -35,7 +35,7 @@ struct DecodedTrack {
   std::uint32_t endOrder = 0;    // the end-of-track event's order: the last
 
   std::span<const DecodedEvent> pass(int p) const {
-    return std::span(events).subspan(passBegin[p], passBegin[p + 1] - passBegin[p]);
+    return {events.data() + passBegin[p], passBegin[p + 1] - passBegin[p]};
   }
 
   // Makes room for tracks of up to `events` kept events, `systemEvents` of

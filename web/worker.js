@@ -75,7 +75,6 @@ function vantrelCalls(core) {
     // the file that they name, with `bytes` in it.
     convert(bytes, args) {
       const status = withInput(bytes, args, core._vantrel_run);
-      if (core.endOfRun) core.endOfRun();
       // The name of the MML file, as the program derives it ('' when the
       // arguments convert nothing).
       return { status, stdout: result(0), stderr: result(1), mml: result(2), name: outputName(args) };
@@ -120,7 +119,7 @@ function vantrelCalls(core) {
 
 // A file of `count` notes in one track, for a practice conversion when the
 // worker starts: the first conversion of a big file pays for compiling the
-// module's code and for the file system's first big buffers, and a practice
+// module's code and for growing its memory for the first time, and a practice
 // run pays most of that before the user's file comes.
 function practiceFile(count) {
   const head = [0x4D, 0x54, 0x68, 0x64, 0, 0, 0, 6, 0, 0, 0, 1, 0x01, 0xE0, 0x4D, 0x54, 0x72, 0x6B];
@@ -145,48 +144,7 @@ function practiceFile(count) {
 // `ready` promise; later ones give a promise of it.
 function startVantrelWasm(factory) {
   const made = factory();
-  return Promise.resolve(made.ready || made).then((core) => {
-    core.endOfRun = reuseFileStorage(core);
-    return core;
-  });
-}
-
-// The in-memory file system grows a file past 1 MiB by an eighth at a time,
-// so the MML of a big file (12 MB for a million notes) was copied into new
-// storage some 25 times, which took longer than the conversion: here it
-// doubles. And the storage of a run's files is kept for the next run's: the
-// first touch of fresh memory costs a page fault, and the faults of some
-// tens of megabytes cost more than the conversion too. Each run's files are
-// removed when it ends (module.cpp), so their storage is free then. Returns
-// what to call at the end of a run; without the file system's object at
-// hand, files just grow the slow way.
-function reuseFileStorage(core) {
-  const memfs = core.FS && core.FS.filesystems && core.FS.filesystems.MEMFS;
-  if (!memfs || typeof memfs.expandFileStorage !== 'function') return () => {};
-  const spare = [];         // storage of files of earlier runs
-  const grown = new Set();  // files of this run that were given storage
-  memfs.expandFileStorage = (node, needed) => {
-    const old = node.contents;
-    const capacity = old ? old.length : 0;
-    if (capacity >= needed) return;
-    let fit = -1;
-    spare.forEach((s, i) => {
-      if (s.length >= needed && (fit < 0 || s.length < spare[fit].length)) fit = i;
-    });
-    const storage = fit >= 0 ? spare.splice(fit, 1)[0].fill(0)
-      : new Uint8Array(Math.max(needed, capacity * 2, 256));
-    if (node.usedBytes > 0) storage.set(old.subarray(0, node.usedBytes), 0);
-    node.contents = storage;
-    grown.add(node);
-  };
-  return () => {
-    for (const node of grown) {
-      if (node.contents && node.contents.length >= 1 << 20) spare.push(node.contents);
-      node.contents = null;
-    }
-    grown.clear();
-    spare.sort((a, b) => b.length - a.length).splice(4);
-  };
+  return Promise.resolve(made.ready || made);
 }
 
 if (typeof module === 'object' && module.exports) {
