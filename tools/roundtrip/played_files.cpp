@@ -3,80 +3,42 @@
 #include <algorithm>
 
 #include "tools/roundtrip/random.h"
+#include "tools/smf_writer/smf_writer.h"
 
 namespace vantrel::roundtrip {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
-void appendVarLen(Bytes& out, std::uint32_t value) {
-  Bytes groups{static_cast<std::uint8_t>(value & 0x7F)};
-  while (value >>= 7) groups.insert(groups.begin(), static_cast<std::uint8_t>(0x80 | (value & 0x7F)));
-  out.insert(out.end(), groups.begin(), groups.end());
-}
-
-void appendBigEndian(Bytes& out, std::uint32_t value, int size) {
-  for (int shift = 8 * (size - 1); shift >= 0; shift -= 8) out.push_back(static_cast<std::uint8_t>(value >> shift));
-}
+using smf_writer::Bytes;
 
 // At one tick a sequencer stores Note Offs first, then other messages, then
 // Note Ons; some store them the other way round.
 enum Rank { kNoteOff = 0, kOther = 1, kNoteOn = 2 };
 
-// The events of one track before they are stored: tick, rank, the order they
-// were played in, and their bytes after the delta time.
+// The events of one track before they are stored, in both of those orders:
+// which one a track is stored in is drawn when it is stored.
 class TrackEvents {
  public:
-  void add(std::uint64_t tick, Bytes bytes, Rank rank = kOther) {
-    events_.push_back({tick, rank, events_.size(), std::move(bytes)});
+  void add(std::uint64_t tick, const Bytes& bytes, Rank rank = kOther) {
+    offsFirst_.add(tick, bytes, rank);
+    onsFirst_.add(tick, bytes, kNoteOn - rank);
   }
   void meta(std::uint64_t tick, std::uint8_t type, const Bytes& data) {
     Bytes b{0xFF, type};
-    appendVarLen(b, static_cast<std::uint32_t>(data.size()));
+    smf_writer::appendVarLen(b, static_cast<std::uint32_t>(data.size()));
     b.insert(b.end(), data.begin(), data.end());
-    add(tick, std::move(b));
-  }
-  std::uint64_t lastTick() const {
-    std::uint64_t last = 0;
-    for (const Event& e : events_) last = std::max(last, e.tick);
-    return last;
+    add(tick, b);
   }
 
-  // The chunk: header, events with running status where `running`, the end
-  // of the track `endAfter` ticks after the last event.
+  // The chunk: events with running status where `running`, the end of the
+  // track `endAfter` ticks after the last event.
   Bytes chunk(bool running, bool onsFirst, std::uint64_t endAfter) {
-    std::stable_sort(events_.begin(), events_.end(), [&](const Event& a, const Event& b) {
-      if (a.tick != b.tick) return a.tick < b.tick;
-      if (a.rank != b.rank) return onsFirst ? a.rank > b.rank : a.rank < b.rank;
-      return a.sequence < b.sequence;
-    });
-    Bytes body;
-    std::uint64_t tick = 0;
-    std::uint8_t runningStatus = 0;
-    for (const Event& e : events_) {
-      appendVarLen(body, static_cast<std::uint32_t>(e.tick - tick));
-      tick = e.tick;
-      const bool channel = e.bytes[0] < 0xF0;
-      const bool omit = running && channel && e.bytes[0] == runningStatus;
-      body.insert(body.end(), e.bytes.begin() + (omit ? 1 : 0), e.bytes.end());
-      runningStatus = channel ? e.bytes[0] : 0;
-    }
-    appendVarLen(body, static_cast<std::uint32_t>(endAfter));
-    body.insert(body.end(), {0xFF, 0x2F, 0x00});
-    Bytes out{'M', 'T', 'r', 'k'};
-    appendBigEndian(out, static_cast<std::uint32_t>(body.size()), 4);
-    out.insert(out.end(), body.begin(), body.end());
-    return out;
+    smf_writer::TimedTrack& track = onsFirst ? onsFirst_ : offsFirst_;
+    return smf_writer::trackChunk(track.events(running, track.lastTick() + endAfter));
   }
 
  private:
-  struct Event {
-    std::uint64_t tick;
-    Rank rank;
-    std::size_t sequence;
-    Bytes bytes;
-  };
-  std::vector<Event> events_;
+  smf_writer::TimedTrack offsFirst_;
+  smf_writer::TimedTrack onsFirst_;
 };
 
 struct Bar {
@@ -118,10 +80,8 @@ class Player {
     }
 
     Bytes& bytes = out.bytes;
-    bytes = {'M', 'T', 'h', 'd', 0, 0, 0, 6};
-    appendBigEndian(bytes, format0 ? 0 : 1, 2);
-    appendBigEndian(bytes, static_cast<std::uint32_t>(tracks.size()), 2);
-    appendBigEndian(bytes, static_cast<std::uint32_t>(division_), 2);
+    bytes = smf_writer::headerChunk(format0 ? 0 : 1, static_cast<std::uint32_t>(tracks.size()),
+                                    static_cast<std::uint32_t>(division_));
     for (TrackEvents& track : tracks) {
       const Bytes chunk = track.chunk(random_.chance(50), random_.chance(15),
                                       random_.below(static_cast<std::uint64_t>(division_)));
