@@ -51,6 +51,7 @@ while [ $# -gt 0 ]; do
     *) files+=("$(realpath "$1")"); shift ;;
   esac
 done
+build=$(realpath "$build")
 [ -n "$bin" ] || bin="$build/vantrel"
 bin=$(realpath "$bin")
 floor="$build/bench/vantrel_floor"
