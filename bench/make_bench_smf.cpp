@@ -24,29 +24,14 @@
 #include <string_view>
 #include <vector>
 
+#include "tools/roundtrip/random.h"
 #include "tools/smf_writer/smf_writer.h"
 
 namespace {
 
 constexpr std::uint16_t kDivision = 480;
 
-// splitmix64: small, fast, and fully defined by its seed.
-class Random {
- public:
-  explicit Random(std::uint64_t seed) : state_(seed) {}
-  std::uint64_t next() {
-    std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ULL);
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
-    return z ^ (z >> 31);
-  }
-  // A value in [0, n); the tiny modulo bias does not matter here.
-  std::uint32_t below(std::uint32_t n) { return static_cast<std::uint32_t>(next() % n); }
-  std::uint32_t between(std::uint32_t lo, std::uint32_t hi) { return lo + below(hi - lo + 1); }
-
- private:
-  std::uint64_t state_;
-};
+using vantrel::roundtrip::Random;
 
 // A track as the profiles plan it: events at absolute ticks, written sorted
 // with running status by the shared SMF writer.
@@ -81,9 +66,9 @@ std::uint64_t share(std::uint64_t total, std::uint64_t parts, std::uint64_t inde
 void someControl(TrackBuilder& t, Random& r, std::uint64_t tick, std::uint8_t ch) {
   switch (r.below(6)) {
     case 0: t.channel(tick, 0xB0 | ch, 1, static_cast<std::uint8_t>(r.below(128))); break;
-    case 1: t.channel(tick, 0xB0 | ch, 11, static_cast<std::uint8_t>(r.between(40, 127))); break;
+    case 1: t.channel(tick, 0xB0 | ch, 11, static_cast<std::uint8_t>(r.range(40, 127))); break;
     case 2: t.channel(tick, 0xB0 | ch, 64, r.below(2) ? 127 : 0); break;
-    case 3: t.channel(tick, 0xB0 | ch, 7, static_cast<std::uint8_t>(r.between(60, 127))); break;
+    case 3: t.channel(tick, 0xB0 | ch, 7, static_cast<std::uint8_t>(r.range(60, 127))); break;
     case 4: {
       std::uint32_t bend = r.below(16384);
       t.channel(tick, 0xE0 | ch, bend & 0x7F, static_cast<std::uint8_t>(bend >> 7));
@@ -110,9 +95,9 @@ Tracks dense(std::uint64_t notes, Random& r) {
     std::uint64_t left = share(notes, 16, ch);
     std::uint64_t tick = 0;
     std::uint32_t chords = 0;
-    const std::uint32_t centre = r.between(40, 76);
+    const std::uint32_t centre = r.range(40, 76);
     while (left > 0) {
-      auto size = static_cast<std::uint32_t>(std::min<std::uint64_t>(r.between(4, 8), left));
+      auto size = static_cast<std::uint32_t>(std::min<std::uint64_t>(r.range(4, 8), left));
       std::uint64_t length = kLengths[r.below(6)];
       // Distinct keys around the channel's register.
       std::vector<std::uint8_t> keys;
@@ -121,7 +106,7 @@ Tracks dense(std::uint64_t notes, Random& r) {
         if (std::find(keys.begin(), keys.end(), key) == keys.end()) keys.push_back(key);
       }
       for (std::uint8_t key : keys) {
-        t.channel(tick, 0x90 | ch, key, static_cast<std::uint8_t>(r.between(40, 127)));
+        t.channel(tick, 0x90 | ch, key, static_cast<std::uint8_t>(r.range(40, 127)));
       }
       for (std::uint8_t key : keys) t.channel(tick + length, 0x90 | ch, key, 0);
       tick += length + (r.below(8) == 0 ? 240 : 0);
@@ -155,13 +140,13 @@ Tracks sustain(std::uint64_t notes, Random& r) {
     for (std::uint64_t i = 0; i < shortNotes; ++i) {
       if (i % kEvery == 0 && started < longNotes) {
         t.note(tick, hold, ch, longKeys[started % longKeys.size()],
-               static_cast<std::uint8_t>(r.between(50, 110)));
+               static_cast<std::uint8_t>(r.range(50, 110)));
         ++started;
       }
       // One draw per statement: the order of evaluation of arguments is
       // not fixed, and the files must not depend on the compiler.
-      auto key = static_cast<std::uint8_t>(r.between(48, 83));
-      t.note(tick, kShort, ch, key, static_cast<std::uint8_t>(r.between(40, 127)));
+      auto key = static_cast<std::uint8_t>(r.range(48, 83));
+      t.note(tick, kShort, ch, key, static_cast<std::uint8_t>(r.range(40, 127)));
       if (r.below(8) == 0) someControl(t, r, tick + kShort / 2, ch);
       tick += kShort;
     }
@@ -186,13 +171,13 @@ Tracks manyTracks(std::uint64_t notes, Random& r) {
     std::uint64_t tick = r.below(4) * 480;
     while (left > 0) {
       // Mostly single notes, now and then a chord of two or three.
-      std::uint32_t size = r.below(5) == 0 ? r.between(2, 3) : 1;
+      std::uint32_t size = r.below(5) == 0 ? r.range(2, 3) : 1;
       size = static_cast<std::uint32_t>(std::min<std::uint64_t>(size, left));
-      std::uint64_t length = 120 * r.between(1, 4);
-      std::uint32_t base = r.between(48, 80);
+      std::uint64_t length = 120 * r.range(1, 4);
+      std::uint32_t base = r.range(48, 80);
       for (std::uint32_t k = 0; k < size; ++k) {
         t.note(tick, length, ch, static_cast<std::uint8_t>(base + 4 * k),
-               static_cast<std::uint8_t>(r.between(40, 127)));
+               static_cast<std::uint8_t>(r.range(40, 127)));
       }
       tick += length;
       left -= size;
@@ -218,28 +203,28 @@ Tracks metaHeavy(std::uint64_t events, Random& r) {
   system.meta(0, 0x54, std::vector<std::uint8_t>{0x60, 0, 3, 0, 0});
   std::uint64_t tick = 0;
   for (std::uint64_t i = 0; i < events; ++i) {
-    tick += r.below(3) == 0 ? 0 : 30 * r.between(1, 8);
+    tick += r.below(3) == 0 ? 0 : 30 * r.range(1, 8);
     if (i % 4000 == 3999) {
       // Now and then a new bar: 2/4 to 7/4 or 3/8 to 7/8.
       std::uint8_t exponent = r.below(2) ? 2 : 3;
       system.meta(tick, 0x58, std::vector<std::uint8_t>{
-          static_cast<std::uint8_t>(r.between(2, 7)), exponent, 24, 8});
+          static_cast<std::uint8_t>(r.range(2, 7)), exponent, 24, 8});
       continue;
     }
     std::uint32_t kind = r.below(20);
     if (kind < 6) {
       static constexpr std::uint8_t kTextTypes[] = {0x01, 0x05, 0x05, 0x06, 0x07, 0x04};
       std::uint8_t type = kTextTypes[r.below(6)];
-      system.meta(tick, type, printable(r, r.between(1, 40)));
+      system.meta(tick, type, printable(r, r.range(1, 40)));
     } else if (kind < 11) {
-      std::uint32_t micros = r.between(300000, 1200000);
+      std::uint32_t micros = r.range(300000, 1200000);
       system.meta(tick, 0x51, std::vector<std::uint8_t>{static_cast<std::uint8_t>(micros >> 16),
                                                         static_cast<std::uint8_t>(micros >> 8),
                                                         static_cast<std::uint8_t>(micros)});
     } else if (kind < 16) {
       // A SysEx with its F7: manufacturer, device, data, checksum-like byte.
       std::vector<std::uint8_t> body{0x41, 0x10, 0x42, 0x12};
-      std::uint32_t n = r.between(2, 20);
+      std::uint32_t n = r.range(2, 20);
       for (std::uint32_t k = 0; k < n; ++k) body.push_back(static_cast<std::uint8_t>(r.below(128)));
       body.push_back(0xF7);
       system.sysex(tick, 0xF0, body);
@@ -247,11 +232,11 @@ Tracks metaHeavy(std::uint64_t events, Random& r) {
       system.sysex(tick, 0xF7, {0xF0, 0x7E, 0xF7});
     } else if (kind == 17) {
       system.meta(tick, 0x59, std::vector<std::uint8_t>{
-          static_cast<std::uint8_t>(static_cast<std::int8_t>(r.between(0, 14)) - 7),
+          static_cast<std::uint8_t>(static_cast<std::int8_t>(r.range(0, 14)) - 7),
           static_cast<std::uint8_t>(r.below(2))});
     } else if (kind == 18) {
       std::vector<std::uint8_t> data{0x43, 0x7B};
-      std::uint32_t n = r.between(0, 12);
+      std::uint32_t n = r.range(0, 12);
       for (std::uint32_t k = 0; k < n; ++k) data.push_back(static_cast<std::uint8_t>(r.below(256)));
       system.meta(tick, 0x7F, std::move(data));
     } else {
@@ -267,8 +252,8 @@ Tracks metaHeavy(std::uint64_t events, Random& r) {
   for (std::uint64_t i = 0; i < notes; ++i) {
     std::uint64_t at = end * i / notes;
     std::uint64_t length = std::max<std::uint64_t>(1, end / notes);
-    auto key = static_cast<std::uint8_t>(r.between(55, 79));
-    melody.note(at, length, 0, key, static_cast<std::uint8_t>(r.between(60, 110)));
+    auto key = static_cast<std::uint8_t>(r.range(55, 79));
+    melody.note(at, length, 0, key, static_cast<std::uint8_t>(r.range(60, 110)));
   }
   Tracks tracks;
   tracks.push_back(std::move(system));
