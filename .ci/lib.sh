@@ -9,6 +9,23 @@ wine_loader() {
   command -v wine64 || true
 }
 
+# install_missing PACKAGE...: installs the Debian packages named, if any.
+install_missing() {
+  [ $# -gt 0 ] || return 0
+  echo "== installing $*"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "$@" >/dev/null
+}
+
+# find_wine: sets $wine (Wine's 64-bit loader) and $wineserver, or stops.
+find_wine() {
+  wine=$(wine_loader)
+  [ -n "$wine" ] || { echo "wine64 loader not found" >&2; exit 2; }
+  wineserver=$(dirname "$wine")/wineserver
+  [ -x "$wineserver" ] || wineserver=$(command -v wineserver || echo)
+}
+
 # check DESCRIPTION COMMAND...: runs the command, prints ok or FAIL, and
 # counts the failures in $failures.
 failures=0

@@ -38,16 +38,8 @@ command -v unzip >/dev/null || need+=(unzip)
 command -v man >/dev/null && [ -x /usr/bin/mandb ] || need+=(man-db)
 command -v desktop-file-validate >/dev/null || need+=(desktop-file-utils)  # the page's desktop entry
 [ -n "$(wine_loader)" ] || need+=(wine64)
-if [ ${#need[@]} -gt 0 ]; then
-  echo "== installing ${need[*]}"
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
-fi
-wine=$(wine_loader)
-[ -n "$wine" ] || { echo "wine64 loader not found" >&2; exit 2; }
-wineserver=$(dirname "$wine")/wineserver
-[ -x "$wineserver" ] || wineserver=$(command -v wineserver || echo)
+install_missing "${need[@]}"
+find_wine
 
 if dpkg -s vantrel >/dev/null 2>&1; then
   echo "a vantrel package is installed on this machine; remove it (dpkg -r vantrel) first" >&2

@@ -26,16 +26,8 @@ command -v g++ >/dev/null || need+=(g++)
 command -v python3 >/dev/null || need+=(python3)
 command -v x86_64-w64-mingw32-g++ >/dev/null || need+=(g++-mingw-w64-x86-64)
 [ -n "$(wine_loader)" ] || need+=(wine64)
-if [ ${#need[@]} -gt 0 ]; then
-  echo "== installing ${need[*]}"
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
-fi
-wine=$(wine_loader)
-[ -n "$wine" ] || { echo "wine64 loader not found" >&2; exit 2; }
-wineserver=$(dirname "$wine")/wineserver
-[ -x "$wineserver" ] || wineserver=$(command -v wineserver || echo)
+install_missing "${need[@]}"
+find_wine
 
 echo "== cross-build (MinGW-w64, static)"
 rm -rf build-win
