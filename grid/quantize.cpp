@@ -13,14 +13,14 @@ std::uint32_t Quantizer::quantizePass(const DecodedTrack& in, int pass, DecodedT
   // Where each note ends: at the next Note Off of its key (or Note On of
   // velocity 0), else at the end of the track; found walking back.
   if (pass > 0) {
-    ends_at_.resizeForWriting(end - begin);
+    noteEnds_.resizeForWriting(end - begin);
     std::array<std::uint64_t, 256> nextEnd;
     nextEnd.fill(in.endTick);
     for (std::uint32_t index = end; index-- > begin;) {
       const DecodedEvent& event = in.events[index];
       const std::uint8_t kind = event.status & 0xF0;
       if (kind == 0x90 && event.data2 != 0) {
-        ends_at_[index - begin] = nextEnd[event.data1];
+        noteEnds_[index - begin] = nextEnd[event.data1];
       } else if (kind == 0x80 || kind == 0x90) {
         nextEnd[event.data1] = event.tick;
       }
@@ -45,7 +45,7 @@ std::uint32_t Quantizer::quantizePass(const DecodedTrack& in, int pass, DecodedT
       std::uint64_t start = starts_.nearest(event.tick);
       if (before != kNone && start <= lastStart[key]) start = starts_.after(lastStart[key]);
       // A grid point after the start is one step after it at least.
-      std::uint64_t ends = ends_.nearest(ends_at_[index - begin]);
+      std::uint64_t ends = ends_.nearest(noteEnds_[index - begin]);
       if (ends <= start) ends = starts_.after(start);
       // The note before of this key ends where this one starts, at the latest.
       if (before != kNone && offs_[before].event.tick > start) offs_[before].event.tick = start;

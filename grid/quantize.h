@@ -53,7 +53,7 @@ class Quantizer {
   // The events of the pass being moved, in its order; the Note Offs made,
   // in the order of their notes; and as the pass is written, where each of
   // moved_ went and how many events but Note Offs were written by then.
-  PopulatedArray<std::uint64_t> ends_at_;  // where each note of the pass ends, in ticks
+  PopulatedArray<std::uint64_t> noteEnds_;  // where each note of the pass ends, in ticks
   PopulatedArray<DecodedEvent> moved_;
   PopulatedArray<Off> offs_;
   PopulatedArray<std::uint32_t> byTick_;  // the order of moved_ by tick, where not its own

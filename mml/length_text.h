@@ -64,7 +64,7 @@ class GridLengthCache {
     const std::uint64_t whole = 4 * std::uint64_t{division_};
     if (ticks > 2 * whole) {
       const std::string& one = text(whole);
-      for (std::uint64_t left = ticks; left > whole; left -= whole, ticks -= whole) {
+      for (; ticks > whole; ticks -= whole) {
         output.writePlain(one);
         output.writePlain(tie_);
       }

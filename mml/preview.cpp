@@ -1,6 +1,7 @@
 #include "mml/preview.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "grid/grid.h"
 #include "grid/grid_choice.h"
@@ -56,6 +57,8 @@ Preview makePreview(std::span<const std::uint8_t> input, const Settings& setting
   DecodedTrack track, moved;
   NoteSpans spans, movedSpans;
   std::vector<PreviewNote> original;
+  std::optional<Quantizer> quantizer;
+  if (step != 0) quantizer.emplace(rhythm, settings.pickupTicks, step);
   for (std::uint32_t t = 0; t < walk.tracks.size(); ++t) {
     track.decode(smf, filter, walk.tracks[t]);
     spans.find(track);
@@ -70,8 +73,7 @@ Preview makePreview(std::span<const std::uint8_t> input, const Settings& setting
     collectNotes(track, spans, t, original);
     std::sort(original.begin(), original.end(),
               [](const PreviewNote& a, const PreviewNote& b) { return a.order < b.order; });
-    Quantizer quantizer(rhythm, settings.pickupTicks, step);
-    quantizer.quantize(track, moved, movedSpans);
+    quantizer->quantize(track, moved, movedSpans);
     const std::size_t first = preview.notes.size();
     collectNotes(moved, movedSpans, t, preview.notes);
     for (std::size_t n = first; n < preview.notes.size(); ++n) {

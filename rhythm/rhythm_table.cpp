@@ -43,14 +43,13 @@ RhythmTable::RhythmTable(std::span<const TimeSignatureEvent> signatures,
   entries_.push_back(sentinel);
   entries_.shrink_to_fit();
 
-  std::vector<KeySignatureEvent>& sorted = keys;
-  std::stable_sort(sorted.begin(), sorted.end(),
+  std::stable_sort(keys.begin(), keys.end(),
                    [](const KeySignatureEvent& a, const KeySignatureEvent& b) { return a.tick < b.tick; });
   std::size_t next = 0;
   const KeySignatureEvent* inEffect = nullptr;
   for (RhythmEntry& entry : entries_) {
-    while (next < sorted.size() && sorted[next].tick <= entry.tick) inEffect = &sorted[next++];
-    if (entry.tick == kSentinelTick && !sorted.empty()) inEffect = &sorted.back();
+    while (next < keys.size() && keys[next].tick <= entry.tick) inEffect = &keys[next++];
+    if (entry.tick == kSentinelTick && !keys.empty()) inEffect = &keys.back();
     entry.key = inEffect ? inEffect->key : 0;
     entry.mode = inEffect ? inEffect->mode : 0;
   }

@@ -21,9 +21,8 @@ void DecodedTrack::decode(std::span<const std::uint8_t> smf, const EventFilter& 
   passBegin[0] = 0;
   for (int p = 0; p < kPassCount; ++p) passBegin[p + 1] = passBegin[p] + chunk.passEvents[p];
   dataAt.resizeForWriting(chunk.passEvents[0]);
-  // Each event goes straight to its place in its pass's group.
-  // Each pass's group is filled up to its count: beyond it (a track with a
-  // fault) nothing is kept.
+  // Each event goes straight to its place in its pass's group, which is
+  // filled up to its count: beyond it (a track with a fault) nothing is kept.
   struct Visitor {
     std::array<std::uint32_t, kPassCount> next;
     std::array<std::uint32_t, kPassCount> end;

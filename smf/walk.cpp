@@ -40,7 +40,6 @@ bool readTrackHeader(std::span<const std::uint8_t> smf, std::uint64_t offset, Tr
 }
 
 // What the walk finds in one track.
-// What the walk finds in one track.
 struct TrackVisitor {
   std::span<const std::uint8_t> smf;
   TrackWalk& walk;
