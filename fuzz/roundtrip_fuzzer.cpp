@@ -57,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     error = std::string(optionFaultPrefix()) + fuzz::gridArgument(input) +
             std::string(faultText(fault.kind)) + "\n";
   } else if (fault) {
-    error = std::string(dataFaultPrefix()) + std::string(faultText(fault.kind));
+    error = dataFaultMessage(fault.kind);
   }
 
   const roundtrip::CheckResult result =

@@ -25,7 +25,7 @@ Conversion convertWith(const Bytes& smf, const Settings& settings, const Schedul
   result.mml = std::move(mml.text);
   result.listing = std::move(console.text);
   if (result.fault) {
-    result.error = std::string(dataFaultPrefix()) + std::string(faultText(result.fault.kind));
+    result.error = dataFaultMessage(result.fault.kind);
     result.status = 1;
   }
   return result;

@@ -24,6 +24,15 @@ using smf_writer::Bytes;
 using smf_writer::makeSmf;
 using smf_writer::Track;
 
+// The bytes of `a`, then those of `b`: pieces of a file put together.
+inline Bytes operator+(Bytes a, const Bytes& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+// An end-of-track event right after the event before it.
+inline const Bytes kEnd = {0x00, 0xFF, 0x2F, 0x00};
+
 // What a conversion gave: the MML bytes (CR LF line ends), the listing on
 // the console, the fault, and the message and exit status the program gives
 // for it.

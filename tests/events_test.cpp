@@ -52,13 +52,6 @@ std::vector<std::string> eventsOf(const Bytes& bytes, std::int32_t mask, TrackEn
   return recorder.events;
 }
 
-Bytes operator+(Bytes a, const Bytes& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
-}
-
-const Bytes kEnd = {0x00, 0xFF, 0x2F, 0x00};
-
 TEST(VarLen, ValuesAndBytesRead) {
   struct Case {
     Bytes bytes;

@@ -1,9 +1,10 @@
 // The exact bytes the program writes: messages as code page 932, and the
 // output file's header comment. They are spelled out in the tests, on
 // purpose, rather than taken from the program's own tables, so that a wrong
-// byte there shows up as a failing test. The messages of the SMF data are
-// the round-trip checker's table (tools/roundtrip/fault_texts.h), which is
-// spelled out apart from the program too.
+// byte there shows up as a failing test. The messages of the SMF data, the
+// option-fault prefix and the refusal of a grid value are the round-trip
+// checker's table (tools/roundtrip/fault_texts.h), which is spelled out apart
+// from the program too.
 #pragma once
 
 #include <cstdint>
@@ -15,8 +16,11 @@ namespace vantrel::test::expected {
 
 namespace faults = roundtrip::faults;
 
-// オプションが不正です。：
-inline constexpr char kOptionFault[] = "\x83\x49\x83\x76\x83\x56\x83\x87\x83\x93\x82\xAA\x95\x73\x90\xB3\x82\xC5\x82\xB7\x81\x42\x81\x46";
+// オプションが不正です。：, before the option as given.
+inline constexpr const char* kOptionFault = faults::kOptionPrefix.data();
+// The text after a refused grid value: the step it gives is no whole number
+// of ticks.
+inline constexpr const char* kBadGrid = faults::kBadGrid.text;
 // SMFファイルが2回以上指定されました。
 inline constexpr char kSecondSmf[] = "SMF\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xAA" "2\x89\xF1\x88\xC8\x8F\xE3\x8E\x77\x92\xE8\x82\xB3\x82\xEA\x82\xDC\x82\xB5\x82\xBD\x81\x42";
 // /F ファイル名が書いてありません。

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "app/console.h"
 #include "app/memory_file_system.h"
-#include "app/program.h"
+#include "tests/conversion.h"
+#include "tests/run_program.h"
 #include "tools/roundtrip/comparison.h"
 #include "tools/roundtrip/played_files.h"
 
@@ -22,30 +22,23 @@ namespace {
 
 namespace rt = vantrel::roundtrip;
 
-// What the program gave for one command line.
-struct ProgramRun {
-  int status = 0;
-  std::string out, err;
+// What the program gave for one command line, and its output file.
+struct GridRun : ProgramRun {
   const std::string* mml = nullptr;  // the output file, nullptr when none was made
 };
 
-ProgramRun runOn(const std::vector<std::uint8_t>& smf, const std::vector<std::string>& options,
-          MemoryFileSystem& files) {
+GridRun runOn(const Bytes& smf, const std::vector<std::string>& options, MemoryFileSystem& files) {
   files.addFile("in.mid", std::string(smf.begin(), smf.end()));
   std::vector<std::string> arguments = options;
   arguments.push_back("/Fmout.mml");
   arguments.push_back("in.mid");
-  StringConsole out, err;
-  ProgramRun run;
-  run.status = runProgram(arguments, files, out, err);
-  run.out = out.text;
-  run.err = err.text;
+  GridRun run{runInMemory(arguments, files)};
   run.mml = files.file("out.mml");
   return run;
 }
 
-rt::CheckResult check(const std::vector<std::uint8_t>& smf, const std::vector<std::string>& options,
-                      const ProgramRun& run) {
+rt::CheckResult check(const Bytes& smf, const std::vector<std::string>& options,
+                      const GridRun& run) {
   rt::ConversionOptions parsed;
   std::string reason;
   EXPECT_TRUE(rt::parseOptions(options, parsed, reason)) << reason;
@@ -66,7 +59,7 @@ TEST_P(PlayedFiles, ConvertOnTheGridAsTheCheckerPlacesThem) {
   const rt::PlayedSmf file = rt::generatePlayedSmf(seed);
   for (const std::vector<std::string>& options : rt::playedOptionSets(seed, file)) {
     MemoryFileSystem files;
-    const ProgramRun run = runOn(file.bytes, options, files);
+    const GridRun run = runOn(file.bytes, options, files);
     const rt::CheckResult result = check(file.bytes, options, run);
     std::string found;
     for (const rt::Difference& d : result.differences) found += rt::describe(d) + "\n";
@@ -92,7 +85,7 @@ TEST(GridValues, RefusedWithTheOptionFaultAndNoOutputFile) {
   const rt::PlayedSmf file = rt::generatePlayedSmf(seed);
   for (const char* option : {"/Q0", "/Q7", "/Q16x", "--quantize=9", "--quantize=half", "-Q+16"}) {
     MemoryFileSystem files;
-    const ProgramRun run = runOn(file.bytes, {option}, files);
+    const GridRun run = runOn(file.bytes, {option}, files);
     const rt::CheckResult result = check(file.bytes, {option}, run);
     EXPECT_EQ(run.status, 1) << option;
     EXPECT_EQ(result.refusal, rt::faults::kBadGrid.label) << option;
@@ -105,16 +98,10 @@ TEST(GridValues, RefusedWithTheOptionFaultAndNoOutputFile) {
 // eighth-note triplet, e a quarter note, one value: " Sub{v100o5d12}e4",
 // not cut where d's sub-block ends.
 TEST(GridLengths, ChordNotesEndingApartKeepOneLength) {
-  const std::vector<std::uint8_t> smf = {
-      'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0x01, 0xE0,  // format 0, 480 ticks a quarter
-      'M', 'T', 'r', 'k', 0, 0, 0, 0x16,
-      0x00, 0x90, 62, 100,        // d on
-      0x00, 0x90, 64, 100,        // e on
-      0x81, 0x20, 0x80, 62, 0,    // 160: d off
-      0x82, 0x40, 0x80, 64, 0,    // 480: e off
-      0x00, 0xFF, 0x2F, 0x00};
+  const Bytes smf =
+      makeSmf(0, 480, {Track().on(0, 1, 62).on(0, 1, 64).off(160, 1, 62, 0).off(320, 1, 64, 0).end()});
   MemoryFileSystem files;
-  const ProgramRun run = runOn(smf, {"/Q12"}, files);
+  const GridRun run = runOn(smf, {"/Q12"}, files);
   const rt::CheckResult result = check(smf, {"/Q12"}, run);
   EXPECT_TRUE(result.differences.empty()) << rt::describe(result.differences[0]);
 }
@@ -123,16 +110,11 @@ TEST(GridLengths, ChordNotesEndingApartKeepOneLength) {
 // /A960, so that the pickup is 960 ticks, eight whole sixteenths. A note
 // that fills it is a half note, "c2", not cut at every 300 ticks.
 TEST(GridLengths, LongPickupKeepsWholeSteps) {
-  const std::vector<std::uint8_t> smf = {
-      'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0x01, 0xE0,  // format 0, 480 ticks a quarter
-      'M', 'T', 'r', 'k', 0, 0, 0, 0x15,
-      0x00, 0xFF, 0x58, 4, 5, 5, 24, 8,  // 5/32
-      0x00, 0x90, 60, 100,               // c on
-      0x87, 0x40, 0x80, 60, 0,           // 960: c off
-      0x00, 0xFF, 0x2F, 0x00};
+  const Bytes smf =
+      makeSmf(0, 480, {Track().timeSignature(0, 5, 5).on(0, 1, 60).off(960, 1, 60, 0).end()});
   const std::vector<std::string> options = {"/Q16", "/A960"};
   MemoryFileSystem files;
-  const ProgramRun run = runOn(smf, options, files);
+  const GridRun run = runOn(smf, options, files);
   const rt::CheckResult result = check(smf, options, run);
   EXPECT_TRUE(result.differences.empty()) << rt::describe(result.differences[0]);
 }

@@ -25,27 +25,13 @@ struct Note {
 // One track of notes (and the other events of `extra`, at their ticks).
 Bytes notesFile(const std::vector<Note>& notes,
                 const std::vector<std::pair<std::uint32_t, Bytes>>& extra = {}) {
-  struct Event {
-    std::uint32_t tick;
-    Bytes bytes;
-  };
-  std::vector<Event> events;
-  for (const auto& [tick, bytes] : extra) events.push_back({tick, bytes});
+  smf_writer::TimedTrack track;
+  for (const auto& [tick, bytes] : extra) track.add(tick, bytes);
   for (const Note& n : notes) {
-    events.push_back({n.tick, {0x90, static_cast<std::uint8_t>(n.key), 100}});
-    events.push_back({n.tick + n.length, {0x80, static_cast<std::uint8_t>(n.key), 0}});
+    track.channel(n.tick, 0x90, n.key, 100);
+    track.channel(n.tick + n.length, 0x80, n.key, 0);
   }
-  std::stable_sort(events.begin(), events.end(),
-                   [](const Event& a, const Event& b) { return a.tick < b.tick; });
-  Track track;
-  std::uint32_t at = 0;
-  for (const Event& e : events) {
-    track.raw(e.tick - at, std::initializer_list<int>{});
-    track.bytes(e.bytes);
-    at = e.tick;
-  }
-  track.end();
-  return makeSmf(0, 480, {track});
+  return smf_writer::smfFile(0, 480, {track.events(false, track.lastTick())});
 }
 
 TEST(Grid, NotesAndEventsOnTheGrid) {
@@ -88,11 +74,7 @@ TEST(Grid, NotesAndEventsOnTheGrid) {
 TEST(Grid, ItsLineAfterTheListingAndTheValuesRefused) {
   const Bytes song = notesFile({{0, 470, 60}, {478, 250, 62}});
   const std::string listing = "Pointer:0\tLength:1920\tKey:0\tmi:0\nPointer:-1\tLength:1920\tKey:0\tmi:0\n";
-  // クオンタイズの音価は、全音符のtick数を割り切る正の整数かautoです。
-  const std::string refused =
-      " \x83\x4E\x83\x49\x83\x93\x83\x5E\x83\x43\x83\x59\x82\xCC\x89\xB9\x89\xBF\x82\xCD\x81\x41\x91\x53"
-      "\x89\xB9\x95\x84\x82\xCCtick\x90\x94\x82\xF0\x8A\x84\x82\xE8\x90\xD8\x82\xE9\x90\xB3\x82\xCC\x90\xAE"
-      "\x90\x94\x82\xA9" "auto\x82\xC5\x82\xB7\x81\x42\n";
+  const std::string refused = ex::kBadGrid;
   const std::string names = "SMF = song.mid\nMML = song.mml\n";
   struct Case {
     std::vector<std::string> args;

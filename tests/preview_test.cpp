@@ -45,20 +45,9 @@ Bytes twoTracks() {
 // A RIFF MIDI form of type RMID holding `smf` as its data chunk, after an
 // INFO list.
 Bytes rmi(const Bytes& smf) {
-  auto chunk = [](const char* id, const Bytes& data) {
-    Bytes out(id, id + 4);
-    const auto size = static_cast<std::uint32_t>(data.size());
-    for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<std::uint8_t>(size >> shift));
-    out.insert(out.end(), data.begin(), data.end());
-    if (data.size() % 2) out.push_back(0);
-    return out;
-  };
-  Bytes body = {'R', 'M', 'I', 'D'};
-  const Bytes info = chunk("LIST", {'I', 'N', 'F', 'O', 'I', 'N', 'A', 'M', 1, 0, 0, 0, 'x'});
-  const Bytes data = chunk("data", smf);
-  body.insert(body.end(), info.begin(), info.end());
-  body.insert(body.end(), data.begin(), data.end());
-  return chunk("RIFF", body);
+  return smf_writer::riffForm(
+      "RMID", {smf_writer::riffChunk("LIST", {'I', 'N', 'F', 'O', 'I', 'N', 'A', 'M', 1, 0, 0, 0, 'x'}),
+               smf_writer::riffChunk("data", smf)});
 }
 
 // The program's listing of the preview's rhythm entries.

@@ -27,13 +27,6 @@ Bytes chunk(const Bytes& events, const char* magic = "MTrk",
   return smf_writer::trackChunk(events, length, magic);
 }
 
-Bytes operator+(Bytes a, const Bytes& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
-}
-
-const Bytes kEnd = {0x00, 0xFF, 0x2F, 0x00};
-
 TEST(SmfHeader, RejectedHeadersInTheirOrderOfChecking) {
   struct Case {
     const char* what;

@@ -1,5 +1,7 @@
 #include "tools/roundtrip/text_forms.h"
 
+#include "tools/smf_writer/smf_writer.h"
+
 namespace vantrel::roundtrip {
 namespace {
 
@@ -27,20 +29,7 @@ std::string hexList(std::span<const std::uint8_t> bytes) {
   return out;
 }
 
-std::string varLenList(std::uint32_t value) {
-  std::uint32_t groups[5];
-  int n = 0;
-  do {
-    groups[n++] = value & 0x7F;
-    value >>= 7;
-  } while (value != 0);
-  std::string out;
-  for (int i = n - 1; i >= 0; --i) {
-    appendHex(out, i > 0 ? (groups[i] | 0x80) : groups[i]);
-    if (i > 0) out += ',';
-  }
-  return out;
-}
+std::string varLenList(std::uint32_t value) { return hexList(smf_writer::varLen(value)); }
 
 std::string printable(std::string_view text, std::size_t limit) {
   std::string out;

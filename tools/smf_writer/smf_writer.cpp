@@ -148,7 +148,7 @@ Bytes makeSmf(int format, int division, const std::vector<Track>& tracks) {
 }
 
 void TimedTrack::add(std::uint64_t tick, Bytes bytes, int rank) {
-  events_.push_back({tick, rank, events_.size(), std::move(bytes)});
+  events_.push_back({tick, rank, std::move(bytes)});
 }
 
 void TimedTrack::channel(std::uint64_t tick, int status, int data1, int data2, int rank) {
@@ -182,10 +182,9 @@ std::uint64_t TimedTrack::lastTick() const {
 }
 
 Bytes TimedTrack::events(bool runningStatus, std::uint64_t endTick) {
+  // Stable: events of one tick and rank stay in the order they were added.
   std::stable_sort(events_.begin(), events_.end(), [](const Event& a, const Event& b) {
-    if (a.tick != b.tick) return a.tick < b.tick;
-    if (a.rank != b.rank) return a.rank < b.rank;
-    return a.order < b.order;
+    return a.tick != b.tick ? a.tick < b.tick : a.rank < b.rank;
   });
   Bytes out;
   std::uint64_t tick = 0;

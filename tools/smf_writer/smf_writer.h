@@ -99,7 +99,6 @@ class TimedTrack {
   struct Event {
     std::uint64_t tick;
     int rank;
-    std::size_t order;
     Bytes bytes;
   };
   std::vector<Event> events_;
