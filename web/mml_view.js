@@ -92,11 +92,14 @@ const MmlView = (() => {
   // Scrolls `pre` (not the page) so that `element` is near its top.
   function scrollTo(pre, element, mark) {
     pre.scrollTop = Math.max(0, element.offsetTop - pre.clientHeight * 0.15);
-    if (mark) {
-      for (const old of pre.querySelectorAll('.line.target')) old.classList.remove('target');
-      element.classList.add('target');
-    }
+    if (mark) markLine(pre, element);
   }
 
-  return { render, lineOfBar, scrollTo };
+  // Marks the line `element` of `pre` as the one linked to, alone.
+  function markLine(pre, element) {
+    for (const old of pre.querySelectorAll('.line.target')) old.classList.remove('target');
+    element.classList.add('target');
+  }
+
+  return { render, lineOfBar, scrollTo, mark: markLine };
 })();

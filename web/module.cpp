@@ -2,10 +2,10 @@
 //
 // vantrel_run runs the command-line program itself (runProgram) on files in
 // memory (a MemoryFileSystem holding just the input), so that the page gives
-// exactly what the command line gives in a folder that holds just that file. vantrel_preview
-// reads the notes and the bar structure of a file for the piano roll, through
-// the core's makePreview; vantrel_output_name gives the name the program
-// writes its MML under.
+// exactly what the command line gives in a folder that holds just that file.
+// vantrel_preview reads the notes and the bar structure of a file for the
+// piano roll, through the core's makePreview; vantrel_output_name gives the
+// name the program writes its MML under.
 //
 // Results stay in the module until the next call of the same function; the
 // page copies them out through the accessor functions.

@@ -23,7 +23,6 @@
     noteLines: [],
     pickup: 0,
     zipUrl: null,
-    copyText: null,
   };
   let nextFileId = 1;
   let timer = 0;
@@ -212,12 +211,7 @@
       await preview(current, args, generation, key);
       if (stale()) return;
     }
-    let result;
-    try {
-      result = await Vantrel.convert(current.bytes, argumentsFor(current, args));
-    } catch (error) {
-      result = { error: String(error.message || error) };
-    }
+    const result = await convert(current, args);
     if (stale()) return;
     result.kana = args.includes('/J');
     setResult(current, result);
@@ -228,17 +222,22 @@
       if (f === current) continue;
       f.status = 'busy';
       showFiles();
-      let other;
-      try {
-        other = await Vantrel.convert(f.bytes, argumentsFor(f, args));
-      } catch (error) {
-        other = { error: String(error.message || error) };
-      }
+      const other = await convert(f, args);
       if (stale()) return;
       setResult(f, other);
     }
     showFiles();
     setBusy(false);
+  }
+
+  // The result of converting `file` with `args`; {error} when the converter
+  // failed.
+  async function convert(file, args) {
+    try {
+      return await Vantrel.convert(file.bytes, argumentsFor(file, args));
+    } catch (error) {
+      return { error: String(error.message || error) };
+    }
   }
 
   function setResult(file, result) {
@@ -303,9 +302,8 @@
     $('listing-box').hidden = !p || p.rhythm.length === 0;
     if (!p) return;
     $('roll-info').textContent = I18n.text('rollInfo', p.noteCount, p.trackCount, p.division);
-    const gridChoice = $('grid') ? $('grid').value : '';
     $('grid-chosen').textContent = !p.gridNote ? ''
-      : gridChoice === 'auto' ? I18n.text('gridChosen', p.gridNote) : I18n.text('gridShown');
+      : $('grid').value === 'auto' ? I18n.text('gridChosen', p.gridNote) : I18n.text('gridShown');
     // The listing in words: one line per entry, as the program lists them.
     const lines = [];
     if (state.pickup > 0) lines.push(I18n.text('pickupLine', state.pickup));
@@ -360,6 +358,17 @@
     showFiles();
   }
 
+  // No MML to download or copy.
+  function offerNoMml() {
+    const link = $('download');
+    link.setAttribute('aria-disabled', 'true');
+    link.removeAttribute('href');
+    link.removeAttribute('download');
+    link.textContent = I18n.text('download');
+    $('download-name').textContent = '';
+    $('copy-mml').disabled = true;
+  }
+
   // Shows the current file's result in the result bar and the MML section;
   // `fresh` when it just came (the text is rendered and scrolled again).
   function showResult(fresh = false) {
@@ -370,12 +379,7 @@
     $('copy-note').textContent = '';
     if (!result) {
       if (file && document.body.dataset.state === 'busy') setStatus(I18n.text('statusBusy', file.name));
-      link.setAttribute('aria-disabled', 'true');
-      link.removeAttribute('href');
-      link.removeAttribute('download');
-      link.textContent = I18n.text('download');
-      $('copy-mml').disabled = true;
-      $('download-name').textContent = '';
+      offerNoMml();
       $('result-file').textContent = file ? I18n.text('fileInfo', file.name, file.bytes.length) : '';
       if (!file) setStatus(I18n.text('statusNone'));
       if (fresh || !file) {
@@ -411,12 +415,7 @@
       $('download-name').textContent = I18n.text('fileInfo', result.name, mml.length);
       $('copy-mml').disabled = false;
     } else {
-      link.setAttribute('aria-disabled', 'true');
-      link.removeAttribute('href');
-      link.removeAttribute('download');
-      link.textContent = I18n.text('download');
-      $('download-name').textContent = '';
-      $('copy-mml').disabled = true;
+      offerNoMml();
     }
     if (!fresh) {
       if (mml && !$('mml-note').hidden && mml.length > kShownMml) {
@@ -427,7 +426,6 @@
     $('console').textContent = Vantrel.decodeConsole(result.stdout);
     const note = $('mml-note');
     note.hidden = true;
-    state.copyText = null;
     if (!mml) {
       $('mml').textContent = '';
       state.noteLines = [];
@@ -477,7 +475,6 @@
       box.remove();
       if (focused && focused.focus) focused.focus();
     }
-    state.copyText = copied ? text : null;
     $('copy-note').textContent = I18n.text(copied ? 'copied' : 'copyFailed');
   }
 
@@ -518,8 +515,7 @@
     if (event.clientX - line.getBoundingClientRect().left > 48) return;
     const bar = Number(line.dataset.bar);
     PianoRoll.scrollToTick(state.barStarts[Math.min(bar, state.barStarts.length) - 1] || 0);
-    for (const old of $('mml').querySelectorAll('.line.target')) old.classList.remove('target');
-    line.classList.add('target');
+    MmlView.mark($('mml'), line);
   }
 
   function setPicking(on) {

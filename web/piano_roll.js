@@ -19,10 +19,11 @@ const PianoRoll = (() => {
   let shown = null;      // what the worker said of the data: end, low, high, height, legend
   let view = {};         // colourBy, zoom, pickup, labels
   let onData = null;
-  let lastDrawnMs = 0;
 
   let picture = null;
   let heldNotes = 0;     // notes the worker holds
+
+  const dark = () => matchMedia('(prefers-color-scheme: dark)').matches;
 
   function start(rollBox, dataCallback) {
     box = rollBox;
@@ -46,7 +47,6 @@ const PianoRoll = (() => {
         layout();
         if (onData) onData(message);
       } else if (message.type === 'drawn') {
-        lastDrawnMs = message.ms;
         if (canvas.width !== message.bitmap.width) canvas.width = message.bitmap.width;
         if (canvas.height !== message.bitmap.height) canvas.height = message.bitmap.height;
         picture.transferFromImageBitmap(message.bitmap);
@@ -73,7 +73,7 @@ const PianoRoll = (() => {
     const { ticks, keys } = preview;
     if (heldNotes >= 200000) dropNotes();
     heldNotes = keys.length;
-    // `original`: the notes' ticks before the grid moved them (issue 19), in
+    // `original`: the notes' ticks before the grid moved them, in
     // the layout of `ticks`; drawn faintly behind the notes when given.
     const original = preview.original || null;
     worker.postMessage({
@@ -106,7 +106,7 @@ const PianoRoll = (() => {
     worker.postMessage({
       type: 'view', seq, width: box.clientWidth, fullWidth: fullWidth(), left: box.scrollLeft,
       dpr: window.devicePixelRatio || 1, colourBy: view.colourBy, pickup: view.pickup,
-      theme: matchMedia('(prefers-color-scheme: dark)').matches ? 'dark' : 'light',
+      theme: dark() ? 'dark' : 'light',
       labels: { pickup: view.pickupLabel },
     });
   }
@@ -141,8 +141,7 @@ const PianoRoll = (() => {
   return {
     start, setData, clear, setView, tickAt, scrollToTick, redraw,
     // The colour of track or channel `index`, as the worker draws it.
-    colour: (index) => (matchMedia('(prefers-color-scheme: dark)').matches
+    colour: (index) => (dark()
       ? `hsl(${(index * 137.5) % 360}, 70%, 62%)` : `hsl(${(index * 137.5) % 360}, 65%, 40%)`),
-    lastDrawnMs: () => lastDrawnMs,
   };
 })();

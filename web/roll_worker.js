@@ -16,7 +16,7 @@
 // Messages out:
 //   {type: 'data', seq, end, low, high, rowHeight, height, legend: {track, channel},
 //    tracksWithNotes, notes}
-//   {type: 'drawn', seq, ms, bitmap}                the picture of the view
+//   {type: 'drawn', seq, bitmap}                    the picture of the view
 'use strict';
 
 const kHeader = 26;  // the band above the notes: signatures and bar numbers
@@ -27,13 +27,9 @@ let notes = null;  // {ticks, keys, rhythm, songEnd, end, low, high, rowHeight, 
 let pendingView = null;
 let drawScheduled = false;
 
-function colour(index, theme) {
-  return theme === 'dark' ? `hsl(${(index * 137.5) % 360}, 70%, 62%)`
-    : `hsl(${(index * 137.5) % 360}, 65%, 40%)`;
-}
-
-// The colour of `index` as a pixel of an ImageData seen as 32-bit words
-// (little-endian: red in the low byte).
+// The colour of track or channel `index` (PianoRoll.colour, as css) as a
+// pixel of an ImageData seen as 32-bit words (little-endian: red in the low
+// byte).
 function pixel(index, theme) {
   const dark = theme === 'dark';
   const [h, sat, light] = [(index * 137.5) % 360, dark ? 0.7 : 0.65, dark ? 0.62 : 0.4];
@@ -130,7 +126,6 @@ function scheduleDraw() {
 // Draws the part of the roll from css pixel `left`, `width` wide, of a roll
 // `fullWidth` wide, at the device's pixel ratio, and posts the picture.
 function draw(view) {
-  const started = performance.now();
   const dpr = Math.max(1, Math.min(4, view.dpr || 1));
   const height = notes ? notes.height : kHeader + 12 * 8;
   const width = Math.max(1, Math.round(view.width));
@@ -145,7 +140,7 @@ function draw(view) {
   if (!notes) {
     ctx.fillStyle = dark ? '#15191e' : '#ffffff';
     ctx.fillRect(0, 0, pw, ph);
-    post(view, started);
+    post(view);
     return;
   }
   const { ticks, keys, end, low, high, rowHeight } = notes;
@@ -199,12 +194,12 @@ function draw(view) {
       if (key % 12 === 0) ctx.fillText(`o${key / 12}c`, 3, rowTop(key) + rowHeight);
     }
   }
-  post(view, started);
+  post(view);
 }
 
-function post(view, started) {
+function post(view) {
   const bitmap = canvas.transferToImageBitmap();
-  self.postMessage({ type: 'drawn', seq: view.seq, ms: performance.now() - started, bitmap }, [bitmap]);
+  self.postMessage({ type: 'drawn', seq: view.seq, bitmap }, [bitmap]);
 }
 
 // Notes in view become runs of device pixels per colour and key: a note that

@@ -49,6 +49,11 @@ function vantrelCalls(core) {
     return core.HEAPU8.slice(pointer, pointer + size);
   }
 
+  // A copy of the text at `pointer`, up to its NUL.
+  function copyText(pointer) {
+    return copyOut(pointer, core.HEAPU8.indexOf(0, pointer) - pointer);
+  }
+
   function result(which) {
     const size = core._vantrel_result_size(which);
     return size < 0 ? null : copyOut(core._vantrel_result_data(which), size);
@@ -56,15 +61,8 @@ function vantrelCalls(core) {
 
   // The name the program gives the MML file for `args`, or '' for none.
   function outputName(args) {
-    const packed = packArguments(args);
-    const pointer = core._malloc(packed.length + 1);
-    try {
-      core.HEAPU8.set(packed, pointer);
-      const at = core._vantrel_output_name(pointer, args.length);
-      return new TextDecoder().decode(copyOut(at, core.HEAPU8.indexOf(0, at) - at));
-    } finally {
-      core._free(pointer);
-    }
+    return withInput(new Uint8Array(0), args, (argsPointer, count) =>
+      new TextDecoder().decode(copyText(core._vantrel_output_name(argsPointer, count))));
   }
 
   return {
@@ -98,8 +96,7 @@ function vantrelCalls(core) {
       keys.set(new Uint32Array(core.HEAPU8.buffer, core._vantrel_preview_keys(), noteCount));
       let fault = null;
       if (faulty) {
-        const at = core._vantrel_preview_fault();
-        fault = copyOut(at, core.HEAPU8.indexOf(0, at) - at);
+        fault = copyText(core._vantrel_preview_fault());
       }
       const notesAt = 6 + 6 * rhythmCount;
       // On a grid the notes' places before it follow them, then its note value.
@@ -160,7 +157,8 @@ if (typeof module === 'object' && module.exports) {
       const calls = await ready;
       const result = calls[kind](bytes, args);
       const buffers = typeof result === 'object' ? [result.stdout, result.stderr, result.mml,
-        result.fault, result.ticks, result.keys].filter((b) => b).map((b) => b.buffer) : [];
+        result.fault, result.ticks, result.keys, result.original].filter((b) => b).map((b) => b.buffer)
+        : [];
       self.postMessage({ id, result, memory: calls.memory() }, buffers);
     } catch (error) {
       self.postMessage({ id, error: String(error && error.stack || error) });

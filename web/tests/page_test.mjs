@@ -311,7 +311,7 @@ describe('the page gives what the command line gives', () => {
   }
 });
 
-// ---- the points of issue 20, one group each
+// ---- the page's features, one group each
 
 // A RIFF MIDI form (.rmi) holding `smf`, after an INFO list.
 function rmi(smf) {
