@@ -25,7 +25,26 @@ void collectNotes(const DecodedTrack& track, const NoteSpans& spans, std::uint32
     if (!isNoteStart(e)) continue;
     const std::uint64_t end = spans.endTick(track, i);
     notes.push_back({index, static_cast<std::uint8_t>(e.status & 0x0F),
-                     static_cast<std::uint8_t>(e.data1 & 0x7F), e.tick, end, e.tick, end, e.order});
+                     static_cast<std::uint8_t>(e.data1 & 0x7F), e.tick, end, e.tick, end, e.order,
+                     e.data2});
+  }
+}
+
+// The tempo events and the first track name among the system events of
+// `track`, as the conversion writes them.
+void collectSystem(std::span<const std::uint8_t> smf, const DecodedTrack& track, Preview& preview) {
+  std::string& name = preview.trackNames.emplace_back();
+  bool named = false;
+  for (std::uint32_t i = 0; i < track.passBegin[1]; ++i) {
+    const DecodedEvent& e = track.events[i];
+    if (e.status != 0xFF) continue;
+    const std::span<const std::uint8_t> data = systemEventData(smf, track.dataAt[i]);
+    if (e.data1 == 0x51 && data.size() == 3) {
+      preview.tempos.push_back({e.tick, readBigEndian(data.data(), 3)});
+    } else if (e.data1 == 0x03 && !named) {
+      name.assign(data.begin(), data.end());
+      named = true;
+    }
   }
 }
 
@@ -65,6 +84,7 @@ Preview makePreview(std::span<const std::uint8_t> input, const Settings& setting
     preview.lastEnd = std::max(preview.lastEnd, track.endTick);
     if (step == 0) {
       collectNotes(track, spans, t, preview.notes);
+      collectSystem(smf, track, preview);
       continue;
     }
     // On a grid: the notes as they will be written, each with its place
@@ -74,6 +94,7 @@ Preview makePreview(std::span<const std::uint8_t> input, const Settings& setting
     std::sort(original.begin(), original.end(),
               [](const PreviewNote& a, const PreviewNote& b) { return a.order < b.order; });
     quantizer->quantize(track, moved, movedSpans);
+    collectSystem(smf, moved, preview);
     const std::size_t first = preview.notes.size();
     collectNotes(moved, movedSpans, t, preview.notes);
     for (std::size_t n = first; n < preview.notes.size(); ++n) {
@@ -87,6 +108,8 @@ Preview makePreview(std::span<const std::uint8_t> input, const Settings& setting
     }
     preview.lastEnd = std::max(preview.lastEnd, moved.endTick);
   }
+  std::stable_sort(preview.tempos.begin(), preview.tempos.end(),
+                   [](const PreviewTempo& a, const PreviewTempo& b) { return a.tick < b.tick; });
   if (!walk.chunksWhole()) {
     preview.fault = dataFaultMessage(walk.fault.kind);
   } else {

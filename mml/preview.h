@@ -32,6 +32,13 @@ struct PreviewNote {
   std::uint64_t originalStart = 0;
   std::uint64_t originalEnd = 0;
   std::uint32_t order = 0;  // its Note On's place among the track's events
+  std::uint8_t velocity = 0;  // 1 .. 127 (the Note On's byte)
+};
+
+// A tempo event: from `tick` on, a quarter note lasts `microseconds`.
+struct PreviewTempo {
+  std::uint64_t tick = 0;
+  std::uint32_t microseconds = 500000;
 };
 
 struct Preview {
@@ -46,6 +53,12 @@ struct Preview {
   // of its Note On.
   std::vector<PreviewNote> notes;
   std::uint64_t lastEnd = 0;  // the greatest tick of an end-of-track event
+  // Every tempo event of the tracks that decode, in the order of their ticks
+  // (on a grid, where the grid puts them); a file without one plays at 120.
+  std::vector<PreviewTempo> tempos;
+  // Each decoded track's first track name (meta event 3), its bytes as the
+  // file holds them (code page 932, mostly); empty when it has none.
+  std::vector<std::string> trackNames;
   // The grid's note value, chosen where /Q asks the program to; 0 none.
   std::uint32_t gridNote = 0;
   // The whole message of a fault of the header or the chunks, as the program

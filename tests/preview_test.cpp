@@ -83,6 +83,32 @@ TEST(Preview, HeaderRhythmAndNotes) {
   EXPECT_EQ(listingOf(p), convertBytes(twoTracks()).listing);
 }
 
+// What the page plays and names: the tempo map of all tracks in tick order,
+// each track's first name, and every note's velocity.
+TEST(Preview, TemposNamesAndVelocities) {
+  Track conductor;
+  conductor.text(0, 3, "Song").tempo(0, 600000).tempo(960, 400000).end();
+  Track melody;
+  melody.text(0, 3, "Lead").text(0, 3, "Other").tempo(480, 500000).on(0, 1, 60, 90).off(480, 1, 60).end();
+  Track drums;
+  drums.on(0, 10, 36, 127).off(240, 10, 36).end();
+  for (const std::vector<std::string>& options : {std::vector<std::string>{}, {"/Q"}, {"/Q16"}}) {
+    {
+      SCOPED_TRACE(options.empty() ? "no grid" : options[0]);
+      const Preview p = previewOf(makeSmf(1, 480, {conductor, melody, drums}), options);
+      ASSERT_EQ(p.tempos.size(), 3u);
+      EXPECT_EQ(std::make_tuple(p.tempos[0].tick, p.tempos[1].tick, p.tempos[2].tick),
+                std::make_tuple(0u, 480u, 960u));
+      EXPECT_EQ(std::make_tuple(p.tempos[0].microseconds, p.tempos[1].microseconds, p.tempos[2].microseconds),
+                std::make_tuple(600000u, 500000u, 400000u));
+      EXPECT_EQ(p.trackNames, (std::vector<std::string>{"Song", "Lead", ""}));
+      ASSERT_EQ(p.notes.size(), 2u);
+      EXPECT_EQ(int{p.notes[0].velocity}, 90);
+      EXPECT_EQ(int{p.notes[1].velocity}, 127);
+    }
+  }
+}
+
 TEST(Preview, PickupAddsItsBarAsTheConversionDoes) {
   const Preview p = previewOf(twoTracks(), {"/A480"});
   ASSERT_EQ(p.rhythm.size(), 4u);
