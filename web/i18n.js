@@ -108,6 +108,23 @@ const I18n = (() => {
       pickupBeatsInvalid: 'The pickup in beats must come to a whole number of ticks, 0 or more.',
       pickupTooBig: 'The pickup is too long.',
       previewFault: 'The roll shows the notes read before the fault (see Result).',
+      play: 'Play',
+      stop: 'Stop',
+      asPlayed: 'as played (off the grid)',
+      noAudio: 'This browser cannot play sound.',
+      moduleMemory: 'This file needs more memory than this page has: it was not converted. '
+        + 'The converter has been started afresh for the next file (the command line may convert this one).',
+      moduleCrash: 'The converter stopped with a fault of its own on this file: it was not converted. '
+        + 'The converter has been started afresh for the next file.',
+      copyTooBig: (size) => `${size.toLocaleString('en')} bytes are too many to copy here: download the file.`,
+      zipWaiting: 'The .zip is ready once every file has been converted.',
+      zipNone: 'No file converted, so there is nothing to put in a .zip.',
+      zipSome: (done, failed, listing) => `The .zip holds the ${plural(done, 'file', 'files')} that `
+        + `converted and ${listing}, which lists the ${plural(failed, 'file', 'files')} that did not and why.`,
+      zipListingName: 'not-converted.txt',
+      zipListingTitle: (failed, total, command) => `${failed} of ${total} files were not converted `
+        + `(${command}):`,
+      zipIncomplete: 'the MML written before the fault is not in this archive',
     },
     ja: {
       title: 'vantrel — MIDI から MML へ',
@@ -210,6 +227,23 @@ const I18n = (() => {
       pickupBeatsInvalid: '拍で指定した弱起は 0 以上の整数の tick にならなければなりません。',
       pickupTooBig: '弱起が長すぎます。',
       previewFault: 'ピアノロールには誤りの前までに読めた音符を表示しています（結果を参照）。',
+      play: '再生',
+      stop: '停止',
+      asPlayed: '演奏されたとおりに（クオンタイズ前）',
+      noAudio: 'このブラウザーでは音を出せません。',
+      moduleMemory: 'このファイルの変換には、このページで使えるより多くのメモリーが必要です。変換していません。'
+        + '次のファイルのために変換プログラムを起動し直しました（コマンドラインなら変換できることがあります）。',
+      moduleCrash: '変換プログラムがこのファイルで内部の誤りにより止まりました。変換していません。'
+        + '次のファイルのために変換プログラムを起動し直しました。',
+      copyTooBig: (size) => `${size.toLocaleString('ja')} バイトはここではコピーできません。ダウンロードしてください。`,
+      zipWaiting: 'すべてのファイルの変換が終わると .zip をダウンロードできます。',
+      zipNone: '変換できたファイルがないので、.zip に入れるものがありません。',
+      zipSome: (done, failed, listing) => `.zip には変換できた ${done} 個のファイルと、変換できなかった `
+        + `${failed} 個のファイルとその理由の一覧 ${listing} が入ります。`,
+      zipListingName: '変換できなかったファイル.txt',
+      zipListingTitle: (failed, total, command) => `${total} 個のうち ${failed} 個のファイルは変換できませんでした`
+        + `（${command}）：`,
+      zipIncomplete: '誤りの前までに出力された MML はこのアーカイブに入っていません',
     },
   };
 

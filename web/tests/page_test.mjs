@@ -583,6 +583,7 @@ describe('reading and copying the MML', () => {
     await page.waitForFunction(() => document.getElementById('roll-box').scrollLeft > 0);
     // Copy MML gives the whole text; Ctrl+A in the text selects the text alone.
     await page.click('#copy-mml');
+    await page.waitForFunction(() => document.getElementById('copy-note').textContent !== '');
     const copied = await page.evaluate(() => navigator.clipboard.readText());
     await page.focus('#mml');
     await page.keyboard.press('Control+A');
