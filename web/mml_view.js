@@ -113,16 +113,23 @@ const MmlView = (() => {
   const timeLine = /^(?:Time\(|時間（)\s*([0-9０-９]+)/;
   const fullWidth = (text) => text.replace(/[０-９]/g, (d) => String.fromCharCode(d.charCodeAt(0) - 0xFEE0));
 
-  // Renders `text` into `pre`. Returns the lines of notes and rests:
-  // [{element, bar, lastBar, pitch}] in text order (pitch: it holds a note).
-  function render(pre, text) {
+  // Renders the lines of `text` into `pre` until they have made `budget`
+  // elements (a line and each token of it count one): the browser's time
+  // to lay the text out grows with them, and a text dense with notes makes
+  // many more than one of comments. A first line that alone is over the
+  // budget is shown whole, its colours only to there.
+  // Gives {noteLines, lineCount}: the lines of notes and rests, [{element,
+  // bar, lastBar, pitch}] in text order (pitch: it holds a note), and the
+  // number of lines shown.
+  function render(pre, text, budget = 16000) {
     const lines = text.split('\n');
     const html = [];
     const noteLines = [];
     let bar = 1;
     let dirty = false;  // notes written in the current bar
-    lines.forEach((rawLine, index) => {
-      const line = rawLine.replace(/\r$/, '');
+    let spent = 0;
+    for (let index = 0; index < lines.length && (index === 0 || spent < budget); ++index) {
+      const line = lines[index].replace(/\r$/, '');
       const time = timeLine.exec(line);
       let startBar = null;
       let lastBar = null;
@@ -139,10 +146,14 @@ const MmlView = (() => {
       let hasPitch = false;
       let barLines = 0;
       let afterLastBar = false;
+      spent += 1;
       scan(line, (kind, from, to) => {
-        out += escape(line.slice(at, from));
-        out += `<span class="${classes[kind]}">${escape(line.slice(from, to))}</span>`;
-        at = to;
+        if (spent < budget) {
+          out += escape(line.slice(at, from));
+          out += `<span class="${classes[kind]}">${escape(line.slice(from, to))}</span>`;
+          at = to;
+          spent += 1;
+        }
         if (kind === kNote || kind === kRest) { hasNotes = true; afterLastBar = true; }
         if (kind === kNote) hasPitch = true;
         if (kind === kBar) { barLines += 1; afterLastBar = false; }
@@ -159,10 +170,14 @@ const MmlView = (() => {
       if (startBar !== null) {
         noteLines.push({ index, bar: startBar, lastBar: Math.max(startBar, lastBar), pitch: hasPitch });
       }
-    });
+    }
     pre.innerHTML = html.join('\n');
     const elements = pre.children;
-    return noteLines.map((l) => ({ element: elements[l.index], bar: l.bar, lastBar: l.lastBar, pitch: l.pitch }));
+    return {
+      noteLines: noteLines.map((l) => ({ element: elements[l.index], bar: l.bar, lastBar: l.lastBar,
+        pitch: l.pitch })),
+      lineCount: html.length,
+    };
   }
 
   // The first line of notes that holds bar `n`, or the last line of notes

@@ -294,12 +294,13 @@
     const pickupArg = args.find((a) => a.startsWith('/A'));
     state.pickup = pickupArg ? Number(pickupArg.slice(2)) : 0;
     const noteCount = p.keys.length;
+    const onGrid = p.original !== null;
     stopPlaying();
     state.playFrom = 0;
+    // The notes' arrays move to the roll's worker.
     if (noteCount > 0 || !p.fault) PianoRoll.setData(p);
     else PianoRoll.clear();
-    state.preview = { ...p, noteCount, ticks: null, keys: null, velocities: null, original: null,
-      onGrid: p.original !== null };
+    state.preview = { ...p, noteCount, onGrid, ticks: null, keys: null, velocities: null, original: null };
     state.barStarts = Bars.starts(p.rhythm, state.pickup, p.songEnd);
     $('roll-box').hidden = p.division === 0 || (noteCount === 0 && p.fault !== null);
     PianoRoll.setView({ pickup: state.pickup });
@@ -464,7 +465,7 @@
       offerNoMml();
     }
     if (!fresh) {
-      if (mml && !$('mml-note').hidden && result.size > kShownMml) {
+      if (mml && !$('mml-note').hidden) {
         $('mml-note').textContent = I18n.text('mmlCut', Number($('mml').dataset.shown), result.size);
       }
       return;
@@ -482,15 +483,28 @@
     if (result.size > shown.length) {
       const lineEnd = shown.lastIndexOf(0x0A);
       shown = shown.subarray(0, lineEnd > 0 ? lineEnd + 1 : shown.length);
-      note.hidden = false;
-      note.textContent = I18n.text('mmlCut', shown.length, result.size);
     }
     const pre = $('mml');
-    pre.dataset.shown = String(shown.length);
     // The kana dialect's text is Japanese.
     if (result.kana) pre.lang = 'ja';
     else pre.removeAttribute('lang');
-    state.noteLines = MmlView.render(pre, Vantrel.decodeText(shown));
+    const view = MmlView.render(pre, Vantrel.decodeText(shown));
+    state.noteLines = view.noteLines;
+    // The lines shown end where as many line ends have passed (a line end
+    // is one byte, 0x0A, which no other character of the text holds).
+    for (let at = 0, line = 0; at < shown.length; ++line) {
+      if (line === view.lineCount) {
+        shown = shown.subarray(0, at);
+        break;
+      }
+      const end = shown.indexOf(0x0A, at);
+      at = end < 0 ? shown.length : end + 1;
+    }
+    pre.dataset.shown = String(shown.length);
+    if (result.size > shown.length) {
+      note.hidden = false;
+      note.textContent = I18n.text('mmlCut', shown.length, result.size);
+    }
     // The first note in view.
     const firstNote = state.noteLines.find((l) => l.pitch) || state.noteLines[0];
     if (firstNote) MmlView.scrollTo(pre, firstNote.element, false);

@@ -94,9 +94,11 @@ const Zip = (() => {
   const kMaxBytes = 200;
   function safeName(name) {
     const encoder = new TextEncoder();
-    let safe = String(name).split(/[/\\]/).pop()
-      .replace(/[\u0000-\u001F\u007F-\u009F\u200E\u200F\u202A-\u202E\u2066-\u2069<>:"|?*]/g, '_')
-      .replace(/^[. ]+/, '').replace(/[. ]+$/, '');
+    const base = String(name).split(/[/\\]/).pop()
+      .replace(/[\u0000-\u001F\u007F-\u009F\u200E\u200F\u202A-\u202E\u2066-\u2069<>:"|?*]/g, '_');
+    let safe = base.replace(/^[. ]+/, '').replace(/[. ]+$/, '');
+    // What was only an extension (".mml") keeps it, after a name.
+    if (safe !== base && /^\.[^.]+$/.test(base.trim())) safe = `vantrel${base.trim()}`;
     if (kReserved.test(safe.split('.')[0].trimEnd())) safe = `_${safe}`;
     if (encoder.encode(safe).length > kMaxBytes) {
       const dot = safe.lastIndexOf('.');
