@@ -490,6 +490,7 @@
     else pre.removeAttribute('lang');
     const view = MmlView.render(pre, Vantrel.decodeText(shown));
     state.noteLines = view.noteLines;
+    state.playingBar = null;  // marked again in the new text
     // The lines shown end where as many line ends have passed (a line end
     // is one byte, 0x0A, which no other character of the text holds).
     for (let at = 0, line = 0; at < shown.length; ++line) {
@@ -641,15 +642,20 @@
     const p = state.preview;
     if (!p || !Player.available || p.noteCount === 0 || !rollData || rollData.notes !== p.noteCount) return;
     const asPlayed = p.onGrid && $('as-played').checked;
-    Player.play({
-      division: p.division, tempos: p.tempos, from: state.playFrom, end: rollData.end,
-      ask: (from, to, max) => PianoRoll.notesIn(from, to, asPlayed, max),
-      onTick: showPlaying,
-      onEnd: () => {
-        state.playFrom = 0;
-        stopPlaying();
-      },
-    });
+    try {
+      Player.play({
+        division: p.division, tempos: p.tempos, from: state.playFrom, end: rollData.end,
+        ask: (from, to, max) => PianoRoll.notesIn(from, to, asPlayed, max),
+        onTick: showPlaying,
+        onEnd: () => {
+          state.playFrom = 0;
+          stopPlaying();
+        },
+      });
+    } catch {
+      // No sound to be had (no audio device, say): said beside the controls.
+      $('copy-note').textContent = I18n.text('noAudio');
+    }
     showPlayControl();
   }
 
