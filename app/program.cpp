@@ -81,9 +81,9 @@ bool convertFile(const Options& options, FileSystem& files, Console& out, Consol
     return false;
   }
   // A file that is not MIDI at all touches no output.
-  const std::span<const std::uint8_t> smf(input);
-  if (const FaultKind fault = checkHeader(smf, options.settings); fault != FaultKind::kNone) {
-    report(err, Fault(fault, 0, options.gridArgument));
+  OpenedSong song;
+  if (const Fault fault = openSong(input, options.settings, schedule, song)) {
+    report(err, Fault(fault.kind, 0, options.gridArgument));
     return false;
   }
   OutputFile output;
@@ -93,7 +93,7 @@ bool convertFile(const Options& options, FileSystem& files, Console& out, Consol
   }
   // After a fault in the data the MML written before it is kept; a refused
   // write keeps nothing of this run.
-  const Fault fault = convert(smf, options.settings, output, out, schedule);
+  const Fault fault = convert(song, output, out, schedule);
   report(err, fault);
   const int error = output.commit();
   if (error != 0) report(err, fileFault(options.outputName, error));

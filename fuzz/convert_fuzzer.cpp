@@ -36,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const fuzz::FuzzInput input = fuzz::decodeFuzzInput(data, size);
   const Settings settings = fuzz::settingsOf(input);
   DiscardingSink mml;
-  fuzz::NullSink console;
+  NullSink console;
   // A fault is a value like any other outcome: what is sought here is a
   // crash, a hang or undefined behaviour on the way to it.
   convert(input.smf, settings, mml, console, fuzz::scheduleOf(input));

@@ -103,12 +103,12 @@ bool PassWriter::writeIdiom(const DecodedEvent& event, std::uint32_t index) {
 
   // The next two events of the track, if they are the channel's: the next of
   // the pass, when nothing else came between them in the track.
-  const std::uint32_t passEnd = c_.track->passBegin[pass_ + 1];
+  const std::uint32_t passEnd = track_.passBegin[pass_ + 1];
   auto follows = [&](std::uint32_t ahead) {
-    return index + ahead < passEnd && c_.track->events[index + ahead].order == event.order + ahead;
+    return index + ahead < passEnd && track_.events[index + ahead].order == event.order + ahead;
   };
   if (!follows(1) || !follows(2)) return false;
-  const DecodedEvent* next = &c_.track->events[index + 1];
+  const DecodedEvent* next = &track_.events[index + 1];
   if (next->tick != event.tick || next->status != controlStatus || next->data1 != second) {
     return false;
   }

@@ -8,6 +8,7 @@
 // note apart, with its whole length; the page draws every note from here.
 #pragma once
 
+#include <cassert>
 #include <cstdint>
 #include <span>
 
@@ -41,10 +42,16 @@ class NoteSpans {
     first_ = first;
     spans_.resizeForWriting(count);
   }
-  void set(std::uint32_t index, NoteSpan span) { spans_[index - first_] = span; }
+  void set(std::uint32_t index, NoteSpan span) {
+    assert(index >= first_ && index - first_ < spans_.size());
+    spans_[index - first_] = span;
+  }
 
   // The span of the note at `index` in the track's events.
-  NoteSpan operator[](std::uint32_t index) const { return spans_[index - first_]; }
+  NoteSpan operator[](std::uint32_t index) const {
+    assert(index >= first_ && index - first_ < spans_.size());  // a channel message's
+    return spans_[index - first_];
+  }
 
   // The tick where the note at `index` ends.
   std::uint64_t endTick(const DecodedTrack& track, std::uint32_t index) const {

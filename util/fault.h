@@ -64,11 +64,6 @@ struct Fault {
 
   explicit operator bool() const { return kind != FaultKind::kNone; }
   bool operator==(const Fault&) const = default;
-
-  // Faults of the SMF data: reported after the data-fault prefix.
-  bool inData() const { return kind >= FaultKind::kNoMThd; }
-  // Faults of the header chunk, found before anything is written.
-  bool inHeader() const { return kind >= FaultKind::kNoMThd && kind <= FaultKind::kSmpteDivision; }
 };
 
 inline Fault fileFault(std::string name, int error) {
