@@ -47,6 +47,41 @@ Walk walk(std::span<const std::uint8_t> smf, const SmfHeader& header, std::int32
   return walkTracks(smf, header, filterMask, ahead);
 }
 
+// Whether `list` (ascending; empty for all) holds `number`.
+bool chosen(const std::vector<std::uint32_t>& list, std::uint32_t number) {
+  return list.empty() || std::binary_search(list.begin(), list.end(), number);
+}
+
+// The channels converted of each track, or the fault of a choice that the
+// file cannot meet.
+Fault chooseChannels(const Settings& settings, const SmfHeader& header,
+                     std::span<const TrackChunk> tracks, std::vector<std::uint16_t>& channels) {
+  std::uint16_t channelMask = 0;
+  for (std::uint32_t c = 1; c <= 16; ++c) {
+    if (chosen(settings.channels, c)) channelMask |= static_cast<std::uint16_t>(1u << (c - 1));
+  }
+  channels.assign(tracks.size(), 0);
+  for (std::size_t t = 0; t < tracks.size(); ++t) {
+    if (chosen(settings.tracks, static_cast<std::uint32_t>(t))) channels[t] = channelMask;
+  }
+  if (settings.tracks.empty() && settings.channels.empty()) return {};
+  if (!settings.tracks.empty() && settings.tracks.back() >= header.trackCount) {
+    return FaultKind::kNoSuchTrack;
+  }
+  std::uint64_t left = 0;
+  for (const std::uint32_t c : settings.channels) {
+    std::uint64_t events = 0;
+    for (const TrackChunk& chunk : tracks) events += chunk.passEvents[c];
+    if (events == 0) return FaultKind::kNoSuchChannel;
+  }
+  for (std::size_t t = 0; t < tracks.size(); ++t) {
+    for (int pass = 1; pass < kPassCount; ++pass) {
+      if (channels[t] >> (pass - 1) & 1) left += tracks[t].passEvents[pass];
+    }
+  }
+  return left == 0 ? Fault(FaultKind::kNothingChosen) : Fault();
+}
+
 }  // namespace
 
 std::uint32_t OpenedSong::tracksWritten() const {
@@ -57,10 +92,16 @@ std::uint32_t OpenedSong::tracksWritten() const {
 
 PassCounts OpenedSong::written(std::uint32_t index) const {
   assert(index < tracksWritten());
-  if (stopAt(index) == kNoStop) return tracks[index].passEvents;
-  // Of the fault's track only the system events up to the fault.
   PassCounts counts{};
-  counts[0] = faultEvent + 1;
+  if (stopAt(index) != kNoStop) {
+    // Of the fault's track only the system events up to the fault.
+    counts[0] = faultEvent + 1;
+    return counts;
+  }
+  counts = tracks[index].passEvents;
+  for (int pass = 1; pass < kPassCount; ++pass) {
+    if (!(channels[index] >> (pass - 1) & 1)) counts[pass] = 0;
+  }
   return counts;
 }
 
@@ -86,12 +127,18 @@ Fault openSong(std::span<const std::uint8_t> bytes, const Settings& settings,
   song.fault = std::move(walked.fault);
   song.faultTrack = walked.faultTrack;
   song.faultEvent = walked.faultEvent;
+  // A file whose chunks are not whole is converted no further than its
+  // header: nothing of its tracks is chosen or counts for the grid.
+  if (song.chunksWhole()) {
+    if (Fault fault = chooseChannels(settings, song.header, walked.tracks, song.channels)) return fault;
+  } else {
+    song.channels.assign(walked.tracks.size(), 0);
+  }
   if (settings.gridNote == kAutoGrid) {
-    // Chosen from the notes of whole chunks only: a file whose chunks are
-    // not whole is converted no further than its header.
     song.settings.gridNote =
-        song.chunksWhole() ? chooseGridNote(song.smf, walked, EventFilter(settings.filterMask),
-                                            song.rhythm, settings.pickupTicks, division)
+        song.chunksWhole() ? chooseGridNote(song.smf, walked.tracks, song.channels,
+                                            EventFilter(settings.filterMask), song.rhythm,
+                                            settings.pickupTicks, division)
                            : 0;
   }
   song.gridStep = gridStep(song.settings.gridNote, division);

@@ -39,6 +39,9 @@ struct OpenedSong {
   Fault fault;
   std::uint32_t faultTrack = 0;
   std::uint32_t faultEvent = 0;
+  // Of each track, the channels whose notes and messages are converted: bit
+  // c for channel c + 1.
+  std::vector<std::uint16_t> channels;
 
   // Whether the chunks are whole: else no track is converted.
   bool chunksWhole() const {
@@ -53,8 +56,9 @@ struct OpenedSong {
 };
 
 // Opens `bytes` with `settings`. Returns kNone with `song` made, or the
-// fault that leaves nothing to write (a fault of the header, a grid whose
-// step is no whole number of ticks at the file's time base).
+// fault that leaves nothing to write: a fault of the header, a grid whose
+// step is no whole number of ticks at the file's time base, or a choice of
+// tracks or channels that the file does not have or that leaves nothing.
 Fault openSong(std::span<const std::uint8_t> bytes, const Settings& settings,
                const Schedule& schedule, OpenedSong& song);
 

@@ -22,6 +22,11 @@ enum class FaultKind : std::uint8_t {
   kNoOutputName,
   kSecondOutputName,
   kBadGrid,           // `subject`: the /Q or --quantize argument; found with the header
+  kBadList,           // `subject`: a --tracks or --channels argument that is no list
+  // Found once the tracks are walked; `subject`: the argument.
+  kNoSuchTrack,
+  kNoSuchChannel,
+  kNothingChosen,     // `subject`: both arguments given
 
   // Files: `subject` is the file's name as the user gave it.
   kFileError,     // `error` is the errno of the failing call
