@@ -39,7 +39,9 @@ std::uint32_t PassWriter::writeChannelMessage(const DecodedEvent& event, std::ui
       }
       [[fallthrough]];  // a Note On of velocity 0 is a Note Off
     case 0x80:
-      if (d1 == pendingKey_) pendingKey_ = kNoKey;
+      // Only the event that ends it ends the main line's note: a key struck
+      // again may have the Note Off of its note before in between.
+      if (pendingKey_ != kNoKey && index == pendingEnd_) pendingKey_ = kNoKey;
       break;
     case 0xA0:
       output_.write("DirectSMF($A0+Channel-1,");

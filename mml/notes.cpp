@@ -28,6 +28,7 @@ void PassWriter::startNote(const DecodedEvent& event, std::uint32_t index) {
     return;
   }
   pendingKey_ = event.data1;
+  pendingEnd_ = spans_[index].end;
   pendingVelocity_ = event.data2;
   noteOpen_ = true;
   if (!spans_[index].overlap) return;

@@ -27,7 +27,8 @@ void PassWriter::write(std::uint32_t stopAt) {
     // written in a sub-block) changes nothing there: the main line's length
     // goes on whole, one note value, rather than cut where the sub-block's
     // note ends. The pass's last event still brings the line's time up to it.
-    if (wholeNotes_ && index + 1 < end && isNoteEnd(event) && event.data1 != pendingKey_) {
+    if (wholeNotes_ && index + 1 < end && isNoteEnd(event) &&
+        (pendingKey_ == kNoKey || index != pendingEnd_)) {
       ++index;
       continue;
     }

@@ -85,6 +85,7 @@ class PassWriter {
   // The key of the main-line note, or kNoKey: time is a rest. Apart from
   // every key byte, so that even a malformed key of 128 or more is a note.
   int pendingKey_ = kNoKey;
+  std::uint32_t pendingEnd_ = 0;  // the index of the event that ends it (see NoteSpan)
   std::uint8_t pendingVelocity_ = 0;
   bool noteOpen_ = false;  // head of the pending note not yet written
 };
