@@ -7,6 +7,7 @@
 // A conversion that takes long without writing much is therefore what the
 // fuzzer's timeout reports.
 
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 
@@ -20,9 +21,10 @@ constexpr std::size_t kOutputLimit = 256 << 10;
 // Takes every byte and keeps none, up to the limit.
 class DiscardingSink : public vantrel::Sink {
  public:
-  bool write(const char*, std::size_t size) override {
+  vantrel::Fault write(const char*, std::size_t size) override {
     taken_ += size;
-    return taken_ <= kOutputLimit;
+    if (taken_ <= kOutputLimit) return {};
+    return vantrel::Fault(vantrel::FaultKind::kFileError, EFBIG);
   }
 
  private:
