@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
 #include "app/messages.h"
 #include "app/version.h"
@@ -71,6 +72,57 @@ Fault applyGrid(std::string_view arg, std::string_view value, Options& options) 
   }
   if (note == 0) return Fault(FaultKind::kBadGrid, 0, std::string(arg));
   options.settings.gridNote = note;
+  return {};
+}
+
+// The numbers of a list such as "1-3,5" into `numbers` (ascending, each
+// once): numbers from `least` to `most`, or ranges of them. False for
+// anything else, an empty list included.
+bool parseList(std::string_view text, std::uint32_t least, std::uint32_t most,
+               std::vector<std::uint32_t>& numbers) {
+  std::vector<bool> chosen(most + 1, false);
+  auto number = [&](std::string_view& rest, std::uint32_t& value) {
+    std::size_t digits = 0;
+    value = 0;
+    while (digits < rest.size() && rest[digits] >= '0' && rest[digits] <= '9') {
+      value = value * 10 + static_cast<std::uint32_t>(rest[digits] - '0');
+      if (value > most) return false;
+      ++digits;
+    }
+    rest.remove_prefix(digits);
+    return digits > 0 && value >= least;
+  };
+  if (text.empty()) return false;
+  for (;;) {
+    std::uint32_t first = 0, last = 0;
+    if (!number(text, first)) return false;
+    last = first;
+    if (!text.empty() && text[0] == '-') {
+      text.remove_prefix(1);
+      if (!number(text, last) || last < first) return false;
+    }
+    for (std::uint32_t n = first; n <= last; ++n) chosen[n] = true;
+    if (text.empty()) break;
+    if (text[0] != ',') return false;
+    text.remove_prefix(1);
+  }
+  numbers.clear();
+  for (std::uint32_t n = least; n <= most; ++n) {
+    if (chosen[n]) numbers.push_back(n);
+  }
+  return true;
+}
+
+// --tracks=LIST (tracks from 0, as TR(n) numbers them) or --channels=LIST
+// (1 to 16); the fault of a list that is none.
+Fault applyChoice(const std::string& arg, Options& options) {
+  const bool tracks = arg.rfind("--tracks=", 0) == 0;
+  const std::string_view list = std::string_view(arg).substr(tracks ? 9 : 11);
+  (tracks ? options.tracksArgument : options.channelsArgument) = arg;
+  std::vector<std::uint32_t>& numbers = tracks ? options.settings.tracks : options.settings.channels;
+  if (!parseList(list, tracks ? 0 : 1, tracks ? 65535 : 16, numbers)) {
+    return Fault(FaultKind::kBadList, 0, arg);
+  }
   return {};
 }
 
@@ -151,6 +203,8 @@ CommandLine parseCommandLine(std::span<const std::string> arguments) {
       requests.help = true;
     } else if (arg == "--version") {
       requests.version = true;
+    } else if (arg.rfind("--tracks=", 0) == 0 || arg.rfind("--channels=", 0) == 0) {
+      fault = applyChoice(arg, options);
     } else if (arg == "--quantize" || arg.rfind("--quantize=", 0) == 0) {
       fault = applyGrid(arg, arg.size() > 11 ? std::string_view(arg).substr(11) : "", options);
     } else {

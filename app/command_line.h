@@ -23,6 +23,9 @@ struct Options {
   std::string inputName;   // ".mid" added when the name has no dot
   std::string outputName;  // from /Fm, or derived from the input's name
   std::string gridArgument;  // the /Q or --quantize argument as given, for its fault
+  // The --tracks and --channels arguments as given, for their faults.
+  std::string tracksArgument;
+  std::string channelsArgument;
 };
 
 struct CommandLine {

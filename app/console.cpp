@@ -17,17 +17,18 @@
 
 namespace vantrel {
 
-bool Console::note(bool ok) {
-  if (!ok && error_ == 0) error_ = errno != 0 ? errno : EIO;
-  return ok;
+Fault Console::note(bool ok) {
+  if (ok) return {};
+  if (error_ == 0) error_ = errno != 0 ? errno : EIO;
+  return Fault(FaultKind::kFileError, error_);
 }
 
-bool StreamConsole::write(const char* bytes, std::size_t size) {
+Fault StreamConsole::write(const char* bytes, std::size_t size) {
   errno = 0;
   return note(std::fwrite(bytes, 1, size, stream_) == size);
 }
 
-bool StreamConsole::flush() {
+Fault StreamConsole::flush() {
   errno = 0;
   return note(std::fflush(stream_) == 0);
 }
@@ -42,7 +43,7 @@ namespace {
 class WindowsConsole : public Console {
  public:
   explicit WindowsConsole(HANDLE handle) : handle_(handle) {}
-  bool write(const char* bytes, std::size_t size) override {
+  Fault write(const char* bytes, std::size_t size) override {
     errno = 0;
     return note(writeWide(CP_ACP, std::string_view(bytes, size)));
   }

@@ -28,8 +28,8 @@ class Console : public Sink {
   int error() const { return error_; }
 
  protected:
-  // Keeps the reason of a failure; returns `ok`.
-  bool note(bool ok);
+  // Keeps the reason of a failure; returns it, or kNone when `ok`.
+  Fault note(bool ok);
 
  private:
   int error_ = 0;
@@ -39,8 +39,8 @@ class Console : public Sink {
 class StreamConsole : public Console {
  public:
   explicit StreamConsole(std::FILE* stream) : stream_(stream) {}
-  bool write(const char* bytes, std::size_t size) override;
-  bool flush() override;
+  Fault write(const char* bytes, std::size_t size) override;
+  Fault flush() override;
 
  private:
   std::FILE* stream_;
@@ -50,9 +50,9 @@ class StreamConsole : public Console {
 class StringConsole : public Console {
  public:
   std::string text;
-  bool write(const char* bytes, std::size_t size) override {
+  Fault write(const char* bytes, std::size_t size) override {
     text.append(bytes, size);
-    return true;
+    return {};
   }
 };
 

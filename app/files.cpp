@@ -6,7 +6,7 @@
 #include <cstring>
 #include <new>
 
-#include "mml/convert.h"
+#include "smf/smf_header.h"
 
 namespace vantrel {
 namespace {
@@ -16,7 +16,8 @@ namespace {
 bool refusedByItsStart(std::span<const std::uint8_t> start) {
   if (start.size() < 14) return false;
   if (std::memcmp(start.data(), "RIFF", 4) == 0) return false;
-  return checkHeader(start) != FaultKind::kNone;
+  SmfHeader header;
+  return header.read(start) != FaultKind::kNone;
 }
 
 // The folder part of `name`, with its separator ("" for none).
@@ -97,10 +98,9 @@ int OutputFile::open(FileSystem& files, const std::string& name) {
   return files.openForWriting(target_, stream_);
 }
 
-bool OutputFile::write(const char* bytes, std::size_t size) {
-  if (error_ != 0) return false;
-  error_ = stream_->write(bytes, size);
-  return error_ == 0;
+Fault OutputFile::write(const char* bytes, std::size_t size) {
+  if (error_ == 0) error_ = stream_->write(bytes, size);
+  return error_ == 0 ? Fault{} : fileFault(target_, error_);
 }
 
 int OutputFile::commit() {

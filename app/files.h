@@ -41,7 +41,7 @@ class OutputFile : public Sink {
   // Returns 0 or the errno of the open that failed.
   int open(FileSystem& files, const std::string& name);
 
-  bool write(const char* bytes, std::size_t size) override;
+  Fault write(const char* bytes, std::size_t size) override;
   // The errno of the first refused write; 0 when all were taken.
   int error() const { return error_; }
 

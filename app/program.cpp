@@ -40,6 +40,10 @@ void report(Console& err, const Fault& fault) {
       putText(err, std::string(optionFaultPrefix()) + fault.subject + "\n");
       return;
     case FaultKind::kBadGrid:
+    case FaultKind::kBadList:
+    case FaultKind::kNoSuchTrack:
+    case FaultKind::kNoSuchChannel:
+    case FaultKind::kNothingChosen:
       // The argument as the user typed it, then the program's words.
       putText(err, optionFaultPrefix());
       put(err, fault.subject);
@@ -64,6 +68,20 @@ void report(Console& err, const Fault& fault) {
   }
 }
 
+// The argument that a fault found on opening the file is about, as typed.
+std::string argumentOf(FaultKind kind, const Options& options) {
+  switch (kind) {
+    case FaultKind::kBadGrid: return options.gridArgument;
+    case FaultKind::kNoSuchTrack: return options.tracksArgument;
+    case FaultKind::kNoSuchChannel: return options.channelsArgument;
+    case FaultKind::kNothingChosen: {
+      const char* both = options.tracksArgument.empty() || options.channelsArgument.empty() ? "" : " ";
+      return options.tracksArgument + both + options.channelsArgument;
+    }
+    default: return {};
+  }
+}
+
 // Reads, converts and writes; returns whether everything went.
 bool convertFile(const Options& options, FileSystem& files, Console& out, Console& err,
                  const Schedule& schedule) {
@@ -81,9 +99,9 @@ bool convertFile(const Options& options, FileSystem& files, Console& out, Consol
     return false;
   }
   // A file that is not MIDI at all touches no output.
-  const std::span<const std::uint8_t> smf(input);
-  if (const FaultKind fault = checkHeader(smf, options.settings); fault != FaultKind::kNone) {
-    report(err, Fault(fault, 0, options.gridArgument));
+  OpenedSong song;
+  if (const Fault fault = openSong(input, options.settings, schedule, song)) {
+    report(err, Fault(fault.kind, 0, argumentOf(fault.kind, options)));
     return false;
   }
   OutputFile output;
@@ -93,7 +111,7 @@ bool convertFile(const Options& options, FileSystem& files, Console& out, Consol
   }
   // After a fault in the data the MML written before it is kept; a refused
   // write keeps nothing of this run.
-  const Fault fault = convert(smf, options.settings, output, out, schedule);
+  const Fault fault = convert(song, output, out, schedule);
   report(err, fault);
   const int error = output.commit();
   if (error != 0) report(err, fileFault(options.outputName, error));

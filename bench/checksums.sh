@@ -17,7 +17,8 @@
 #   --extra DIR    more SMFs (*.mid, *.smf), for instance files that tests
 #                  wrote; may be given more than once
 #   --timeout S    a conversion taking longer is listed as stopped (300)
-# The inputs are the benchmark files, examples/*.mid, fuzz/corpus/* (without
+# The option sets are none, /J, /B-, /C0, /C-1, /A480, /Mc, /MA and the grids
+# /Q16, /Q and /Q12 /J. The inputs are the benchmark files, examples/*.mid, fuzz/corpus/* (without
 # the four option bytes that begin each fuzz input), *.mid under tests/ and
 # the --extra folders.
 
@@ -57,7 +58,7 @@ if ! ls "$dir"/*.mid > /dev/null 2>&1; then
   "$maker" "$dir" > /dev/null || exit 1
 fi
 
-optionSets=("" "/J" "/B-" "/C0" "/C-1" "/A480" "/Mc" "/MA")
+optionSets=("" "/J" "/B-" "/C0" "/C-1" "/A480" "/Mc" "/MA" "/Q16" "/Q" "/Q12 /J")
 
 # The program reads names that begin with '/' or '-' as options and derives
 # names from the first dot, so each input is converted as in.mid into out.mml

@@ -7,6 +7,7 @@
 // A conversion that takes long without writing much is therefore what the
 // fuzzer's timeout reports.
 
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 
@@ -20,9 +21,10 @@ constexpr std::size_t kOutputLimit = 256 << 10;
 // Takes every byte and keeps none, up to the limit.
 class DiscardingSink : public vantrel::Sink {
  public:
-  bool write(const char*, std::size_t size) override {
+  vantrel::Fault write(const char*, std::size_t size) override {
     taken_ += size;
-    return taken_ <= kOutputLimit;
+    if (taken_ <= kOutputLimit) return {};
+    return vantrel::Fault(vantrel::FaultKind::kFileError, EFBIG);
   }
 
  private:
@@ -36,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const fuzz::FuzzInput input = fuzz::decodeFuzzInput(data, size);
   const Settings settings = fuzz::settingsOf(input);
   DiscardingSink mml;
-  fuzz::NullSink console;
+  NullSink console;
   // A fault is a value like any other outcome: what is sought here is a
   // crash, a hang or undefined behaviour on the way to it.
   convert(input.smf, settings, mml, console, fuzz::scheduleOf(input));

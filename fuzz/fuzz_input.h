@@ -118,10 +118,4 @@ inline std::string gridArgument(const FuzzInput& input) {
   return "";
 }
 
-// The console of a fuzz run: the rhythm listing is made and dropped.
-class NullSink : public Sink {
- public:
-  bool write(const char*, std::size_t) override { return true; }
-};
-
 }  // namespace vantrel::fuzz

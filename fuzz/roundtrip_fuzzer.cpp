@@ -5,6 +5,7 @@
 // The fault message is part of what is checked: a refusal must name the
 // file's real fault.
 
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -26,10 +27,10 @@ constexpr std::size_t kCheckedLimit = 1 << 20;
 class CappedText : public vantrel::StringSink {
  public:
   bool refused = false;
-  bool write(const char* bytes, std::size_t size) override {
+  vantrel::Fault write(const char* bytes, std::size_t size) override {
     if (text.size() + size > kCheckedLimit) {
       refused = true;
-      return false;
+      return vantrel::Fault(vantrel::FaultKind::kFileError, EFBIG);
     }
     return StringSink::write(bytes, size);
   }

@@ -8,6 +8,7 @@
 // they would in a whole bar. Every bar line is a grid point.
 #pragma once
 
+#include <cassert>
 #include <cstdint>
 
 #include "rhythm/rhythm_table.h"
@@ -67,6 +68,7 @@ class Grid {
   // last at or before it and the first after it.
   static void around(std::uint64_t tick, const Bars::Bar& bar, std::uint32_t step,
                      std::uint64_t& before, std::uint64_t& next) {
+    assert(step > 0 && tick >= bar.start && tick < bar.end);
     // Within a bar, whose length fits 32 bits: the cheaper division.
     if (bar.fromEnd) {
       // The points are the bar's end less whole steps, and its start.

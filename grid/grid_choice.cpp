@@ -18,10 +18,11 @@ struct Distances {
   std::array<std::uint64_t, kCandidates> sum{};
   std::array<std::uint64_t, kCandidates> far{};  // farther than `farFrom`
   std::uint64_t farFrom;
+  std::uint16_t channels = 0;  // of the track being read
   std::uint64_t notes = 0;
 
   void channel(ChannelEvent e) {
-    if ((e.status & 0xF0) != 0x90 || e.data2 == 0) return;
+    if ((e.status & 0xF0) != 0x90 || e.data2 == 0 || !(channels >> (e.status & 0x0F) & 1)) return;
     ++notes;
     const Bars::Bar& bar = bars.at(e.tick);
     for (std::size_t c = 0; c < steps.size(); ++c) {
@@ -37,9 +38,10 @@ struct Distances {
 
 }  // namespace
 
-std::uint32_t chooseGridNote(std::span<const std::uint8_t> smf, const Walk& walk,
-                             const EventFilter& filter, const RhythmTable& rhythm,
-                             std::int32_t pickupTicks, std::uint16_t division) {
+std::uint32_t chooseGridNote(std::span<const std::uint8_t> smf, std::span<const TrackChunk> tracks,
+                             std::span<const std::uint16_t> channels, const EventFilter& filter,
+                             const RhythmTable& rhythm, std::int32_t pickupTicks,
+                             std::uint16_t division) {
   const std::uint64_t whole = 4u * std::uint64_t{division};
   std::vector<std::uint32_t> steps;
   std::vector<std::uint32_t> notes;
@@ -52,7 +54,10 @@ std::uint32_t chooseGridNote(std::span<const std::uint8_t> smf, const Walk& walk
   if (steps.empty()) return 0;
   Bars bars(rhythm, pickupTicks);
   Distances distances{bars, steps, {}, {}, whole / 32};
-  for (const TrackChunk& chunk : walk.tracks) forEachEvent(smf, filter, chunk.start, distances);
+  for (std::size_t t = 0; t < tracks.size(); ++t) {
+    distances.channels = channels[t];
+    if (distances.channels != 0) forEachEvent(smf, filter, tracks[t].start, distances);
+  }
   for (std::size_t c = 0; c < steps.size(); ++c) {
     // Sums compared as products: mean <= whole / 96, far share <= 1 / 100.
     if (distances.sum[c] * 96 <= whole * distances.notes && distances.far[c] * 100 <= distances.notes) {

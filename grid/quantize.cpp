@@ -5,27 +5,17 @@
 
 namespace vantrel {
 
-std::uint32_t Quantizer::quantizePass(const DecodedTrack& in, int pass, DecodedTrack& out,
-                                      std::uint32_t to, NoteSpans& outSpans) {
+void Quantizer::reserve(std::size_t events, std::size_t systemEvents) {
+  // The most a track can become: a Note Off for each note.
+  out_.reserve(2 * events, systemEvents);
+  outSpans_.reserve(2 * events);
+}
+
+std::uint32_t Quantizer::quantizePass(TrackView view, int pass, std::uint32_t to) {
+  const DecodedTrack& in = *view.track;
   const std::uint32_t begin = in.passBegin[pass];
   const std::uint32_t end = in.passBegin[pass + 1];
   if (begin == end) return to;
-  // Where each note ends: at the next Note Off of its key (or Note On of
-  // velocity 0), else at the end of the track; found walking back.
-  if (pass > 0) {
-    noteEnds_.resizeForWriting(end - begin);
-    std::array<std::uint64_t, 256> nextEnd;
-    nextEnd.fill(in.endTick);
-    for (std::uint32_t index = end; index-- > begin;) {
-      const DecodedEvent& event = in.events[index];
-      const std::uint8_t kind = event.status & 0xF0;
-      if (kind == 0x90 && event.data2 != 0) {
-        noteEnds_[index - begin] = nextEnd[event.data1];
-      } else if (kind == 0x80 || kind == 0x90) {
-        nextEnd[event.data1] = event.tick;
-      }
-    }
-  }
   // At most every event of the pass is moved, and a Note Off made for each.
   moved_.resizeForWriting(end - begin);
   offs_.resizeForWriting(end - begin);
@@ -45,7 +35,7 @@ std::uint32_t Quantizer::quantizePass(const DecodedTrack& in, int pass, DecodedT
       std::uint64_t start = starts_.nearest(event.tick);
       if (before != kNone && start <= lastStart[key]) start = starts_.after(lastStart[key]);
       // A grid point after the start is one step after it at least.
-      std::uint64_t ends = ends_.nearest(noteEnds_[index - begin]);
+      std::uint64_t ends = ends_.nearest(view.spans->endTick(in, index));
       if (ends <= start) ends = starts_.after(start);
       // The note before of this key ends where this one starts, at the latest.
       if (before != kNone && offs_[before].event.tick > start) offs_[before].event.tick = start;
@@ -87,31 +77,33 @@ std::uint32_t Quantizer::quantizePass(const DecodedTrack& in, int pass, DecodedT
   auto off = offs_.begin();
   auto writeOff = [&] {
     const std::uint32_t note = off->note;
-    outSpans.set(placedAt_[note], {to, starts > startsBefore_[note] ? 1u : 0u});
-    out.events[to++] = off->event;
+    outSpans_.set(placedAt_[note], {to, starts > startsBefore_[note] ? 1u : 0u});
+    out_.events[to++] = off->event;
     ++off;
   };
   for (std::uint32_t k = 0; k < moved_.size(); ++k) {
     const std::uint32_t i = inOrder ? k : byTick_[k];
     while (off != offs_.end() && off->event.tick <= moved_[i].tick) writeOff();
     placedAt_[i] = to;
-    out.events[to++] = moved_[i];
+    out_.events[to++] = moved_[i];
     startsBefore_[i] = ++starts;
   }
   while (off != offs_.end()) writeOff();
   return to;
 }
 
-void Quantizer::quantize(const DecodedTrack& in, DecodedTrack& out, NoteSpans& outSpans) {
+TrackView Quantizer::apply(TrackView view) {
+  const DecodedTrack& in = *view.track;
+  DecodedTrack& out = out_;
   // Room for the most a track can become: a Note Off for each note.
   out.events.resizeForWriting(2 * in.events.size());
   out.dataAt.resizeForWriting(in.dataAt.size());
   std::copy(in.dataAt.begin(), in.dataAt.end(), out.dataAt.begin());
   out.passBegin[0] = 0;
-  out.passBegin[1] = quantizePass(in, 0, out, 0, outSpans);
-  outSpans.prepare(out.passBegin[1], out.events.size() - out.passBegin[1]);
+  out.passBegin[1] = quantizePass(view, 0, 0);
+  outSpans_.prepare(out.passBegin[1], out.events.size() - out.passBegin[1]);
   for (int pass = 1; pass < kPassCount; ++pass) {
-    out.passBegin[pass + 1] = quantizePass(in, pass, out, out.passBegin[pass], outSpans);
+    out.passBegin[pass + 1] = quantizePass(view, pass, out.passBegin[pass]);
   }
   out.events.resizeForWriting(out.passBegin[kPassCount]);
 
@@ -128,6 +120,7 @@ void Quantizer::quantize(const DecodedTrack& in, DecodedTrack& out, NoteSpans& o
     DecodedEvent& lastSystem = out.events[out.passBegin[1] - 1];
     if (lastSystem.order == in.endOrder) lastSystem.tick = last;
   }
+  return {&out_, &outSpans_};
 }
 
 }  // namespace vantrel

@@ -16,21 +16,23 @@
 #include "grid/grid.h"
 #include "smf/decoded_track.h"
 #include "smf/note_spans.h"
+#include "smf/track_view.h"
 #include "util/populated_array.h"
 
 namespace vantrel {
 
-class Quantizer {
+class Quantizer : public TrackTransform {
  public:
   // Grids of `step` ticks in the bars of `rhythm` (see Grid).
   Quantizer(const RhythmTable& rhythm, std::int32_t pickupTicks, std::uint32_t step)
       : starts_(rhythm, pickupTicks, step), ends_(rhythm, pickupTicks, step) {}
 
-  // Writes into `out` the events of `in` moved onto the grid, and into
-  // `outSpans` the spans of its notes. The event orders of `in` are kept,
-  // but a Note Off made here has the order kMadeOrder, which follows no
-  // event.
-  void quantize(const DecodedTrack& in, DecodedTrack& out, NoteSpans& outSpans);
+  void reserve(std::size_t events, std::size_t systemEvents) override;
+
+  // The events of `in` moved onto the grid, with the spans of its notes. The
+  // event orders of `in` are kept, but a Note Off made here has the order
+  // kMadeOrder, which follows no event.
+  TrackView apply(TrackView in) override;
 
   static constexpr std::uint32_t kMadeOrder = 0xFFFFFFFF;
 
@@ -41,19 +43,19 @@ class Quantizer {
     std::uint32_t note;  // the note's index in moved_
   };
 
-  // Moves the events of `pass` into `out` from `to` on; returns where they
+  // Moves the events of `pass` into out_ from `to` on; returns where they
   // end.
-  std::uint32_t quantizePass(const DecodedTrack& in, int pass, DecodedTrack& out,
-                             std::uint32_t to, NoteSpans& outSpans);
+  std::uint32_t quantizePass(TrackView in, int pass, std::uint32_t to);
 
   // Two of the one grid, so that each keeps its place in the bars: the
   // starts of a pass come in order, and so, mostly, do the ends.
   Grid starts_;
   Grid ends_;
+  DecodedTrack out_;
+  NoteSpans outSpans_;
   // The events of the pass being moved, in its order; the Note Offs made,
   // in the order of their notes; and as the pass is written, where each of
   // moved_ went and how many events but Note Offs were written by then.
-  PopulatedArray<std::uint64_t> noteEnds_;  // where each note of the pass ends, in ticks
   PopulatedArray<DecodedEvent> moved_;
   PopulatedArray<Off> offs_;
   PopulatedArray<std::uint32_t> byTick_;  // the order of moved_ by tick, where not its own

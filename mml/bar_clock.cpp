@@ -5,15 +5,16 @@
 namespace vantrel {
 
 BarClock::BarClock(const RhythmTable& rhythm, const Settings& settings, std::string_view tie,
-                   LengthCache& lengths, GridLengthCache* gridLengths, TextWriter& output)
+                   LengthWriter& lengths, TextWriter& output, std::vector<LineMark>* lines)
     : rhythm_(rhythm),
       settings_(settings),
       tie_(tie),
       output_(output),
       lengths_(lengths),
-      gridLengths_(gridLengths),
+      lines_(lines),
       longPickup_(settings.pickupTicks > 0 &&
-                  static_cast<std::uint32_t>(settings.pickupTicks) > rhythm[0].barLength) {
+                  static_cast<std::uint32_t>(settings.pickupTicks) > rhythm[0].barLength),
+      wholePickup_(longPickup_ && lengths.noteValues()) {
   barLength_ = rhythm_[0].barLength;
   if (settings_.pickupTicks == 0) {
     ticksSinceBar_ = 0;
@@ -44,6 +45,7 @@ void BarClock::checkBoundaries() {
     output_.writeChar('/');
     output_.writeUnsigned(now.denominator);
     output_.write("\n\t");
+    markLine();
   }
   if (!settings_.barLines) return;
   // Inside a pickup longer than a bar no bar is complete yet.
@@ -57,6 +59,7 @@ void BarClock::checkBoundaries() {
   if (ticksSinceLine_ >= lineThreshold()) {
     ticksSinceLine_ -= lineThreshold();
     output_.write("\n\t");
+    markLine();
   }
 }
 
@@ -95,12 +98,12 @@ void BarClock::writePendingTicks() {
   if (toChange < pendingTicks_) piece(toChange);
   // 3. The rest in pieces of a bar. A long time in short bars can make
   // gigabytes of text: when the output has stopped taking it, so does this.
-  // On a grid, a pickup longer than a bar is one piece, as it has no bar
-  // lines inside.
+  // In note values, a pickup longer than a bar is one piece, as it has no
+  // bar lines inside.
   while (pendingTicks_ > 0 && !output_.failed()) {
     std::uint64_t most = barLength_;
     const auto pickup = static_cast<std::uint64_t>(settings_.pickupTicks);
-    if (gridLengths_ != nullptr && longPickup_ && writtenTick_ < pickup) most = pickup - writtenTick_;
+    if (wholePickup_ && writtenTick_ < pickup) most = pickup - writtenTick_;
     const std::uint64_t ticks = std::min<std::uint64_t>(pendingTicks_, most);
     piece(std::min(ticks, ticksToNextChange()));
   }

@@ -13,6 +13,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include <vector>
+
 #include "mml/length_text.h"
 #include "mml/settings.h"
 #include "mml/text_writer.h"
@@ -20,12 +22,21 @@
 
 namespace vantrel {
 
+// A place in the text where the writer started a line of a section, or ended
+// a section, and the tick reached there.
+struct LineMark {
+  std::uint64_t offset = 0;
+  std::uint64_t tick = 0;
+  bool sectionEnd = false;
+};
+
 class BarClock {
  public:
   // `rhythm` is the file's table; `tie` is the dialect's tie word;
-  // `lengths` gives the text of each length, or `gridLengths` on a grid.
+  // `lengths` spells each length. Where the lines of the text begin goes to
+  // `lines`, when given.
   BarClock(const RhythmTable& rhythm, const Settings& settings, std::string_view tie,
-           LengthCache& lengths, GridLengthCache* gridLengths, TextWriter& output);
+           LengthWriter& lengths, TextWriter& output, std::vector<LineMark>* lines = nullptr);
 
   // The pass has reached `tick` (not before the last written one).
   void advanceTo(std::uint64_t tick) {
@@ -42,16 +53,18 @@ class BarClock {
 
   // Writes the length of `ticks` on its own, without moving the clock (the
   // whole length of a note in a sub-block).
-  void writeLength(std::uint64_t ticks) {
-    if (gridLengths_ != nullptr) {
-      gridLengths_->write(output_, ticks);
-    } else {
-      output_.writeShort(lengths_.text(ticks));
-    }
-  }
+  void writeLength(std::uint64_t ticks) { lengths_.write(output_, ticks); }
+
+  // A line of the section begins here (after its header), or the section
+  // ends: noted in `lines`, if given.
+  void markLine() { mark(false); }
+  void markSectionEnd() { mark(true); }
 
  private:
   void writePiece(std::uint64_t ticks, bool first);
+  void mark(bool sectionEnd) {
+    if (lines_ != nullptr) lines_->push_back({output_.position(), writtenTick_ + pendingTicks_, sectionEnd});
+  }
   void checkBoundaries();
   std::uint64_t ticksToNextChange() const;
   // Ticks of a line of /C bars at the bar length in effect (0 for /C0).
@@ -63,9 +76,10 @@ class BarClock {
   const Settings& settings_;
   const std::string_view tie_;
   TextWriter& output_;
-  LengthCache& lengths_;
-  GridLengthCache* const gridLengths_;
+  LengthWriter& lengths_;
+  std::vector<LineMark>* const lines_;
   const bool longPickup_;  // a pickup longer than the first bar
+  const bool wholePickup_;  // a long pickup written as one length
 
   std::uint32_t current_ = 0;       // the rhythm entry in effect
   std::uint64_t pendingTicks_ = 0;  // reached and not yet written as lengths

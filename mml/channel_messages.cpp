@@ -39,7 +39,9 @@ std::uint32_t PassWriter::writeChannelMessage(const DecodedEvent& event, std::ui
       }
       [[fallthrough]];  // a Note On of velocity 0 is a Note Off
     case 0x80:
-      if (d1 == pendingKey_) pendingKey_ = kNoKey;
+      // Only the event that ends it ends the main line's note: a key struck
+      // again may have the Note Off of its note before in between.
+      if (pendingKey_ != kNoKey && index == pendingEnd_) pendingKey_ = kNoKey;
       break;
     case 0xA0:
       output_.write("DirectSMF($A0+Channel-1,");
@@ -103,12 +105,12 @@ bool PassWriter::writeIdiom(const DecodedEvent& event, std::uint32_t index) {
 
   // The next two events of the track, if they are the channel's: the next of
   // the pass, when nothing else came between them in the track.
-  const std::uint32_t passEnd = c_.track->passBegin[pass_ + 1];
+  const std::uint32_t passEnd = track_.passBegin[pass_ + 1];
   auto follows = [&](std::uint32_t ahead) {
-    return index + ahead < passEnd && c_.track->events[index + ahead].order == event.order + ahead;
+    return index + ahead < passEnd && track_.events[index + ahead].order == event.order + ahead;
   };
   if (!follows(1) || !follows(2)) return false;
-  const DecodedEvent* next = &c_.track->events[index + 1];
+  const DecodedEvent* next = &track_.events[index + 1];
   if (next->tick != event.tick || next->status != controlStatus || next->data1 != second) {
     return false;
   }

@@ -1,44 +1,52 @@
 #include "mml/converter.h"
 
 #include <algorithm>
+#include <cassert>
+
+#include "grid/quantize.h"
 
 namespace vantrel {
+namespace {
 
-Converter::Converter(std::span<const std::uint8_t> smf, const SmfHeader& header,
-                     const RhythmTable& rhythm, const Settings& settings, std::uint32_t gridNote,
-                     TextWriter& output)
-    : output_(output),
-      words_(vocabulary(settings.dialect)),
+std::unique_ptr<LengthWriter> lengthsOf(const OpenedSong& song, const Vocabulary& words) {
+  if (song.gridStep != 0) {
+    return std::make_unique<GridLengthCache>(song.header.division, song.settings.gridNote, words.tie);
+  }
+  return std::make_unique<LengthCache>(song.header.division);
+}
+
+}  // namespace
+
+Converter::Converter(const OpenedSong& song, TextWriter& output, PreviewCollector* preview)
+    : song_(song),
+      output_(output),
+      preview_(preview),
+      words_(vocabulary(song.settings.dialect)),
       headTexts_(words_),
-      lengths_(header.division),
-      filter_(settings.filterMask),
-      context_{smf,      header,  rhythm,  settings, words_, headTexts_,
-               lengths_, nullptr, output_, &track_,  &spans_} {
-  if (gridNote != 0) {
-    quantizer_.emplace(rhythm, settings.pickupTicks, gridStep(gridNote, header.division));
-    gridLengths_.emplace(header.division, gridNote, words_.tie);
-    context_.gridLengths = &*gridLengths_;
-    context_.track = &gridTrack_;
-    context_.spans = &gridSpans_;
+      lengths_(lengthsOf(song, words_)),
+      filter_(song.settings.filterMask),
+      context_{song, words_, headTexts_, *lengths_, output_, {},
+               preview != nullptr ? &preview->lineMarks() : nullptr} {
+  if (song.gridStep != 0) {
+    steps_.push_back(std::make_unique<Quantizer>(song.rhythm, song.settings.pickupTicks, song.gridStep));
   }
 }
 
-void Converter::reserveFor(std::span<const TrackChunk> tracks) {
+void Converter::reserveFrom(std::uint32_t first) {
   std::size_t events = 0, systemEvents = 0;
-  for (const TrackChunk& chunk : tracks) {
-    events = std::max(events, keptEvents(chunk));
-    systemEvents = std::max<std::size_t>(systemEvents, chunk.passEvents[0]);
+  for (std::uint32_t t = first; t < song_.tracksWritten(); ++t) {
+    const PassCounts counts = song_.written(t);
+    events = std::max(events, totalEvents(counts));
+    systemEvents = std::max<std::size_t>(systemEvents, counts[0]);
   }
   track_.reserve(events, systemEvents);
-  if (quantizer_) {
-    gridTrack_.reserve(2 * events, systemEvents);
-    gridSpans_.reserve(2 * events);
-  } else {
-    spans_.reserve(events);
-  }
+  spans_.reserve(events);
+  for (const auto& step : steps_) step->reserve(events, systemEvents);
 }
 
-void Converter::convertTrack(std::uint32_t index, const TrackChunk& chunk, std::uint32_t stopAt) {
+void Converter::convertTrack(std::uint32_t index) {
+  assert(index < song_.tracksWritten());
+  const TrackChunk& chunk = song_.tracks[index];
   output_.write("//--------------------------------------\n//MTrk Infomation :\n//\tSize = ");
   output_.writeUnsigned(chunk.length);
   output_.write("\n\n");
@@ -46,12 +54,14 @@ void Converter::convertTrack(std::uint32_t index, const TrackChunk& chunk, std::
   output_.write("(");
   output_.writeUnsigned(index);
   output_.write(");\n");
-  track_.decode(context_.smf, filter_, chunk);
-  if (quantizer_) {
-    quantizer_->quantize(track_, gridTrack_, gridSpans_);
-  } else {
-    spans_.find(track_);
-  }
+  track_.decode(song_.smf, filter_, chunk, song_.written(index));
+  spans_.find(track_);
+  const TrackView decoded{&track_, &spans_};
+  TrackView view = decoded;
+  for (const auto& step : steps_) view = step->apply(view);
+  context_.view = view;
+  const std::uint32_t stopAt = song_.stopAt(index);
+  if (preview_ != nullptr) preview_->addTrack(index, decoded, view, stopAt);
   // A fault lies among the system events, which pass 0 writes.
   PassWriter(context_, 0).write(stopAt);
   if (stopAt != kNoStop) return;

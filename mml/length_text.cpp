@@ -1,10 +1,12 @@
 #include "mml/length_text.h"
 
 #include <algorithm>
+#include <cassert>
 
 namespace vantrel {
 
 ShortText lengthText(std::uint64_t ticks, std::uint16_t division) {
+  assert(ticks > 0 && division > 0);
   ShortText text;
   // A base value of q ticks with n dots lasts q * (2^(n+1) - 1) / 2^n ticks;
   // the fewest dots that give a whole-note divisor win.
@@ -47,6 +49,7 @@ void appendValue(std::string& text, const Value& value, std::string_view tie) {
 std::string gridLengthText(std::uint64_t ticks, std::uint16_t division, std::uint32_t note,
                            std::string_view tie) {
   const std::uint64_t whole = 4 * std::uint64_t{division};
+  assert(ticks > 0 && note > 0 && whole % note == 0);  // a grid whose step is whole
   const std::uint64_t step = whole / note;
   // The values the grid makes whole, longest first: whole / d for each d
   // that divides `note`, and their dotted forms that are whole steps.

@@ -1,5 +1,7 @@
 // The MML text of a length in ticks: a note value with dots where one fits
-// exactly ("4", "2.", "16.."), otherwise "%" and the ticks ("%100").
+// exactly ("4", "2.", "16.."), otherwise "%" and the ticks ("%100"); or on a
+// grid, note values tied together. A conversion chooses one LengthWriter
+// once, and the writer of every pass spells its lengths with it.
 #pragma once
 
 #include <cstddef>
@@ -12,15 +14,32 @@
 
 namespace vantrel {
 
+// How the lengths of a conversion are spelt.
+class LengthWriter {
+ public:
+  virtual ~LengthWriter() = default;
+
+  // Writes the text of a length of `ticks` (more than 0).
+  virtual void write(TextWriter& output, std::uint64_t ticks) = 0;
+
+  // Whether every length is a note value a musician reads (a grid's): then a
+  // note of the main line is written whole rather than cut where a note of a
+  // sub-block ends, and a pickup longer than a bar is one length.
+  virtual bool noteValues() const = 0;
+};
+
 // The length of `ticks` (more than 0) at `division` ticks per quarter note.
 // Of the forms that fit, the one with the fewest dots wins.
 ShortText lengthText(std::uint64_t ticks, std::uint16_t division);
 
-// The texts of recent lengths: music repeats its lengths, and the search for
-// dots is the dearest part of writing one.
-class LengthCache {
+// Exact lengths, with the texts of recent lengths kept: music repeats its
+// lengths, and the search for dots is the dearest part of writing one.
+class LengthCache final : public LengthWriter {
  public:
   explicit LengthCache(std::uint16_t division) : division_(division) {}
+
+  void write(TextWriter& output, std::uint64_t ticks) override { output.writeShort(text(ticks)); }
+  bool noteValues() const override { return false; }
 
   const ShortText& text(std::uint64_t ticks) {
     Entry& entry = entries_[ticks % kSize];
@@ -52,15 +71,18 @@ class LengthCache {
 std::string gridLengthText(std::uint64_t ticks, std::uint16_t division, std::uint32_t note,
                            std::string_view tie);
 
-// The texts of recent lengths on a grid, as LengthCache keeps them.
-class GridLengthCache {
+// Lengths on a grid, with the texts of recent ones kept as LengthCache keeps
+// them.
+class GridLengthCache final : public LengthWriter {
  public:
   GridLengthCache(std::uint16_t division, std::uint32_t note, std::string_view tie)
       : division_(division), note_(note), tie_(tie), entries_(kSize) {}
 
+  bool noteValues() const override { return true; }
+
   // Writes the text of `ticks`: the whole notes that a long length begins
   // with one by one, so that no text of one length grows with it.
-  void write(TextWriter& output, std::uint64_t ticks) {
+  void write(TextWriter& output, std::uint64_t ticks) override {
     const std::uint64_t whole = 4 * std::uint64_t{division_};
     if (ticks > 2 * whole) {
       const std::string& one = text(whole);

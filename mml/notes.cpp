@@ -21,16 +21,17 @@ void PassWriter::writeNoteHead() {
 }
 
 void PassWriter::startNote(const DecodedEvent& event, std::uint32_t index) {
-  const std::uint64_t duration = c_.spans->endTick(*c_.track, index) - event.tick;
+  const std::uint64_t duration = spans_.endTick(track_, index) - event.tick;
   if (duration == 0) {
     // A note that ends where it starts has no length to write.
     pendingKey_ = kNoKey;
     return;
   }
   pendingKey_ = event.data1;
+  pendingEnd_ = spans_[index].end;
   pendingVelocity_ = event.data2;
   noteOpen_ = true;
-  if (!(*c_.spans)[index].overlap) return;
+  if (!spans_[index].overlap) return;
 
   output_.writePlain(" Sub{");
   writeNoteHead();

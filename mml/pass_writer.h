@@ -16,34 +16,23 @@
 #include "mml/bar_clock.h"
 #include "mml/length_text.h"
 #include "mml/note_heads.h"
-#include "mml/settings.h"
+#include "mml/open.h"
 #include "mml/text_writer.h"
 #include "mml/vocabulary.h"
-#include "rhythm/rhythm_table.h"
-#include "smf/decoded_track.h"
-#include "smf/note_spans.h"
-#include "smf/smf_header.h"
+#include "smf/track_view.h"
 
 namespace vantrel {
 
 // What the passes of a track read and write with.
 struct PassContext {
-  std::span<const std::uint8_t> smf;  // the whole SMF
-  const SmfHeader& header;
-  const RhythmTable& rhythm;
-  const Settings& settings;
+  const OpenedSong& song;
   const Vocabulary& words;
   const NoteHeadTexts& headTexts;
-  LengthCache& lengths;
-  GridLengthCache* gridLengths;  // on a grid, else nullptr
+  LengthWriter& lengths;
   TextWriter& output;
-  // The track being written, and its notes' spans.
-  const DecodedTrack* track;
-  const NoteSpans* spans;
+  TrackView view;  // the track being written
+  std::vector<LineMark>* lines;  // where lines begin, for a preview; else nullptr
 };
-
-// Stop at no event: the pass has no fault.
-inline constexpr std::uint32_t kNoStop = 0xFFFFFFFF;
 
 class PassWriter {
  public:
@@ -81,9 +70,14 @@ class PassWriter {
   void writeVarLen(std::uint32_t value);
 
   const PassContext& c_;
+  const DecodedTrack& track_;
+  const NoteSpans& spans_;
   TextWriter& output_;
   const Vocabulary& words_;
   const int pass_;  // 0: system events; 1..16: MIDI channel
+  // A note of the main line is written whole, not cut where a note of a
+  // sub-block ends (lengths in note values).
+  const bool wholeNotes_;
   BarClock clock_;
   NoteHeads heads_;
 
@@ -91,6 +85,7 @@ class PassWriter {
   // The key of the main-line note, or kNoKey: time is a rest. Apart from
   // every key byte, so that even a malformed key of 128 or more is a note.
   int pendingKey_ = kNoKey;
+  std::uint32_t pendingEnd_ = 0;  // the index of the event that ends it (see NoteSpan)
   std::uint8_t pendingVelocity_ = 0;
   bool noteOpen_ = false;  // head of the pending note not yet written
 };

@@ -1,13 +1,13 @@
-// preview: what a front end needs to draw a file before converting it (the
-// web page's piano roll): the header's fields, the bar structure with its
-// keys, every note with its track, channel, key, start and end, and the fault
-// that stops the conversion, as the program prints it.
+// Preview: what a front end needs to show a file beside its MML (the web
+// page's piano roll, its player and its links between the roll and the
+// text): the header's fields, the bar structure with its keys, and every note,
+// tempo and track name that the MML holds, where the MML holds them.
 //
-// The file is read exactly as the conversion reads it: unwrapped from a RIFF
-// form (.rmi), the header checked, every track walked with the same event
-// filter and pickup, then each track decoded as the conversion decodes it
-// and, with a grid, moved onto it.
-// The data is plain (structs and vectors) so that any front end can copy it.
+// It is the conversion's own view: PreviewCollector is handed each track as
+// the conversion writes it, after the same steps (the grid), so a fault
+// anywhere gives the preview that fault and only what the MML holds before
+// it. The data is plain (structs and vectors) so that any front end can copy
+// it.
 #pragma once
 
 #include <cstdint>
@@ -15,8 +15,12 @@
 #include <string>
 #include <vector>
 
+#include "mml/bar_clock.h"
+#include "mml/open.h"
 #include "mml/settings.h"
 #include "rhythm/rhythm_table.h"
+#include "smf/track_view.h"
+#include "util/fault.h"
 
 namespace vantrel {
 
@@ -24,15 +28,13 @@ struct PreviewNote {
   std::uint32_t track = 0;   // index of the track chunk, from 0
   std::uint8_t channel = 0;  // 0 .. 15
   std::uint8_t key = 0;      // 0 .. 127
-  std::uint64_t start = 0;   // ticks from the start of the song
-  // The tick of the Note Off (or Note On of velocity 0) of the same channel
-  // and key that ends it; a note that none ends lasts to its track's end.
+  std::uint8_t velocity = 0; // 1 .. 127 (the Note On's byte)
+  std::uint64_t start = 0;   // ticks from the start of the song, as written
   std::uint64_t end = 0;
-  // On a grid, where the note was before it moved; else start and end again.
+  // On a grid, where the note was in the file before it moved; else start
+  // and end again.
   std::uint64_t originalStart = 0;
   std::uint64_t originalEnd = 0;
-  std::uint32_t order = 0;  // its Note On's place among the track's events
-  std::uint8_t velocity = 0;  // 1 .. 127 (the Note On's byte)
 };
 
 // A tempo event: from `tick` on, a quarter note lasts `microseconds`.
@@ -41,35 +43,81 @@ struct PreviewTempo {
   std::uint32_t microseconds = 500000;
 };
 
+// A line of the MML inside a section (after its header): where it starts in
+// the text, the bar it starts in and the last bar it reaches (bars counted
+// from 1, as the MML's own "Time(1:1:0)" counts them).
+struct PreviewLine {
+  std::uint64_t offset = 0;
+  std::uint32_t bar = 1;
+  std::uint32_t lastBar = 1;
+};
+
 struct Preview {
   bool headerRead = false;  // the header chunk was read: the three fields below are valid
   std::uint16_t format = 0;
   std::uint16_t trackCount = 0;
   std::uint16_t division = 0;
-  // The rhythm table as the conversion walks it (the sentinel last, with
-  // tick kSentinelTick); empty when the file has a fault.
+  // The rhythm table as the conversion lists it (the sentinel last, with
+  // tick kSentinelTick); empty when nothing of the tracks is written.
   std::vector<RhythmEntry> rhythm;
-  // The notes of every track that decodes, track by track, each in the order
-  // of its Note On.
+  // Where each bar starts, as the MML counts them (bar n at barStarts[n-1]),
+  // up to the end of the song (at most kMostBars of them).
+  std::vector<std::uint64_t> barStarts;
+  // The notes the MML holds, track by track, each track's in the order of
+  // its channels and, in a channel, of their starts.
   std::vector<PreviewNote> notes;
-  std::uint64_t lastEnd = 0;  // the greatest tick of an end-of-track event
-  // Every tempo event of the tracks that decode, in the order of their ticks
-  // (on a grid, where the grid puts them); a file without one plays at 120.
+  // The tempo events the MML holds, in the order of their ticks; a file
+  // without one plays at 120.
   std::vector<PreviewTempo> tempos;
-  // Each decoded track's first track name (meta event 3), its bytes as the
+  // Each written track's first track name (meta event 3), its bytes as the
   // file holds them (code page 932, mostly); empty when it has none.
   std::vector<std::string> trackNames;
-  // The grid's note value, chosen where /Q asks the program to; 0 none.
-  std::uint32_t gridNote = 0;
-  // The whole message of a fault of the header or the chunks, as the program
-  // prints it on standard error (code page 932), or empty. (A fault in an
-  // event shows in the conversion's result.)
+  // The lines of the MML's sections, in the order of the text (only when
+  // the conversion ran on one thread, as a front end that shows the text
+  // asks for).
+  std::vector<PreviewLine> lines;
+  std::uint64_t lastEnd = 0;  // the greatest tick of a written track's end
+  std::uint32_t gridNote = 0;  // the grid's note value (chosen, where auto); 0 none
+  // The fault that stopped the conversion, and its whole message as the
+  // program prints it on standard error (code page 932); kNone and empty.
+  FaultKind faultKind = FaultKind::kNone;
   std::string fault;
+
+  static constexpr std::size_t kMostBars = 4000000;
 };
 
-// The preview of `smf` (an SMF, or one in a RIFF form) with the pickup and
-// the event filter of `settings`. The tracks before a fault still give their
-// notes.
-Preview makePreview(std::span<const std::uint8_t> smf, const Settings& settings);
+// What the conversion hands over for a preview as it writes. Tracks may come
+// from several threads, each track once.
+class PreviewCollector {
+ public:
+  explicit PreviewCollector(const OpenedSong& song);
+
+  // Track `index` as written: `original` as decoded, `written` after the
+  // steps; `stopAt` as OpenedSong::stopAt gives it.
+  void addTrack(std::uint32_t index, TrackView original, TrackView written, std::uint32_t stopAt);
+
+  // Where the writer's lines begin, in text order (one thread only).
+  std::vector<LineMark>& lineMarks() { return marks_; }
+
+  // The preview of everything handed over, and of the conversion's fault.
+  Preview finish(const Fault& fault);
+
+ private:
+  struct TrackNotes {
+    std::vector<PreviewNote> notes;
+    std::vector<PreviewTempo> tempos;
+    std::string name;
+    std::uint64_t end = 0;
+  };
+
+  const OpenedSong& song_;
+  std::vector<TrackNotes> tracks_;
+  std::vector<LineMark> marks_;
+};
+
+// The preview of `bytes` with `settings`: the file opened and converted as
+// the program converts it, the text dropped. A fault of the header gives a
+// preview with that fault and nothing else.
+Preview makePreview(std::span<const std::uint8_t> bytes, const Settings& settings);
 
 }  // namespace vantrel

@@ -1,7 +1,7 @@
 #include "mml/schedule.h"
 
 #include <algorithm>
-#include <atomic>
+#include <cerrno>
 #include <cassert>
 #include <cstring>
 #include <condition_variable>
@@ -15,6 +15,8 @@
 #include <vector>
 
 #include "mml/converter.h"
+#include "mml/open.h"
+#include "mml/preview.h"
 #include "smf/decoded_track.h"
 #include "smf/note_spans.h"
 #include "util/populated_array.h"
@@ -22,22 +24,10 @@
 namespace vantrel {
 namespace {
 
-// The tracks to write, and the fault's event in the last of them.
-std::size_t tracksToWrite(const TrackPlan& plan) {
-  return plan.faultTrack == kNoFault ? plan.tracks.size()
-                                     : std::min<std::size_t>(plan.tracks.size(), plan.faultTrack + 1);
-}
-std::uint32_t stopAt(const TrackPlan& plan, std::size_t track) {
-  return track == plan.faultTrack ? plan.faultEvent : kNoStop;
-}
-
-void writeInOrder(const TrackPlan& plan, TextWriter& output) {
-  Converter converter(plan.smf, plan.header, plan.rhythm, plan.settings, plan.gridNote, output);
-  const std::size_t count = tracksToWrite(plan);
-  converter.reserveFor(plan.tracks.first(count));
-  for (std::size_t t = 0; t < count && !output.failed(); ++t) {
-    converter.convertTrack(static_cast<std::uint32_t>(t), plan.tracks[t], stopAt(plan, t));
-  }
+void writeInOrder(const OpenedSong& song, TextWriter& output, PreviewCollector* preview) {
+  Converter converter(song, output, preview);
+  converter.reserveFrom(0);
+  for (std::uint32_t t = 0; t < song.tracksWritten() && !output.failed(); ++t) converter.convertTrack(t);
 }
 
 // A block of text on its way from a worker to the output.
@@ -89,7 +79,7 @@ class BatchText : public Sink {
   BlockPool* pool = nullptr;
 
   // The writer hands over blocks of at most kBlock bytes.
-  bool write(const char* bytes, std::size_t size) override {
+  Fault write(const char* bytes, std::size_t size) override {
     assert(size <= TextWriter::kBlock);
     const Block block{pool->get(), size};
     std::memcpy(block.bytes, bytes, size);
@@ -98,12 +88,13 @@ class BatchText : public Sink {
     if (abandoned_) {
       lock.unlock();
       pool->put(block.bytes);
-      return false;
+      // Never reported: the output's own writer holds what stopped it.
+      return Fault(FaultKind::kFileError, ECANCELED);
     }
     blocks_.push_back(block);
     lock.unlock();
     changed_.notify_all();
-    return true;
+    return {};
   }
 
   // The worker's last word; `failure` is what stopped it, if anything did.
@@ -194,7 +185,7 @@ class BatchDispenser {
 class TextSwitch : public Sink {
  public:
   BatchText* text = nullptr;
-  bool write(const char* bytes, std::size_t size) override { return text->write(bytes, size); }
+  Fault write(const char* bytes, std::size_t size) override { return text->write(bytes, size); }
 };
 
 // Where each batch of tracks begins, and the end of the last: consecutive
@@ -215,22 +206,23 @@ std::vector<std::size_t> batchesOf(std::span<const TrackChunk> tracks, std::size
 
 // The most memory one worker takes: the biggest track decoded (and moved
 // onto the grid), the texts of its two batches and its writer's buffer.
-std::size_t workerMemory(std::span<const TrackChunk> tracks, bool grid) {
+std::size_t workerMemory(const OpenedSong& song, bool grid) {
   std::size_t most = 0;
-  for (const TrackChunk& chunk : tracks) {
-    const std::size_t system = chunk.passEvents[0];
-    const std::size_t channel = keptEvents(chunk) - system;
+  for (std::uint32_t t = 0; t < song.tracksWritten(); ++t) {
+    const PassCounts counts = song.written(t);
+    const std::size_t system = counts[0];
+    const std::size_t channel = totalEvents(counts) - system;
     most = std::max(most, channel * (sizeof(DecodedEvent) + sizeof(NoteSpan)) +
                               system * (sizeof(DecodedEvent) + sizeof(std::uint64_t)));
   }
   return (grid ? 3 : 1) * most + 3 * BatchText::kMostBlocks * TextWriter::kBlock;
 }
 
-void convertBatches(const TrackPlan& plan, const std::vector<std::size_t>& batches,
+void convertBatches(const OpenedSong& song, const std::vector<std::size_t>& batches,
                     BatchDispenser& dispenser, BatchText* texts) {
   TextSwitch sink;
   TextWriter writer(sink);
-  Converter converter(plan.smf, plan.header, plan.rhythm, plan.settings, plan.gridNote, writer);
+  Converter converter(song, writer);
   for (std::ptrdiff_t batch; (batch = dispenser.take()) >= 0;) {
     BatchText& text = texts[batch];
     sink.text = &text;
@@ -239,9 +231,9 @@ void convertBatches(const TrackPlan& plan, const std::vector<std::size_t>& batch
       // again costs more than the decoding, and a track already taken by
       // another thread need not be held twice.
       const std::size_t first = batches[batch], last = batches[batch + 1];
-      converter.reserveFor(plan.tracks.subspan(first, tracksToWrite(plan) - first));
+      converter.reserveFrom(static_cast<std::uint32_t>(first));
       for (std::size_t t = first; t < last && !writer.failed(); ++t) {
-        converter.convertTrack(static_cast<std::uint32_t>(t), plan.tracks[t], stopAt(plan, t));
+        converter.convertTrack(static_cast<std::uint32_t>(t));
       }
       writer.flush();
     } catch (...) {
@@ -256,50 +248,23 @@ void convertBatches(const TrackPlan& plan, const std::vector<std::size_t>& batch
 
 }  // namespace
 
-Walk walkTracks(std::span<const std::uint8_t> smf, const SmfHeader& header,
-                std::int32_t filterMask, const Schedule& schedule) {
-  // A file of four batches (about three bytes an event) is walked on the
-  // threads as well.
-  const std::size_t batchEvents = std::max<std::size_t>(schedule.batchEvents, 1);
-  if (schedule.threads < 2 || smf.size() / 3 < 4 * batchEvents) {
-    return walkTracks(smf, header, filterMask);
-  }
-  const std::vector<std::uint64_t> starts = trackStartsByLength(smf, header);
-  std::vector<TrackWalk> ahead(starts.size());
-  const EventFilter filter(filterMask);
-  std::atomic<std::size_t> next{0};
-  auto work = [&] {
-    for (std::size_t t; (t = next++) < starts.size();) {
-      // No further than the next track's start, where a true length ends it.
-      const std::uint64_t end = t + 1 < starts.size() ? starts[t + 1] - 8 : smf.size();
-      ahead[t] = walkTrack(smf.first(end), filter, starts[t]);
-    }
-  };
-  std::vector<std::thread> threads;
-  try {
-    for (int i = 1; i < schedule.threads; ++i) threads.emplace_back(work);
-  } catch (const std::system_error&) {
-    // No more threads to be had: those started, and this one, do the work.
-  }
-  work();
-  for (std::thread& thread : threads) thread.join();
-  return walkTracks(smf, header, filterMask, ahead);
-}
-
-void writeTracks(const TrackPlan& plan, TextWriter& output, const Schedule& schedule) {
-  const std::span<const TrackChunk> tracks = plan.tracks.first(tracksToWrite(plan));
+void writeTracks(const OpenedSong& song, TextWriter& output, const Schedule& schedule,
+                 PreviewCollector* preview) {
+  const std::span<const TrackChunk> tracks = std::span(song.tracks).first(song.tracksWritten());
   std::size_t events = 0;
   for (const TrackChunk& chunk : tracks) events += chunk.events;
   const std::size_t batchEvents = std::max<std::size_t>(schedule.batchEvents, 1);
-  if (schedule.threads < 2 || events < 4 * batchEvents) return writeInOrder(plan, output);
+  if (preview != nullptr || schedule.threads < 2 || events < 4 * batchEvents) {
+    return writeInOrder(song, output, preview);
+  }
   const std::vector<std::size_t> batches = batchesOf(tracks, batchEvents);
   const std::size_t count = batches.size() - 1;
   // As many workers as the memory holds: about the input's size again, and
   // some megabytes.
-  const std::size_t budget = plan.smf.size() + (std::size_t{16} << 20);
+  const std::size_t budget = song.smf.size() + (std::size_t{16} << 20);
   const std::size_t workers = std::min({static_cast<std::size_t>(schedule.threads), count,
-                                        budget / workerMemory(tracks, plan.gridNote != 0)});
-  if (workers < 2) return writeInOrder(plan, output);
+                                        budget / workerMemory(song, song.gridStep != 0)});
+  if (workers < 2) return writeInOrder(song, output, nullptr);
 
   BlockPool pool;
   std::unique_ptr<BatchText[]> texts(new BatchText[count]);
@@ -310,12 +275,12 @@ void writeTracks(const TrackPlan& plan, TextWriter& output, const Schedule& sche
   std::vector<std::thread> threads;
   try {
     for (std::size_t i = 0; i < workers; ++i) {
-      threads.emplace_back(convertBatches, std::cref(plan), std::cref(batches), std::ref(dispenser),
+      threads.emplace_back(convertBatches, std::cref(song), std::cref(batches), std::ref(dispenser),
                            texts.get());
     }
   } catch (const std::system_error&) {
     // No more threads to be had: those started do the work.
-    if (threads.empty()) return writeInOrder(plan, output);
+    if (threads.empty()) return writeInOrder(song, output, nullptr);
   }
 
   Block block;

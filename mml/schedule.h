@@ -11,11 +11,7 @@
 #include <cstdint>
 #include <span>
 
-#include "mml/settings.h"
 #include "mml/text_writer.h"
-#include "rhythm/rhythm_table.h"
-#include "smf/smf_header.h"
-#include "smf/walk.h"
 
 namespace vantrel {
 
@@ -29,32 +25,16 @@ struct Schedule {
   std::size_t batchEvents = std::size_t{1} << 16;
 };
 
-// The track blocks a conversion writes: every track before the first fault,
-// and the fault's own track up to the fault.
-struct TrackPlan {
-  std::span<const std::uint8_t> smf;  // the whole SMF
-  const SmfHeader& header;
-  const RhythmTable& rhythm;
-  const Settings& settings;
-  std::uint32_t gridNote;  // the grid's note value (chosen, where auto), 0 none
-  std::span<const TrackChunk> tracks;
-  // The fault's track and the system event of it where the data has the
-  // fault; kNoFault for none.
-  std::uint32_t faultTrack;
-  std::uint32_t faultEvent;
-};
-inline constexpr std::uint32_t kNoFault = 0xFFFFFFFF;
+struct OpenedSong;
+class PreviewCollector;
 
-// The walk over the tracks of `smf` (see walkTracks): on a big file, the
-// tracks are walked side by side on the schedule's threads from where the
-// chunk lengths put them, and each is used where it truly begins.
-Walk walkTracks(std::span<const std::uint8_t> smf, const SmfHeader& header,
-                std::int32_t filterMask, const Schedule& schedule);
-
-// Writes the blocks of `plan` to `output` as `schedule` allows, in track
-// order; stops early when the output fails. The memory it takes stays
-// within the input's size and some megabytes, whatever the threads: threads
-// the memory cannot hold are not started.
-void writeTracks(const TrackPlan& plan, TextWriter& output, const Schedule& schedule);
+// Writes the blocks of the tracks that `song` writes to `output` as
+// `schedule` allows, in track order; stops early when the output fails. The
+// memory it takes stays within the input's size and some megabytes,
+// whatever the threads: threads the memory cannot hold are not started.
+// With a `preview`, every track is handed to it, and the tracks are written
+// on one thread (the preview's lines are places in one text).
+void writeTracks(const OpenedSong& song, TextWriter& output, const Schedule& schedule,
+                 PreviewCollector* preview = nullptr);
 
 }  // namespace vantrel

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "mml/vocabulary.h"
 #include "smf/events.h"
@@ -21,6 +22,12 @@ struct Settings {
   // value of its step (16: sixteenths, 12: eighth-note triplets), kAutoGrid
   // to choose it from the file, 0 for none.
   std::uint32_t gridNote = 0;
+  // The tracks (numbered from 0, as TR(n) writes them) and channels (1 to
+  // 16, as CH(n)) whose notes and channel messages are converted (--tracks,
+  // --channels), ascending and each once; empty for all. Every track's
+  // system events are converted whatever the choice.
+  std::vector<std::uint32_t> tracks;
+  std::vector<std::uint32_t> channels;
 };
 
 inline constexpr std::uint32_t kAutoGrid = 0xFFFFFFFF;

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
 
 namespace vantrel {
 
@@ -101,13 +100,9 @@ void TextWriter::writeHexList(std::span<const std::uint8_t> bytes) {
   }
 }
 
-void TextWriter::fail() { error_ = errno != 0 ? errno : EIO; }
-
 void TextWriter::writeBlock() {
-  if (!failed()) {
-    errno = 0;
-    if (!sink_.write(buffer_.get(), kBlock)) fail();
-  }
+  if (!failed()) fault_ = sink_.write(buffer_.get(), kBlock);
+  handed_ += kBlock;
   if (failed()) {
     used_ = 0;  // nothing more reaches the sink
     return;
@@ -119,15 +114,10 @@ void TextWriter::writeBlock() {
 void TextWriter::flush() {
   // A whole block first: the sink gets no write of more than kBlock bytes.
   if (used_ > kBlock) writeBlock();
-  if (used_ > 0 && !failed()) {
-    errno = 0;
-    if (!sink_.write(buffer_.get(), used_)) fail();
-  }
+  if (used_ > 0 && !failed()) fault_ = sink_.write(buffer_.get(), used_);
+  handed_ += used_;
   used_ = 0;
-  if (!failed()) {
-    errno = 0;
-    if (!sink_.flush()) fail();
-  }
+  if (!failed()) fault_ = sink_.flush();
 }
 
 }  // namespace vantrel

@@ -5,7 +5,7 @@
 // or on text-mode translation. The sink is handed blocks of exactly kBlock
 // bytes (the last one shorter), however the text was written, so that a sink
 // sees the same writes for the same text. When the sink refuses a write, the
-// writer keeps the system's reason and drops everything after it; the
+// writer keeps the sink's fault and drops everything after it; the
 // conversion stops at its next check. The small writes are inline: the
 // writer is the innermost loop of a conversion.
 #pragma once
@@ -86,6 +86,7 @@ class TextWriter {
   }
 
   void writeShort(const ShortText& text) {
+    assert(text.size <= ShortText::kCapacity);
     reserve(sizeof text.bytes);
     std::memcpy(buffer_.get() + used_, text.bytes, sizeof text.bytes);
     used_ += text.size;
@@ -115,10 +116,12 @@ class TextWriter {
   // Hands the buffered bytes to the sink and flushes it.
   void flush();
 
-  // Whether the sink has refused a write, and the errno it gave then (EIO
-  // when it gave none).
-  bool failed() const { return error_ != 0; }
-  int error() const { return error_; }
+  // The bytes written so far, those still held included.
+  std::uint64_t position() const { return handed_ + used_; }
+
+  // Whether the sink has refused a write, and the fault it gave then.
+  bool failed() const { return static_cast<bool>(fault_); }
+  const Fault& fault() const { return fault_; }
 
  private:
   static constexpr std::size_t kRoomPerWrite = 256;  // longer texts go piecewise
@@ -134,12 +137,11 @@ class TextWriter {
   void writeLong(std::string_view text);
   void writeBlock();  // hands the first kBlock bytes to the sink
 
-  void fail();  // keeps errno as the reason
-
   Sink& sink_;
   std::unique_ptr<char[]> buffer_;
   std::size_t used_ = 0;
-  int error_ = 0;
+  std::uint64_t handed_ = 0;  // to the sink, or dropped after a refusal
+  Fault fault_;
 };
 
 }  // namespace vantrel

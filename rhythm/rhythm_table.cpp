@@ -55,7 +55,7 @@ RhythmTable::RhythmTable(std::span<const TimeSignatureEvent> signatures,
   }
 }
 
-void RhythmTable::writeListing(Sink& sink) const {
+Fault RhythmTable::writeListing(Sink& sink) const {
   // Line by line: a file of many signatures has a long listing.
   for (const RhythmEntry& e : entries_) {
     // The tick is shown as its low 32 bits, signed: the sentinel shows -1.
@@ -63,8 +63,9 @@ void RhythmTable::writeListing(Sink& sink) const {
                              "\tLength:" + std::to_string(e.barLength) +
                              "\tKey:" + std::to_string(int{e.key}) +
                              "\tmi:" + std::to_string(unsigned{e.mode}) + "\n";
-    sink.write(line.data(), line.size());
+    if (Fault fault = sink.write(line.data(), line.size())) return fault;
   }
+  return {};
 }
 
 std::string RhythmTable::listing() const {

@@ -8,6 +8,7 @@
 // current one always exists.
 #pragma once
 
+#include <cassert>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -31,6 +32,9 @@ struct RhythmEntry {
 
 class RhythmTable {
  public:
+  // No table yet: a song not opened.
+  RhythmTable() = default;
+
   // The table of a file of `division` ticks per quarter note: 4/4 at tick 0,
   // a 4/4 bar from the pickup (`pickupTicks`, 0 for none), then each of
   // `signatures` in the order met, a later one at a tick replacing an earlier
@@ -44,11 +48,15 @@ class RhythmTable {
               std::int32_t pickupTicks);
 
   std::span<const RhythmEntry> entries() const { return entries_; }
-  const RhythmEntry& operator[](std::size_t index) const { return entries_[index]; }
+  const RhythmEntry& operator[](std::size_t index) const {
+    assert(index < entries_.size());  // the sentinel is the last
+    return entries_[index];
+  }
   std::size_t size() const { return entries_.size(); }
 
-  // "Pointer:" tick "\tLength:" bar "\tKey:" key "\tmi:" mode, a line each.
-  void writeListing(Sink& sink) const;
+  // "Pointer:" tick "\tLength:" bar "\tKey:" key "\tmi:" mode, a line each;
+  // stops at the first write that `sink` refuses, and returns its fault.
+  Fault writeListing(Sink& sink) const;
   std::string listing() const;
 
  private:

@@ -5,10 +5,10 @@
 
 namespace vantrel {
 
-std::size_t keptEvents(const TrackChunk& chunk) {
-  std::size_t kept = 0;
-  for (std::uint32_t count : chunk.passEvents) kept += count;
-  return kept;
+std::size_t totalEvents(const PassCounts& counts) {
+  std::size_t total = 0;
+  for (std::uint32_t count : counts) total += count;
+  return total;
 }
 
 void DecodedTrack::reserve(std::size_t eventCount, std::size_t systemEvents) {
@@ -17,12 +17,15 @@ void DecodedTrack::reserve(std::size_t eventCount, std::size_t systemEvents) {
 }
 
 void DecodedTrack::decode(std::span<const std::uint8_t> smf, const EventFilter& filter,
-                          const TrackChunk& chunk) {
+                          const TrackChunk& chunk, const PassCounts& keep) {
   passBegin[0] = 0;
-  for (int p = 0; p < kPassCount; ++p) passBegin[p + 1] = passBegin[p] + chunk.passEvents[p];
-  dataAt.resizeForWriting(chunk.passEvents[0]);
+  for (int p = 0; p < kPassCount; ++p) {
+    assert(keep[p] <= chunk.passEvents[p]);
+    passBegin[p + 1] = passBegin[p] + keep[p];
+  }
+  dataAt.resizeForWriting(keep[0]);
   // Each event goes straight to its place in its pass's group, which is
-  // filled up to its count: beyond it (a track with a fault) nothing is kept.
+  // filled up to its count: beyond it nothing is kept.
   struct Visitor {
     std::array<std::uint32_t, kPassCount> next;
     std::array<std::uint32_t, kPassCount> end;

@@ -43,14 +43,14 @@ struct DecodedTrack {
   // more.
   void reserve(std::size_t events, std::size_t systemEvents);
 
-  // Decodes the track of `chunk`, whose counts the walk found, with the
-  // filter the walk used: the events that those counts hold (of a track with
-  // a fault, its system events up to the fault). `smf` is the whole SMF.
-  // Reuses the storage from track to track.
-  void decode(std::span<const std::uint8_t> smf, const EventFilter& filter, const TrackChunk& chunk);
+  // Decodes the track of `chunk`, walked with `filter`: the first `keep[p]`
+  // events of each pass p (at most the pass's count). `smf` is the whole
+  // SMF. Reuses the storage from track to track.
+  void decode(std::span<const std::uint8_t> smf, const EventFilter& filter, const TrackChunk& chunk,
+              const PassCounts& keep);
 };
 
-// The events of `chunk` that some pass writes, and those of pass 0.
-std::size_t keptEvents(const TrackChunk& chunk);
+// The events of all passes of `counts`.
+std::size_t totalEvents(const PassCounts& counts);
 
 }  // namespace vantrel

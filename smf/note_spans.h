@@ -3,11 +3,16 @@
 //
 // A note (a Note On of velocity above 0) ends at the next Note Off of its
 // channel and key, or Note On of velocity 0; a note that none ends lasts to
-// the end of the track. It overlaps when another Note On or any other message
-// of its channel comes before its end. The conversion writes an overlapping
-// note apart, with its whole length; the page draws every note from here.
+// the end of the track. One exception: a key struck again while its note
+// before still sounds, its Note On written just before that note's Note Off
+// at the same tick (as sequencers write a repeated note), lasts to the Note
+// Off after that one: the Note Off at its start ends the note before. It
+// overlaps when another Note On or any other message of its channel comes
+// before its end. The conversion writes an overlapping note apart, with its
+// whole length; the page draws every note from here.
 #pragma once
 
+#include <cassert>
 #include <cstdint>
 #include <span>
 
@@ -41,10 +46,16 @@ class NoteSpans {
     first_ = first;
     spans_.resizeForWriting(count);
   }
-  void set(std::uint32_t index, NoteSpan span) { spans_[index - first_] = span; }
+  void set(std::uint32_t index, NoteSpan span) {
+    assert(index >= first_ && index - first_ < spans_.size());
+    spans_[index - first_] = span;
+  }
 
   // The span of the note at `index` in the track's events.
-  NoteSpan operator[](std::uint32_t index) const { return spans_[index - first_]; }
+  NoteSpan operator[](std::uint32_t index) const {
+    assert(index >= first_ && index - first_ < spans_.size());  // a channel message's
+    return spans_[index - first_];
+  }
 
   // The tick where the note at `index` ends.
   std::uint64_t endTick(const DecodedTrack& track, std::uint32_t index) const {

@@ -5,6 +5,7 @@
 // fixed order.
 #pragma once
 
+#include <cassert>
 #include <cstdint>
 #include <span>
 
@@ -26,6 +27,7 @@ struct SmfHeader {
 
 // Reads a big-endian number of `width` bytes at p.
 inline std::uint32_t readBigEndian(const std::uint8_t* p, int width) {
+  assert(width >= 0 && width <= 4);
   std::uint32_t value = 0;
   for (int i = 0; i < width; ++i) value = (value << 8) | p[i];
   return value;

@@ -151,10 +151,6 @@ Walk walkTracks(std::span<const std::uint8_t> smf, const SmfHeader& header,
       walk.fault = track.fault;
       walk.faultTrack = t;
       walk.faultEvent = track.faultEvent;
-      // Of a track with a fault only the system events up to the fault are
-      // written: the decoding keeps no more.
-      chunk.passEvents = {};
-      chunk.passEvents[0] = track.faultEvent + 1;
     }
     walk.tracks.push_back(chunk);
     offset = track.end;

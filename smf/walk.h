@@ -38,10 +38,17 @@ struct TrackChunk {
   std::uint64_t start = 0;   // offset of the track's first event
   std::uint32_t length = 0;  // the chunk's length field: only reported
   std::uint32_t events = 0;  // all its events, those written by no pass too
-  // The events of each pass that the conversion writes: all of them, or of
-  // a track with a fault in its events, the system events up to the fault.
+  // The events of each pass, as the filter leaves them.
   std::array<std::uint32_t, kPassCount> passEvents{};
 };
+
+// How many events of each pass of a track are decoded and written: all of
+// them; none of a channel that is not converted; of a track with a fault in
+// its events, only the system events up to the fault.
+using PassCounts = std::array<std::uint32_t, kPassCount>;
+
+// Stop at no event: the track has no fault.
+inline constexpr std::uint32_t kNoStop = 0xFFFFFFFF;
 
 struct TimeSignatureEvent {
   std::uint64_t tick;

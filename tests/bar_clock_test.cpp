@@ -220,7 +220,7 @@ TEST(BarClock, WritesPendingTimeAndEachPassStartsAgain) {
   StringSink sink;
   {
     TextWriter output(sink);
-    BarClock clock(rhythm, settings, "^", lengths, nullptr, output);
+    BarClock clock(rhythm, settings, "^", lengths, output);
     clock.advanceTo(960);
     EXPECT_EQ(clock.pendingTicks(), 960u);
     clock.writePendingTicks();
@@ -231,7 +231,7 @@ TEST(BarClock, WritesPendingTimeAndEachPassStartsAgain) {
     clock.advanceTo(1920 + 1440);
     clock.writePendingTicks();
     output.write("|");
-    BarClock next(rhythm, settings, "^", lengths, nullptr, output);
+    BarClock next(rhythm, settings, "^", lengths, output);
     next.advanceTo(1920);
     next.writePendingTicks();
     output.flush();

@@ -89,14 +89,13 @@ Bytes sourceBytes(const std::filesystem::path& path) {
 
 Bytes demoSmf() { return sourceBytes("examples/demo.mid"); }
 
-bool RefusingSink::write(const char* bytes, std::size_t size) {
+Fault RefusingSink::write(const char* bytes, std::size_t size) {
   if (refused || text.size() + size > room_) {
     refused = true;
-    errno = ENOSPC;
-    return false;
+    return Fault(FaultKind::kFileError, ENOSPC);
   }
   text.append(bytes, size);
-  return true;
+  return {};
 }
 
 }  // namespace vantrel::test

@@ -82,7 +82,7 @@ class RefusingSink : public Sink {
   std::string text;
   bool refused = false;
 
-  bool write(const char* bytes, std::size_t size) override;
+  Fault write(const char* bytes, std::size_t size) override;
 
  private:
   std::size_t room_;

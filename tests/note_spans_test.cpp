@@ -27,7 +27,7 @@ std::string spansOf(const Track& track, std::int32_t mask) {
   const Walk walk = walkTracks(smf, header, mask);
   EXPECT_FALSE(walk.fault);
   DecodedTrack decoded;
-  decoded.decode(smf, EventFilter(mask), walk.tracks.at(0));
+  decoded.decode(smf, EventFilter(mask), walk.tracks.at(0), walk.tracks.at(0).passEvents);
   NoteSpans spans;
   spans.find(decoded);
   std::map<std::uint32_t, std::string> notes;

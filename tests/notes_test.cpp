@@ -92,6 +92,36 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Any channel message of the note's channel that begins while it sounds
 // sends the note into a sub-block; the message then stands in the main line.
+// A key struck again as sequencers write it: the new Note On just before
+// the Note Off of the note before, at the same tick. That Note Off ends the
+// note before, and the new note lasts to the next one; no other pairing
+// changes.
+INSTANTIATE_TEST_SUITE_P(
+    StruckAgain, NoteLine,
+    testing::Values(
+        NoteCase{"NewNoteOnBeforeTheOldNoteOff", {},
+                 Track().on(0, 1, 60).on(480, 1, 60).off(0, 1, 60).off(480, 1, 60).end(0),
+                 " Sub{v100o5c4}r4c4"},
+        NoteCase{"ANoteOnOfVelocityZeroEndsTheOldNote", {},
+                 Track().on(0, 1, 60).on(480, 1, 60).on(0, 1, 60, 0).on(480, 1, 60, 0).end(0),
+                 " Sub{v100o5c4}r4c4"},
+        NoteCase{"AHiHatStruckOverAndOver", {},
+                 Track().on(0, 1, 42).on(120, 1, 42).off(0, 1, 42).on(120, 1, 42)
+                     .off(0, 1, 42).off(120, 1, 42).end(0),
+                 " Sub{v100o3f+16}r16 Sub{f+16}r16f+16"},
+        NoteCase{"WithOtherKeysBetween", {},
+                 Track().on(0, 1, 60).on(480, 1, 60).on(0, 1, 64).off(0, 1, 60).off(480, 1, 60)
+                     .off(0, 1, 64).end(0),
+                 " Sub{v100o5c4}r4 Sub{c4}e4"},
+        NoteCase{"NoNoteBeforeSoundsAndTheNoteWritesNothing", {},
+                 Track().on(0, 1, 60).off(480, 1, 60).on(0, 1, 60).off(0, 1, 60).on(480, 1, 62)
+                     .off(480, 1, 62).end(0),
+                 "v100o5c4r4d4"},
+        NoteCase{"OverlappingNotesOfOneKeyKeepTheirLengths", {},
+                 Track().on(0, 1, 60).on(240, 1, 60).off(240, 1, 60).off(480, 1, 60).end(0),
+                 " Sub{v100o5c4}r8c8r4"}),
+    CaseName());
+
 INSTANTIATE_TEST_SUITE_P(
     OverlapByMessage, NoteLine,
     testing::Values(

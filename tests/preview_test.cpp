@@ -158,16 +158,39 @@ TEST(Preview, AFaultIsTheProgramsMessage) {
   }
 }
 
-TEST(Preview, TracksBeforeACutTrackKeepTheirNotes) {
+// The preview holds what the MML holds: before a fault, only what the
+// conversion writes, and a grid the conversion refuses is refused here too.
+TEST(Preview, HoldsWhatTheMmlHolds) {
   Track first;
   first.on(0, 1, 60).off(480, 1, 60).end();
   Track second;
   second.on(0, 1, 62).off(480, 1, 62).end();
-  Bytes file = makeSmf(1, 480, {first, second});
-  file.resize(file.size() - 3);
-  const Preview p = previewOf(file);
-  EXPECT_EQ(p.fault, convertBytes(file).error);
-  EXPECT_EQ(rows(p), (std::vector<NoteRow>{{0, 0, 60, 0, 480}}));
+  Track undefined;  // a status no file may hold, after a note
+  undefined.on(0, 1, 64).off(480, 1, 64).raw(0, {0xF4}).end();
+  Bytes cut = makeSmf(1, 480, {first, second});
+  cut.resize(cut.size() - 3);
+  struct Case {
+    const char* what;
+    Bytes file;
+    std::vector<std::string> options;
+    std::vector<NoteRow> notes;
+  };
+  const std::vector<Case> cases = {
+      {"a track cut short: no track is written", cut, {}, {}},
+      {"an undefined status in the first track: nothing of its channels, nor of the second",
+       makeSmf(1, 480, {undefined, second}), {}, {}},
+      {"a fault in the second track: the first whole", makeSmf(1, 480, {first, undefined}), {},
+       {{0, 0, 60, 0, 480}}},
+      {"a grid whose step is no whole number of ticks", makeSmf(1, 100, {first}), {"/Q12"}, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const Preview p = previewOf(c.file, c.options);
+    const Conversion program = convertBytes(c.file, c.options);
+    EXPECT_EQ(program.status, 1);
+    EXPECT_EQ(p.faultKind, program.fault.kind);
+    EXPECT_EQ(rows(p), c.notes);
+  }
 }
 
 }  // namespace

@@ -69,7 +69,7 @@ TEST(TextWriter, ShortTextsKeepTheirBytes) {
 // Keeps the text and the size of each write.
 struct BlockSizes : StringSink {
   std::vector<std::size_t> sizes;
-  bool write(const char* bytes, std::size_t size) override {
+  Fault write(const char* bytes, std::size_t size) override {
     sizes.push_back(size);
     return StringSink::write(bytes, size);
   }
@@ -134,12 +134,12 @@ TEST(TextWriter, ARefusedWriteIsKeptWithItsReasonAndNothingFollows) {
   TextWriter writer(sink);
   for (int i = 0; i < 3000 && !writer.failed(); ++i) writer.write(std::string(100, 'x'));
   EXPECT_TRUE(writer.failed());
-  EXPECT_EQ(writer.error(), ENOSPC);
+  EXPECT_EQ(writer.fault(), Fault(FaultKind::kFileError, ENOSPC));
   EXPECT_EQ(sink.text.size(), TextWriter::kBlock) << "the first block was taken";
   writer.write("more");
   writer.flush();
   EXPECT_EQ(sink.text.size(), TextWriter::kBlock);
-  EXPECT_EQ(writer.error(), ENOSPC);
+  EXPECT_EQ(writer.fault(), Fault(FaultKind::kFileError, ENOSPC));
 }
 
 }  // namespace

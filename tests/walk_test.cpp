@@ -77,14 +77,14 @@ TEST(Walk, TracksPassesSignaturesAndTheFirstFault) {
       {"events left out count in no pass, and meta events are no signatures", whole,
        kFilterMeta | kFilterControlChange, conductorAt + " | " + musicAt + " 1=2 16=1", "", {}},
       // The fault is the first; the signatures after it are met still, a
-      // time signature of two bytes too. Of its track only the system
-      // events up to it are kept: all the conversion writes of it.
+      // time signature of two bytes too. The events of its track are
+      // counted whole: what is written of it is the song's to decide.
       {"the first fault, in the second track", makeSmf(1, 480, {conductor, faulty}), 0,
-       conductorAt + " 0=4 | " + musicAt.substr(0, musicAt.find(':')) + ":7 0=3",
+       conductorAt + " 0=4 | " + musicAt.substr(0, musicAt.find(':')) + ":7 0=6 2=1",
        "time 0 3/2 time 0 2/3 key 960 -3/1 key 0 1/0 ", Fault{FaultKind::kInvalidMidiEvent}, 1,
        2},
       {"a meta event of the wrong length is a fault",
-       makeSmf(0, 480, {Track().tempo(0, 1).meta(0, 0x51, {1}).end()}), 0, "22:3 0=2", "", Fault{FaultKind::kBadTempo}, 0, 1},
+       makeSmf(0, 480, {Track().tempo(0, 1).meta(0, 0x51, {1}).end()}), 0, "22:3 0=3", "", Fault{FaultKind::kBadTempo}, 0, 1},
       {"a fault that the filter leaves out is none",
        makeSmf(0, 480, {Track().meta(0, 0x51, {1}).end()}), kFilterMeta, "22:2", "", {}},
       {"a missing track chunk: the tracks before it", missing, 0, both, conductorSignatures,

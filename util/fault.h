@@ -22,6 +22,11 @@ enum class FaultKind : std::uint8_t {
   kNoOutputName,
   kSecondOutputName,
   kBadGrid,           // `subject`: the /Q or --quantize argument; found with the header
+  kBadList,           // `subject`: a --tracks or --channels argument that is no list
+  // Found once the tracks are walked; `subject`: the argument.
+  kNoSuchTrack,
+  kNoSuchChannel,
+  kNothingChosen,     // `subject`: both arguments given
 
   // Files: `subject` is the file's name as the user gave it.
   kFileError,     // `error` is the errno of the failing call
@@ -64,11 +69,6 @@ struct Fault {
 
   explicit operator bool() const { return kind != FaultKind::kNone; }
   bool operator==(const Fault&) const = default;
-
-  // Faults of the SMF data: reported after the data-fault prefix.
-  bool inData() const { return kind >= FaultKind::kNoMThd; }
-  // Faults of the header chunk, found before anything is written.
-  bool inHeader() const { return kind >= FaultKind::kNoMThd && kind <= FaultKind::kSmpteDivision; }
 };
 
 inline Fault fileFault(std::string name, int error) {

@@ -188,18 +188,42 @@ std::string channelCommand(const SmfEvent& event) {
   }
 }
 
-// The tick where the note that starts at `index` ends: at its Note Off, or
-// at the end of the track when it has none.
-std::uint64_t noteEnd(const SmfTrack& track, std::size_t index) {
-  const SmfEvent& on = track.events[index];
-  const std::uint8_t channel = on.status & 0x0F;
-  for (std::size_t j = index + 1; j < track.events.size(); ++j) {
-    const SmfEvent& e = track.events[j];
-    if (e.data1 != on.data1) continue;
-    if (e.status == (0x80 | channel) || (e.status == (0x90 | channel) && e.data2 == 0))
-      return e.tick;
+// The tick where each note of `channel` in `track` ends, by the index of its
+// Note On: a Note Off (or a Note On of velocity 0) ends every note of its
+// key that sounds, but a key struck again while a note of it sounds, whose
+// first Note Off lies at its own tick: that one ends the note before, and
+// the new note sounds on to the next. A note that nothing ends lasts to the
+// end of the track.
+std::map<std::size_t, std::uint64_t> noteEnds(const SmfTrack& track, std::uint8_t channel) {
+  struct Sounding {
+    std::size_t index;
+    bool struckAgain;
+  };
+  std::map<std::size_t, std::uint64_t> ends;
+  std::vector<std::vector<Sounding>> sounding(256);
+  for (std::size_t i = 0; i < track.events.size(); ++i) {
+    const SmfEvent& e = track.events[i];
+    if ((e.status & 0x0F) != channel || e.status >= 0xF0) continue;
+    const std::uint8_t kind = e.status & 0xF0;
+    std::vector<Sounding>& notes = sounding[e.data1];
+    if (kind == 0x90 && e.data2 != 0) {
+      notes.push_back({i, !notes.empty()});
+    } else if (kind == 0x80 || kind == 0x90) {
+      std::vector<Sounding> left;
+      for (const Sounding& note : notes) {
+        if (note.struckAgain && track.events[note.index].tick == e.tick) {
+          left.push_back({note.index, false});
+        } else {
+          ends[note.index] = e.tick;
+        }
+      }
+      notes = std::move(left);
+    }
   }
-  return track.endTick;
+  for (const std::vector<Sounding>& notes : sounding) {
+    for (const Sounding& note : notes) ends[note.index] = track.endTick;
+  }
+  return ends;
 }
 
 Section systemSection(const SmfTrack& track, const GridPoints* grid, bool& any) {
@@ -221,6 +245,7 @@ Section channelSection(const SmfTrack& track, int channel, bool& any) {
   Section section;
   section.channel = channel;
   std::vector<bool> consumed(track.events.size(), false);
+  const std::map<std::size_t, std::uint64_t> ends = noteEnds(track, static_cast<std::uint8_t>(channel - 1));
   for (std::size_t i = 0; i < track.events.size(); ++i) {
     const SmfEvent& event = track.events[i];
     if (!isChannelMessage(event.status) || (event.status & 0x0F) + 1 != channel) continue;
@@ -230,7 +255,7 @@ Section channelSection(const SmfTrack& track, int channel, bool& any) {
     const std::uint8_t kind = event.status & 0xF0;
     if (kind == 0x80 || (kind == 0x90 && event.data2 == 0)) continue;
     if (kind == 0x90) {
-      const std::uint64_t end = noteEnd(track, i);
+      const std::uint64_t end = ends.at(i);
       if (end > event.tick) {
         section.notes.push_back({event.tick, event.data1, event.data2, end - event.tick});
         if (end == track.endTick) section.hangingEndTick = end;
@@ -258,6 +283,7 @@ Section gridChannelSection(const SmfTrack& track, int channel, const GridPoints&
   // The note placed last of each key, by its index in section.notes.
   std::vector<std::optional<std::size_t>> lastOfKey(256);
   std::vector<bool> consumed(track.events.size(), false);
+  const std::map<std::size_t, std::uint64_t> ends = noteEnds(track, static_cast<std::uint8_t>(channel - 1));
   auto reach = [&](std::uint64_t tick) { section.endTick = std::max(section.endTick, tick); };
   for (std::size_t i = 0; i < track.events.size(); ++i) {
     const SmfEvent& event = track.events[i];
@@ -267,7 +293,7 @@ Section gridChannelSection(const SmfTrack& track, int channel, const GridPoints&
     any = true;
     if (consumed[i]) continue;
     if (kind == 0x90) {
-      const std::uint64_t end = noteEnd(track, i);
+      const std::uint64_t end = ends.at(i);
       std::uint64_t start = grid.nearest(event.tick);
       std::optional<std::size_t>& last = lastOfKey[event.data1];
       if (last && section.notes[*last].tick >= start) start = grid.after(section.notes[*last].tick);
