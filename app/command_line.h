@@ -25,6 +25,17 @@ struct Options {
   std::string gridArgument;  // the /Q or --quantize argument as given, for its fault
 };
 
+// Where a command line was refused, for the words a person at a terminal
+// reads: arguments as they were given, "" where there is none.
+struct Refusal {
+  std::string argument;  // the refused argument, whole
+  std::string next;      // the argument after it
+  // A second SMF name or /Fm: the argument that gave the first, and the one
+  // before that.
+  std::string first;
+  std::string beforeFirst;
+};
+
 struct CommandLine {
   enum class Action {
     kConvert,  // convert `options.inputName` into `options.outputName`
@@ -35,6 +46,7 @@ struct CommandLine {
   Action action = Action::kConvert;
   Options options;
   Fault fault;
+  Refusal refusal;  // kFault
 };
 
 // `arguments` are those after the program's name.
