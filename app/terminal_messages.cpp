@@ -161,7 +161,9 @@ void sayExpected(Console& err, const Fault& fault, const Refusal& refusal) {
   if (!nearest.empty()) {
     say(err, kDidYouMean, {nearest});
   } else {
-    err.writeText(usageRows("/" + option.substr(1), err.reader()));
+    std::string start = option;  // "-C" lists "/C"
+    start[0] = '/';
+    err.writeText(usageRows(start, err.reader()));
   }
 }
 
