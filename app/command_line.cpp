@@ -164,6 +164,7 @@ CommandLine parseCommandLine(std::span<const std::string> arguments) {
       line.action = CommandLine::Action::kFault;
       Refusal& refusal = line.refusal;
       refusal.argument = arg;
+      if (at > 0) refusal.before = arguments[at - 1];
       if (at + 1 < arguments.size()) refusal.next = arguments[at + 1];
       const bool twice = fault.kind == FaultKind::kSecondSmfName || fault.kind == FaultKind::kSecondOutputName;
       if (twice) {
@@ -175,6 +176,7 @@ CommandLine parseCommandLine(std::span<const std::string> arguments) {
       return line;
     }
     if (!hadOutput && !options.outputName.empty()) outputAt = at;
+    if (requests.help && line.helpArgument.empty()) line.helpArgument = arg;
   }
   if (requests.help) {
     line.action = CommandLine::Action::kUsage;

@@ -29,6 +29,7 @@ struct Options {
 // reads: arguments as they were given, "" where there is none.
 struct Refusal {
   std::string argument;  // the refused argument, whole
+  std::string before;    // the argument before it
   std::string next;      // the argument after it
   // A second SMF name or /Fm: the argument that gave the first, and the one
   // before that.
@@ -47,6 +48,7 @@ struct CommandLine {
   Options options;
   Fault fault;
   Refusal refusal;  // kFault
+  std::string helpArgument;  // kUsage: the first argument that asked for it
 };
 
 // `arguments` are those after the program's name.

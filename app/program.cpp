@@ -141,7 +141,12 @@ int runProgram(std::span<const std::string> arguments, FileSystem& files, Consol
       report(err, line.fault, line.refusal);
       return 1;
     case CommandLine::Action::kUsage:
-      putText(out, out.reader() == Reader::kRecord ? usageText() : terminalUsage(out.reader()));
+      if (out.reader() == Reader::kRecord) {
+        putText(out, usageText());
+      } else {
+        putText(out, terminalUsage(out.reader()));
+        noteAfterUsage(out, line);
+      }
       break;
     case CommandLine::Action::kVersion:
       put(out, versionText());

@@ -5,6 +5,7 @@
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "app/option_texts.h"
 
@@ -39,6 +40,10 @@ constexpr Words kValueAttached = {
     "  %1 takes its value attached, with no space: %2\n",
     //   %1 の値は空白を入れずに続けて書きます：%2\n
     "  %1 \x82\xCC\x92\x6C\x82\xCD\x8B\xF3\x94\x92\x82\xF0\x93\xFC\x82\xEA\x82\xB8\x82\xC9\x91\xB1\x82\xAF\x82\xC4\x8F\x91\x82\xAB\x82\xDC\x82\xB7\x81\x46%2\n"};
+constexpr Words kReadAsOption = {
+    "%1 was read as the option %2.\n",
+    // %1 はオプション %2 と解釈しました。\n
+    "%1 \x82\xCD\x83\x49\x83\x76\x83\x56\x83\x87\x83\x93 %2 \x82\xC6\x89\xF0\x8E\xDF\x82\xB5\x82\xDC\x82\xB5\x82\xBD\x81\x42\n"};
 constexpr Words kSmfTwice = {
     "  The SMF file is named twice: %1, then %2.\n",
     //   SMFファイルが2回以上指定されました：%1、%2\n
@@ -57,6 +62,11 @@ constexpr Words kBadGrid = {
     //   クオンタイズの音価は、全音符のtick数を割り切る正の整数かautoです。\n
     "  \x83\x4E\x83\x49\x83\x93\x83\x5E\x83\x43\x83\x59\x82\xCC\x89\xB9\x89\xBF\x82\xCD\x81\x41\x91\x53\x89\xB9\x95\x84\x82\xCCtick\x90\x94\x82\xF0\x8A\x84\x82\xE8\x90\xD8\x82\xE9\x90\xB3\x82\xCC\x90\xAE\x90\x94\x82\xA9" "auto\x82\xC5\x82\xB7\x81\x42\n"};
 
+// Every message above, for terminalTexts.
+constexpr const Words* kAllWords[] = {&kRefused,      &kNoSuchOption, &kDidYouMean, &kPathNeedsDashes,
+                                       &kValueAttached, &kReadAsOption, &kSmfTwice,   &kMmlWithFm,
+                                       &kMmlTwice,      &kBadGrid};
+
 // The English texts of the other faults; in Japanese the program's own.
 constexpr char kDataFault[] = "The SMF file's data is invalid: %1\n";
 constexpr char kOutputIsInput[] = "%1: this is the SMF file itself; the MML cannot be written over it.\n";
@@ -67,7 +77,7 @@ struct DataText {
 };
 
 constexpr DataText kDataTexts[] = {
-    {FaultKind::kNoMThd, "no MThd chunk; this is not a Standard MIDI File."},
+    {FaultKind::kNoMThd, "no MThd chunk (not a Standard MIDI File)."},
     {FaultKind::kFormat2, "format 2 is not supported."},
     {FaultKind::kUnknownFormat, "the format is unknown."},
     {FaultKind::kNoTracks, "it has no tracks."},
@@ -169,6 +179,30 @@ void sayExpected(Console& err, const Fault& fault, const Refusal& refusal) {
 
 }  // namespace
 
+std::string terminalTexts(Reader reader) {
+  std::string all;
+  for (const Words* words : kAllWords) {
+    all += reader == Reader::kEnglish ? words->english : words->japanese;
+  }
+  if (reader == Reader::kEnglish) {
+    for (const DataText& text : kDataTexts) {
+      std::string line = kDataFault;
+      all += line.replace(line.find("%1"), 2, text.english);
+    }
+    all += kOutputIsInput;
+  }
+  return all;
+}
+
+void noteAfterUsage(Console& out, const CommandLine& line) {
+  const std::string& argument = line.helpArgument;
+  if (argument.size() < 2 || argument[0] != '/' || !looksLikeFile(argument)) return;
+  // "/home/me/song.mid" is /h.
+  say(out, kReadAsOption, {argument, argument.substr(0, 2)});
+  say(out, kPathNeedsDashes, {argument, "/"});
+  out.flush();
+}
+
 bool reportToPerson(Console& err, const Fault& fault, const Refusal& refusal) {
   const bool english = err.reader() == Reader::kEnglish;
   switch (fault.kind) {
@@ -182,9 +216,12 @@ bool reportToPerson(Console& err, const Fault& fault, const Refusal& refusal) {
     case FaultKind::kSecondSmfName: {
       say(err, kRefused, {refusal.argument});
       say(err, kSmfTwice, {refusal.first, refusal.argument});
-      // "/Q 16 song": the 16 was meant for the /Q.
-      const std::string attached = withValueAttached(refusal.beforeFirst, refusal.first);
-      if (!attached.empty()) say(err, kValueAttached, {refusal.beforeFirst, attached});
+      // "/Q 16 song" or "song /Q 16": the 16 was meant for the /Q.
+      for (const auto& [option, value] : {std::pair(refusal.beforeFirst, refusal.first),
+                                          std::pair(refusal.before, refusal.argument)}) {
+        const std::string attached = withValueAttached(option, value);
+        if (!attached.empty()) say(err, kValueAttached, {option, attached});
+      }
       const std::size_t dot = refusal.argument.rfind('.');
       if (dot != std::string::npos && refusal.argument.substr(dot) == ".mml") {
         say(err, kMmlWithFm, {refusal.argument});

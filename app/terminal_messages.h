@@ -17,4 +17,12 @@ namespace vantrel {
 // time base has only the fault's subject.
 bool reportToPerson(Console& err, const Fault& fault, const Refusal& refusal);
 
+// Every text of these messages in one language (Japanese as code page 932),
+// for a check that each can be shown.
+std::string terminalTexts(Reader reader);
+
+// After the usage on a terminal: a word where the help was asked for by what
+// looks like a file's name ("/home/me/song.mid" is /h).
+void noteAfterUsage(Console& out, const CommandLine& line);
+
 }  // namespace vantrel

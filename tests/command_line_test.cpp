@@ -306,6 +306,8 @@ TEST(CommandLineTerminal, TextsInTheTerminalsLanguageAndTheRecordUnchanged) {
        "  - で始まるファイル名の前には -- を置きます：vantrel -- -take2.mid\n", bare},
       {en, {"/Q", "16", "song"}, "Invalid argument: song\n  The SMF file is named twice: 16, then song.\n"
        "  /Q takes its value attached, with no space: /Q16\n", refused + ex::kSecondSmf + "\n"},
+      {en, {"song", "-Q", "16"}, "Invalid argument: 16\n  The SMF file is named twice: song, then 16.\n"
+       "  -Q takes its value attached, with no space: -Q16\n", refused + ex::kSecondSmf + "\n"},
       {ja, {"--quantize", "16", "song"}, "オプションが不正です。：song\n  SMFファイルが2回以上指定されました：16、song\n"
        "  --quantize の値は空白を入れずに続けて書きます：--quantize=16\n", refused + ex::kSecondSmf + "\n"},
       {en, {"song", "out.mml"}, "Invalid argument: out.mml\n  The SMF file is named twice: song, then out.mml.\n"
@@ -328,7 +330,7 @@ TEST(CommandLineTerminal, TextsInTheTerminalsLanguageAndTheRecordUnchanged) {
        names + refused + "/Q7" + ex::kBadGrid},
       // Faults of the data and of files: English, or the program's own words.
       {en, {"曲"}, "SMF = 曲.mid\nMML = 曲.mml\n"
-       "The SMF file's data is invalid: no MThd chunk; this is not a Standard MIDI File.\n",
+       "The SMF file's data is invalid: no MThd chunk (not a Standard MIDI File).\n",
        "SMF = 曲.mid\nMML = 曲.mml\n" + ex::dataFault(ex::kNoMThd)},
       {{"LANG=C.UTF-8"}, {"曲"}, "SMF = 曲.mid\nMML = 曲.mml\n"
        "SMFファイルのデータが不正です。\nMThdチャンクがありません。\n",
@@ -360,11 +362,17 @@ TEST(CommandLineTerminal, Usage) {
   const ProgramRun english = runVantrelOnTerminal({"--help"}, dir.path(), {"LANG=en_US.UTF-8"});
   EXPECT_EQ(english.status, 0);
   EXPECT_EQ(english.out, terminalUsage(Reader::kEnglish));
-  const ProgramRun japanese = runVantrelOnTerminal({}, dir.path(), {"LANG=C.UTF-8"});
+  // A path read as /h: the usage, and a word on the path.
+  const std::vector<std::string> path = {"/home/me/song.mid"};
+  const ProgramRun japanese = runVantrelOnTerminal(path, dir.path(), {"LANG=C.UTF-8"});
   EXPECT_EQ(japanese.status, 0);
   EXPECT_NE(japanese.out.find("  /H  --help            ヘルプを表示する。\n"), std::string::npos)
       << japanese.out;
-  EXPECT_EQ(runVantrel({"/H"}, dir.path(), {"LANG=en_US.UTF-8"}).out, usageText());
+  const std::string note = "/home/me/song.mid はオプション /h と解釈しました。\n"
+                           "  / で始まるファイル名の前には -- を置きます：vantrel -- /home/me/song.mid\n";
+  ASSERT_GT(japanese.out.size(), note.size());
+  EXPECT_EQ(japanese.out.substr(japanese.out.size() - note.size()), note);
+  EXPECT_EQ(runVantrel(path, dir.path(), {"LANG=en_US.UTF-8"}).out, usageText());
 }
 
 }  // namespace

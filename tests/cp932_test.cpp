@@ -9,6 +9,7 @@
 #include "app/command_line.h"
 #include "app/cp932.h"
 #include "app/option_texts.h"
+#include "app/terminal_messages.h"
 #include "util/fault.h"
 
 namespace vantrel {
@@ -17,7 +18,8 @@ namespace {
 TEST(Cp932, EveryProgramTextConverts) {
   std::vector<std::string> texts = {std::string(optionFaultPrefix()),
                                     std::string(dataFaultPrefix()), usageText(),
-                                    terminalUsage(Reader::kJapanese)};
+                                    terminalUsage(Reader::kJapanese),
+                                    terminalTexts(Reader::kJapanese)};
   for (int kind = 1; kind <= static_cast<int>(FaultKind::kBadMetaEvent); ++kind) {
     texts.emplace_back(faultText(static_cast<FaultKind>(kind)));
   }

@@ -1,6 +1,6 @@
 // The table of options that the terminal's usage and hints are made from:
-// complete, its examples taken by the parser, its lines within a terminal's
-// width.
+// complete, its examples taken by the parser; its lines and the messages'
+// within a terminal's width, the English in ASCII.
 
 #include <gtest/gtest.h>
 
@@ -8,6 +8,7 @@
 
 #include "app/command_line.h"
 #include "app/option_texts.h"
+#include "app/terminal_messages.h"
 
 namespace vantrel {
 namespace {
@@ -37,7 +38,7 @@ TEST(OptionTexts, EveryOptionListedEveryExampleTakenEveryLineFits) {
   }
   // In code page 932 a double-byte character takes two columns, a byte each.
   for (const Reader reader : {Reader::kEnglish, Reader::kJapanese}) {
-    const std::string usage = terminalUsage(reader);
+    const std::string usage = terminalUsage(reader) + terminalTexts(reader);
     for (std::size_t start = 0, end; (end = usage.find('\n', start)) != std::string::npos; start = end + 1) {
       const std::string line = usage.substr(start, end - start);
       EXPECT_LE(line.size(), 79u) << line;
