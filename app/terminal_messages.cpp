@@ -140,18 +140,26 @@ void sayExpected(Console& err, const Fault& fault, const Refusal& refusal) {
     say(err, kPathNeedsDashes, {argument, prefix});
     return;
   }
+  // The option as the user typed it, without its value: "/B", "-C",
+  // "--max-output"; /F is always /Fm.
+  std::string option;
   if (fault.kind == FaultKind::kBadOption && fault.subject.empty()) {
     const std::string nearest = nearestOption(argument);
     if (nearest.empty()) {
       say(err, kNoSuchOption);
-    } else {
-      say(err, kDidYouMean, {nearest});
+      return;
     }
-    return;
+    if (nearest != argument) {
+      say(err, kDidYouMean, {nearest});
+      return;
+    }
+    option = argument;  // a long option's right name, its value missing
+  } else if (fault.subject.rfind("--", 0) == 0) {
+    option = fault.subject;
+  } else {
+    option = argument.substr(0, 2);
+    if (option[1] == 'F') option += 'm';
   }
-  // The option as the user typed it: "/B", "-C"; /F is always /Fm.
-  std::string option = argument.substr(0, 2);
-  if (option[1] == 'F') option += 'm';
   if (argument.size() <= option.size()) {
     const std::string attached = withValueAttached(option, refusal.next);
     if (!attached.empty()) {
@@ -159,22 +167,20 @@ void sayExpected(Console& err, const Fault& fault, const Refusal& refusal) {
       return;
     }
   }
-  std::string nearest;
-  if (argument.size() > 2) {
+  const bool isShort = option[1] != '-';
+  if (isShort && argument.size() > 2) {
     // "/Mx" for "/MX", "/Fmout" for "/FMout".
     std::string other = argument;
     const auto third = static_cast<unsigned char>(other[2]);
     other[2] = static_cast<char>(std::isupper(third) ? std::tolower(third) : std::toupper(third));
     const std::string arguments[] = {other};
-    if (parseCommandLine(arguments).action != CommandLine::Action::kFault) nearest = other;
+    if (parseCommandLine(arguments).action != CommandLine::Action::kFault) {
+      say(err, kDidYouMean, {other});
+      return;
+    }
   }
-  if (!nearest.empty()) {
-    say(err, kDidYouMean, {nearest});
-  } else {
-    std::string start = option;  // "-C" lists "/C"
-    start[0] = '/';
-    err.writeText(usageRows(start, err.reader()));
-  }
+  if (isShort) option[0] = '/';  // "-C" lists "/C"
+  err.writeText(usageRows(option, err.reader()));
 }
 
 }  // namespace
