@@ -243,13 +243,14 @@ std::string withValueAttached(std::string_view option, std::string_view value) {
 std::string nearestOption(std::string_view argument) {
   if (argument.size() < 2) return {};
   if (argument[0] == '/' || argument[1] != '-') {
-    // A short option in the other case: "/q16" for "/Q16".
-    std::string other(argument);
-    const char letter = other[1];
-    other[1] = static_cast<char>(std::isupper(static_cast<unsigned char>(letter))
-                                     ? std::tolower(static_cast<unsigned char>(letter))
-                                     : std::toupper(static_cast<unsigned char>(letter)));
-    if (other[1] != letter && accepted(other)) return other;
+    // A short option with its letter or sub-letter in the other case: "/q16"
+    // for "/Q16", "/MX" for "/Mx".
+    for (std::size_t at = 1; at < 3 && at < argument.size(); ++at) {
+      std::string other(argument);
+      const auto c = static_cast<unsigned char>(other[at]);
+      other[at] = static_cast<char>(std::isupper(c) ? std::tolower(c) : std::toupper(c));
+      if (other[at] != argument[at] && accepted(other)) return other;
+    }
   }
   return nearestLong(argument);
 }

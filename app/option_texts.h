@@ -36,8 +36,8 @@ std::string usageRows(std::string_view start, Reader reader);
 std::string withValueAttached(std::string_view option, std::string_view value);
 
 // The option that a refused `argument` most likely meant, written as the
-// user would have ("/q16": "/Q16", "--quantise=16": "--quantize=16"); ""
-// when none is near.
+// user would have ("/q16": "/Q16", "/MX": "/Mx", "--quantise=16":
+// "--quantize=16"); "" when none is near.
 std::string nearestOption(std::string_view argument);
 
 }  // namespace vantrel

@@ -168,14 +168,11 @@ void sayExpected(Console& err, const Fault& fault, const Refusal& refusal) {
     }
   }
   const bool isShort = option[1] != '-';
-  if (isShort && argument.size() > 2) {
+  if (isShort) {
     // "/Mx" for "/MX", "/Fmout" for "/FMout".
-    std::string other = argument;
-    const auto third = static_cast<unsigned char>(other[2]);
-    other[2] = static_cast<char>(std::isupper(third) ? std::tolower(third) : std::toupper(third));
-    const std::string arguments[] = {other};
-    if (parseCommandLine(arguments).action != CommandLine::Action::kFault) {
-      say(err, kDidYouMean, {other});
+    const std::string nearest = nearestOption(argument);
+    if (!nearest.empty()) {
+      say(err, kDidYouMean, {nearest});
       return;
     }
   }
