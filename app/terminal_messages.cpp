@@ -68,7 +68,7 @@ constexpr const Words* kAllWords[] = {&kRefused,      &kNoSuchOption, &kDidYouMe
                                        &kMmlTwice,      &kBadGrid};
 
 // The English texts of the other faults; in Japanese the program's own.
-constexpr char kDataFault[] = "The SMF file's data is invalid: %1\n";
+constexpr char kDataFault[] = "The SMF file's data is invalid: ";
 constexpr char kOutputIsInput[] = "%1: this is the SMF file itself; the MML cannot be written over it.\n";
 
 struct DataText {
@@ -188,10 +188,7 @@ std::string terminalTexts(Reader reader) {
     all += reader == Reader::kEnglish ? words->english : words->japanese;
   }
   if (reader == Reader::kEnglish) {
-    for (const DataText& text : kDataTexts) {
-      std::string line = kDataFault;
-      all += line.replace(line.find("%1"), 2, text.english);
-    }
+    for (const DataText& text : kDataTexts) all.append(kDataFault).append(text.english).append("\n");
     all += kOutputIsInput;
   }
   return all;
@@ -249,7 +246,7 @@ bool reportToPerson(Console& err, const Fault& fault, const Refusal& refusal) {
     default:
       if (!english) return false;
       for (const DataText& text : kDataTexts) {
-        if (text.kind == fault.kind) say(err, kDataFault, {text.english});
+        if (text.kind == fault.kind) err.writeText(std::string(kDataFault).append(text.english).append("\n"));
       }
       break;
   }
