@@ -185,7 +185,10 @@ CommandLine parseCommandLine(std::span<const std::string> arguments) {
   Requests requests;
   bool optionsEnded = false;   // a "--" has been met
   bool nameAfterEnd = false;   // the input was named after it
-  for (const std::string& arg : arguments) {
+  std::size_t nameAt = 0, outputAt = 0;  // the arguments that named them
+  for (std::size_t at = 0; at < arguments.size(); ++at) {
+    const std::string& arg = arguments[at];
+    const bool hadOutput = !options.outputName.empty();
     Fault fault;
     const bool isName = optionsEnded || arg.empty() || (arg[0] != '/' && arg[0] != '-');
     if (isName && !options.inputName.empty()) {
@@ -197,6 +200,7 @@ CommandLine parseCommandLine(std::span<const std::string> arguments) {
       const std::size_t component = optionsEnded ? lastComponent(arg) : 0;
       if (arg.find('.', component) == std::string::npos) options.inputName += ".mid";
       nameAfterEnd = optionsEnded;
+      nameAt = at;
     } else if (arg == "--") {
       optionsEnded = true;
     } else if (arg == "--help") {
@@ -212,9 +216,21 @@ CommandLine parseCommandLine(std::span<const std::string> arguments) {
     }
     if (fault) {
       line.action = CommandLine::Action::kFault;
+      Refusal& refusal = line.refusal;
+      refusal.argument = arg;
+      if (at > 0) refusal.before = arguments[at - 1];
+      if (at + 1 < arguments.size()) refusal.next = arguments[at + 1];
+      const bool twice = fault.kind == FaultKind::kSecondSmfName || fault.kind == FaultKind::kSecondOutputName;
+      if (twice) {
+        const std::size_t first = fault.kind == FaultKind::kSecondSmfName ? nameAt : outputAt;
+        refusal.first = arguments[first];
+        if (first > 0) refusal.beforeFirst = arguments[first - 1];
+      }
       line.fault = std::move(fault);
       return line;
     }
+    if (!hadOutput && !options.outputName.empty()) outputAt = at;
+    if (requests.help && line.helpArgument.empty()) line.helpArgument = arg;
   }
   if (requests.help) {
     line.action = CommandLine::Action::kUsage;

@@ -28,6 +28,18 @@ struct Options {
   std::string channelsArgument;
 };
 
+// Where a command line was refused, for the words a person at a terminal
+// reads: arguments as they were given, "" where there is none.
+struct Refusal {
+  std::string argument;  // the refused argument, whole
+  std::string before;    // the argument before it
+  std::string next;      // the argument after it
+  // A second SMF name or /Fm: the argument that gave the first, and the one
+  // before that.
+  std::string first;
+  std::string beforeFirst;
+};
+
 struct CommandLine {
   enum class Action {
     kConvert,  // convert `options.inputName` into `options.outputName`
@@ -38,6 +50,8 @@ struct CommandLine {
   Action action = Action::kConvert;
   Options options;
   Fault fault;
+  Refusal refusal;  // kFault
+  std::string helpArgument;  // kUsage: the first argument that asked for it
 };
 
 // `arguments` are those after the program's name.

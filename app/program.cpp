@@ -14,6 +14,8 @@
 
 #include "app/command_line.h"
 #include "app/files.h"
+#include "app/option_texts.h"
+#include "app/terminal_messages.h"
 #include "mml/convert.h"
 
 namespace vantrel {
@@ -31,7 +33,9 @@ void putText(Console& console, std::string_view text) {
 
 // The message of `fault` on `err`: the program's own texts (converted on a
 // terminal that reads another encoding) and the names as the user gave them.
-void report(Console& err, const Fault& fault) {
+// A person at a terminal is told what was refused and what was expected.
+void report(Console& err, const Fault& fault, const Refusal& refusal = {}) {
+  if (err.reader() != Reader::kRecord && reportToPerson(err, fault, refusal)) return;
   const std::string text(faultText(fault.kind));
   switch (fault.kind) {
     case FaultKind::kNone:
@@ -152,10 +156,15 @@ int runProgram(std::span<const std::string> arguments, FileSystem& files, Consol
   bool done = true;
   switch (line.action) {
     case CommandLine::Action::kFault:
-      report(err, line.fault);
+      report(err, line.fault, line.refusal);
       return 1;
     case CommandLine::Action::kUsage:
-      putText(out, usageText());
+      if (out.reader() == Reader::kRecord) {
+        putText(out, usageText());
+      } else {
+        putText(out, terminalUsage(out.reader()));
+        noteAfterUsage(out, line);
+      }
       break;
     case CommandLine::Action::kVersion:
       put(out, versionText());
