@@ -133,7 +133,8 @@ std::shared_ptr<MemoryFileSystem::Node> MemoryFileSystem::find(const std::string
 
 const std::string* MemoryFileSystem::file(const std::string& name) const {
   const auto node = find(name);
-  return node && node->kind == NodeKind::kRegular ? &node->bytes : nullptr;
+  return node && (node->kind == NodeKind::kRegular || node->kind == NodeKind::kStream) ? &node->bytes
+                                                                                     : nullptr;
 }
 
 std::vector<std::string> MemoryFileSystem::names() const {

@@ -55,7 +55,7 @@ class MemoryFileSystem : public FileSystem {
   // Bytes that writes to files may add in all; then they fail with ENOSPC.
   std::uint64_t spaceLeft = UINT64_MAX;
 
-  // The bytes of the regular file `name` (after links), or nullptr.
+  // The bytes of the regular file or stream `name` (after links), or nullptr.
   const std::string* file(const std::string& name) const;
   // Every name, links and devices too.
   std::vector<std::string> names() const;
