@@ -43,10 +43,13 @@ std::string temporaryName(const std::string& target) {
   const auto now = std::chrono::steady_clock::now().time_since_epoch();
   const auto number = static_cast<unsigned long long>(
       std::chrono::duration_cast<std::chrono::nanoseconds>(now).count() % 1000000007);
-  const std::string tail = "." + std::to_string(number) + ".tmp";
+  // Appended, not added to literals: GCC 12 for Windows warns of those.
+  std::string tail(".");
+  tail.append(std::to_string(number)).append(".tmp");
   const std::string own = target.substr(folder.size());
-  if (1 + own.size() + tail.size() > kLongestName) return folder + ".vantrel" + tail;
-  return folder + "." + own + tail;
+  std::string name = folder;
+  name.append(".").append(1 + own.size() + tail.size() > kLongestName ? "vantrel" : own).append(tail);
+  return name;
 }
 
 // Errors of a folder that takes no new file, where the output is written
