@@ -50,6 +50,15 @@ std::string mmlOf(const Bytes& song) {
   return mml.text;
 }
 
+// Runs the program with `args` on files that hold `song` as song.mid and
+// what `setUp` adds.
+ProgramRun runOnSong(const Bytes& song, const std::function<void(MemoryFileSystem&)>& setUp,
+                     const std::vector<std::string>& args, MemoryFileSystem& files) {
+  files.addFile("song.mid", text(song));
+  setUp(files);
+  return runInMemory(args, files);
+}
+
 TEST(OutputFile, ReplacedOnlyByAFinishedConversion) {
   const std::string full = "song.mml: No space left on device\n";
   const std::string fault = std::string(ex::kDataFault) + ex::kInvalidEvent;
@@ -126,9 +135,7 @@ TEST(OutputFile, ReplacedOnlyByAFinishedConversion) {
     SCOPED_TRACE(c.what);
     const Bytes song = longSong(c.faultInData);
     MemoryFileSystem files;
-    files.addFile("song.mid", text(song));
-    c.setUp(files);
-    const ProgramRun run = runInMemory(c.args, files);
+    const ProgramRun run = runOnSong(song, c.setUp, c.args, files);
     EXPECT_EQ(run.status, c.status);
     EXPECT_EQ(run.err, c.err);
     const std::string* output = files.file("song.mml");
@@ -242,9 +249,7 @@ TEST(OutputFile, LongNamesStreamsAndTheCap) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     MemoryFileSystem files;
-    files.addFile("song.mid", text(song));
-    c.setUp(files);
-    const ProgramRun run = runInMemory(c.args, files);
+    const ProgramRun run = runOnSong(song, c.setUp, c.args, files);
     EXPECT_EQ(run.status, c.status);
     EXPECT_EQ(run.err, c.err);
     const std::string* output = files.file(c.name);
