@@ -16,7 +16,15 @@ bin=$(realpath "${1:-$root/build/vantrel}")
 
 work=$(mktemp -d /tmp/vantrel-shared-XXXXXX)
 chmod 755 "$work"
-trap 'rm -rf "$work"' EXIT
+made_users=()
+made_group=""
+# shellcheck disable=SC2317  # called by the trap
+cleanup() {
+  rm -rf "$work"
+  for u in "${made_users[@]}"; do userdel "$u" 2>/dev/null; done
+  if [ -n "$made_group" ]; then groupdel "$made_group" 2>/dev/null; fi
+}
+trap cleanup EXIT
 cd "$work" || exit 2
 cp "$root/examples/demo.mid" small.mid
 chmod 644 small.mid
@@ -49,9 +57,9 @@ user_a=vantrel-check-a
 user_b=vantrel-check-b
 group=vantrel-check
 if $am_root; then
-  getent group "$group" >/dev/null || groupadd "$group"
+  getent group "$group" >/dev/null || { groupadd "$group" && made_group=$group; }
   for u in "$user_a" "$user_b"; do
-    id "$u" >/dev/null 2>&1 || useradd -M -N -G "$group" "$u"
+    id "$u" >/dev/null 2>&1 || { useradd -M -N -G "$group" "$u" && made_users+=("$u"); }
   done
   as() { local who=$1; shift; setpriv --reuid="$who" --regid="$(id -g "$who")" --init-groups -- "$@"; }
 fi
