@@ -177,6 +177,30 @@ Fault applyOption(std::string_view arg, Options& options, Requests& requests) {
   }
 }
 
+// The cap of --max-output=<size>: a number of bytes, or of kibibytes,
+// mebibytes or gibibytes with K, M or G after it.
+Fault applyOutputLimit(std::string_view value, Options& options) {
+  std::uint64_t unit = 1;
+  if (!value.empty()) {
+    switch (value.back()) {
+      case 'K': case 'k': unit = std::uint64_t{1} << 10; break;
+      case 'M': case 'm': unit = std::uint64_t{1} << 20; break;
+      case 'G': case 'g': unit = std::uint64_t{1} << 30; break;
+      default: break;
+    }
+    if (unit != 1) value.remove_suffix(1);
+  }
+  std::uint64_t number = 0;
+  for (char c : value) {
+    const auto digit = static_cast<std::uint64_t>(c - '0');
+    if (c < '0' || c > '9' || number > (UINT64_MAX - digit) / 10) return badOption("--max-output");
+    number = number * 10 + digit;
+  }
+  if (value.empty() || number > UINT64_MAX / unit) return badOption("--max-output");
+  options.outputLimit = number * unit;
+  return {};
+}
+
 }  // namespace
 
 CommandLine parseCommandLine(std::span<const std::string> arguments) {
@@ -209,6 +233,8 @@ CommandLine parseCommandLine(std::span<const std::string> arguments) {
       requests.version = true;
     } else if (arg.rfind("--tracks=", 0) == 0 || arg.rfind("--channels=", 0) == 0) {
       fault = applyChoice(arg, options);
+    } else if (arg.rfind("--max-output=", 0) == 0) {
+      fault = applyOutputLimit(std::string_view(arg).substr(13), options);
     } else if (arg == "--quantize" || arg.rfind("--quantize=", 0) == 0) {
       fault = applyGrid(arg, arg.size() > 11 ? std::string_view(arg).substr(11) : "", options);
     } else {

@@ -63,6 +63,7 @@ void report(Console& err, const Fault& fault, const Refusal& refusal = {}) {
       put(err, fault.subject + ": " + std::strerror(fault.error) + "\n");
       return;
     case FaultKind::kOutputIsInput:
+    case FaultKind::kOutputTooLong:
       put(err, fault.subject + ": ");
       putText(err, text + "\n");
       return;
@@ -90,13 +91,13 @@ std::string argumentOf(FaultKind kind, const Options& options) {
 bool convertFile(const Options& options, FileSystem& files, Console& out, Console& err,
                  const Schedule& schedule) {
   InputBytes input;
-  if (const int error = readInput(files, options.inputName, input)) {
-    report(err, fileFault(options.inputName, error));
+  if (const Fault fault = readInput(files, options.inputName, input)) {
+    report(err, fault);
     return false;
   }
   // Writing onto the input would destroy it before it is converted.
   NodeInfo in, existing;
-  if (files.info(options.inputName, in) == 0 && files.info(options.outputName, existing) == 0 &&
+  if (!files.info(options.inputName, in) && !files.info(options.outputName, existing) &&
       in.kind != NodeKind::kMissing && existing.kind != NodeKind::kMissing &&
       in.device == existing.device && in.inode == existing.inode) {
     report(err, Fault(FaultKind::kOutputIsInput, 0, options.outputName));
@@ -109,17 +110,19 @@ bool convertFile(const Options& options, FileSystem& files, Console& out, Consol
     return false;
   }
   OutputFile output;
-  if (const int error = output.open(files, options.outputName)) {
-    report(err, fileFault(options.outputName, error));
+  if (const Fault fault = output.open(files, options.outputName, options.outputLimit)) {
+    report(err, fault);
     return false;
   }
   // After a fault in the data the MML written before it is kept; a refused
   // write keeps nothing of this run.
   const Fault fault = convert(song, output, out, schedule);
-  report(err, fault);
-  const int error = output.commit();
-  if (error != 0) report(err, fileFault(options.outputName, error));
-  return !fault && error == 0;
+  // Past the cap the conversion stops there: its fault, if any, is not what
+  // the user is told.
+  if (output.error().kind != FaultKind::kOutputTooLong) report(err, fault);
+  const Fault written = output.commit();
+  report(err, written);
+  return !fault && !written;
 }
 
 // The cores this process may run on, fewer than the machine has where a

@@ -88,6 +88,8 @@ constexpr const Words* kAllWords[] = {&kRefused,      &kNoSuchOption, &kDidYouMe
 // The English texts of the other faults; in Japanese the program's own.
 constexpr char kDataFault[] = "The SMF file's data is invalid: ";
 constexpr char kOutputIsInput[] = "%1: this is the SMF file itself; the MML cannot be written over it.\n";
+constexpr char kOutputTooLong[] =
+    "%1: the MML would pass the cap of --max-output, so nothing was written.\n";
 
 struct DataText {
   FaultKind kind;
@@ -208,6 +210,7 @@ std::string terminalTexts(Reader reader) {
   if (reader == Reader::kEnglish) {
     for (const DataText& text : kDataTexts) all.append(kDataFault).append(text.english).append("\n");
     all += kOutputIsInput;
+    all += kOutputTooLong;
   }
   return all;
 }
@@ -271,15 +274,21 @@ bool reportToPerson(Console& err, const Fault& fault, const Refusal& refusal) {
     case FaultKind::kFileError:
       return false;
     case FaultKind::kOutputIsInput:
+    case FaultKind::kOutputTooLong:
       if (!english) return false;
-      say(err, kOutputIsInput, {fault.subject});
+      say(err, fault.kind == FaultKind::kOutputIsInput ? kOutputIsInput : kOutputTooLong, {fault.subject});
       break;
-    default:
+    default: {
       if (!english) return false;
+      const DataText* found = nullptr;
       for (const DataText& text : kDataTexts) {
-        if (text.kind == fault.kind) err.writeText(std::string(kDataFault).append(text.english).append("\n"));
+        if (text.kind == fault.kind) found = &text;
       }
+      // A fault without English words of its own gets the program's.
+      if (found == nullptr) return false;
+      err.writeText(std::string(kDataFault).append(found->english).append("\n"));
       break;
+    }
   }
   err.flush();
   return true;
