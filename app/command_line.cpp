@@ -177,6 +177,30 @@ Fault applyOption(std::string_view arg, Options& options, Requests& requests) {
   }
 }
 
+// The cap of --max-output=<size>: a number of bytes, or of kibibytes,
+// mebibytes or gibibytes with K, M or G after it.
+Fault applyOutputLimit(std::string_view value, Options& options) {
+  std::uint64_t unit = 1;
+  if (!value.empty()) {
+    switch (value.back()) {
+      case 'K': case 'k': unit = std::uint64_t{1} << 10; break;
+      case 'M': case 'm': unit = std::uint64_t{1} << 20; break;
+      case 'G': case 'g': unit = std::uint64_t{1} << 30; break;
+      default: break;
+    }
+    if (unit != 1) value.remove_suffix(1);
+  }
+  std::uint64_t number = 0;
+  for (char c : value) {
+    const auto digit = static_cast<std::uint64_t>(c - '0');
+    if (c < '0' || c > '9' || number > (UINT64_MAX - digit) / 10) return badOption("--max-output");
+    number = number * 10 + digit;
+  }
+  if (value.empty() || number > UINT64_MAX / unit) return badOption("--max-output");
+  options.outputLimit = number * unit;
+  return {};
+}
+
 }  // namespace
 
 CommandLine parseCommandLine(std::span<const std::string> arguments) {
@@ -185,7 +209,10 @@ CommandLine parseCommandLine(std::span<const std::string> arguments) {
   Requests requests;
   bool optionsEnded = false;   // a "--" has been met
   bool nameAfterEnd = false;   // the input was named after it
-  for (const std::string& arg : arguments) {
+  std::size_t nameAt = 0, outputAt = 0;  // the arguments that named them
+  for (std::size_t at = 0; at < arguments.size(); ++at) {
+    const std::string& arg = arguments[at];
+    const bool hadOutput = !options.outputName.empty();
     Fault fault;
     const bool isName = optionsEnded || arg.empty() || (arg[0] != '/' && arg[0] != '-');
     if (isName && !options.inputName.empty()) {
@@ -197,6 +224,7 @@ CommandLine parseCommandLine(std::span<const std::string> arguments) {
       const std::size_t component = optionsEnded ? lastComponent(arg) : 0;
       if (arg.find('.', component) == std::string::npos) options.inputName += ".mid";
       nameAfterEnd = optionsEnded;
+      nameAt = at;
     } else if (arg == "--") {
       optionsEnded = true;
     } else if (arg == "--help") {
@@ -205,6 +233,8 @@ CommandLine parseCommandLine(std::span<const std::string> arguments) {
       requests.version = true;
     } else if (arg.rfind("--tracks=", 0) == 0 || arg.rfind("--channels=", 0) == 0) {
       fault = applyChoice(arg, options);
+    } else if (arg.rfind("--max-output=", 0) == 0) {
+      fault = applyOutputLimit(std::string_view(arg).substr(13), options);
     } else if (arg == "--quantize" || arg.rfind("--quantize=", 0) == 0) {
       fault = applyGrid(arg, arg.size() > 11 ? std::string_view(arg).substr(11) : "", options);
     } else {
@@ -212,9 +242,21 @@ CommandLine parseCommandLine(std::span<const std::string> arguments) {
     }
     if (fault) {
       line.action = CommandLine::Action::kFault;
+      Refusal& refusal = line.refusal;
+      refusal.argument = arg;
+      if (at > 0) refusal.before = arguments[at - 1];
+      if (at + 1 < arguments.size()) refusal.next = arguments[at + 1];
+      const bool twice = fault.kind == FaultKind::kSecondSmfName || fault.kind == FaultKind::kSecondOutputName;
+      if (twice) {
+        const std::size_t first = fault.kind == FaultKind::kSecondSmfName ? nameAt : outputAt;
+        refusal.first = arguments[first];
+        if (first > 0) refusal.beforeFirst = arguments[first - 1];
+      }
       line.fault = std::move(fault);
       return line;
     }
+    if (!hadOutput && !options.outputName.empty()) outputAt = at;
+    if (requests.help && line.helpArgument.empty()) line.helpArgument = arg;
   }
   if (requests.help) {
     line.action = CommandLine::Action::kUsage;

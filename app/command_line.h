@@ -5,10 +5,12 @@
 // argument is examined before the usage text or a file is touched. Two later
 // additions take only arguments that those rules refuse: `--help` and
 // `--version`, and `--`, after which every argument is a file name read by
-// its last path component; and /Q or --quantize, the grid. Parsing prints and
+// its last path component; /Q or --quantize, the grid; and --max-output, a
+// cap on the MML written. Parsing prints and
 // opens nothing: the caller does what the result says.
 #pragma once
 
+#include <cstdint>
 #include <span>
 #include <string>
 
@@ -26,6 +28,20 @@ struct Options {
   // The --tracks and --channels arguments as given, for their faults.
   std::string tracksArgument;
   std::string channelsArgument;
+  // The most bytes of MML the run may write (--max-output); none without it.
+  std::uint64_t outputLimit = UINT64_MAX;
+};
+
+// Where a command line was refused, for the words a person at a terminal
+// reads: arguments as they were given, "" where there is none.
+struct Refusal {
+  std::string argument;  // the refused argument, whole
+  std::string before;    // the argument before it
+  std::string next;      // the argument after it
+  // A second SMF name or /Fm: the argument that gave the first, and the one
+  // before that.
+  std::string first;
+  std::string beforeFirst;
 };
 
 struct CommandLine {
@@ -38,6 +54,8 @@ struct CommandLine {
   Action action = Action::kConvert;
   Options options;
   Fault fault;
+  Refusal refusal;  // kFault
+  std::string helpArgument;  // kUsage: the first argument that asked for it
 };
 
 // `arguments` are those after the program's name.

@@ -5,9 +5,10 @@
 // go through writeText; everything else (file names as the user typed them,
 // the bar structure listing) through write. A console on a file or a pipe
 // takes both as the bytes they are; a console that a person reads may show
-// the texts in its own encoding instead.
+// the texts in its own encoding instead, and is told in which language.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -17,8 +18,19 @@
 
 namespace vantrel {
 
+// Who reads a console, and so which of the program's texts it is given.
+enum class Reader : std::uint8_t {
+  kRecord,    // a file or a pipe: the texts the program has always written
+  kJapanese,  // a person at a terminal, in Japanese
+  kEnglish,   // a person at a terminal, in English (plain ASCII)
+};
+
 class Console : public Sink {
  public:
+  explicit Console(Reader reader = Reader::kRecord) : reader_(reader) {}
+
+  Reader reader() const { return reader_; }
+
   // The program's own text, code page 932; by default its bytes as they are.
   virtual void writeText(std::string_view text) { write(text.data(), text.size()); }
 
@@ -32,13 +44,15 @@ class Console : public Sink {
   Fault note(bool ok);
 
  private:
+  Reader reader_;
   int error_ = 0;
 };
 
 // A C stream (stdout or stderr), bytes as they are.
 class StreamConsole : public Console {
  public:
-  explicit StreamConsole(std::FILE* stream) : stream_(stream) {}
+  explicit StreamConsole(std::FILE* stream, Reader reader = Reader::kRecord)
+      : Console(reader), stream_(stream) {}
   Fault write(const char* bytes, std::size_t size) override;
   Fault flush() override;
 
@@ -49,6 +63,7 @@ class StreamConsole : public Console {
 // Keeps what is written, bytes as they are.
 class StringConsole : public Console {
  public:
+  using Console::Console;
   std::string text;
   Fault write(const char* bytes, std::size_t size) override {
     text.append(bytes, size);
@@ -58,8 +73,17 @@ class StringConsole : public Console {
 
 // The console for `stream` (stdout or stderr): on a terminal, one that shows
 // the program's texts in a form the terminal reads (UTF-8 where the locale
-// asks for it; Unicode on a Windows console); otherwise a StreamConsole, so
-// that a file or a pipe gets the bytes the program has always written.
+// asks for it; Unicode on a Windows console) and reads them in the user's
+// language; otherwise a StreamConsole, so that a file or a pipe gets the
+// bytes the program has always written.
+//
+// The language: Japanese where the locale is Japanese or names no language
+// (C.UTF-8), English where it names another; English also where the
+// terminal's character set shows no Japanese (C, POSIX, ISO-8859-1). The
+// language is the first of LC_ALL, LC_MESSAGES and LANG that is set, or the
+// first of LANGUAGE's list where that is set and the locale is not C; the
+// character set the first of LC_ALL, LC_CTYPE and LANG. On Windows, the
+// user's interface language.
 std::unique_ptr<Console> openConsole(std::FILE* stream);
 
 // Call before anything is written to standard output or standard error. On

@@ -1,5 +1,5 @@
-// cp932ToUtf8: the program's own Japanese texts in UTF-8, for a terminal that
-// reads UTF-8.
+// cp932ToUtf8 and cp932ToEucJp: the program's own Japanese texts in the
+// encoding of a terminal that reads UTF-8 or EUC-JP.
 //
 // The texts are stored and written as code page 932 bytes, which is what a
 // file or a pipe gets; a person at a UTF-8 terminal gets them converted. Only
@@ -13,5 +13,9 @@
 namespace vantrel {
 
 std::string cp932ToUtf8(std::string_view text);
+
+// Any code page 932 text of JIS X 0208's characters (a trailing half of a
+// character is dropped).
+std::string cp932ToEucJp(std::string_view text);
 
 }  // namespace vantrel

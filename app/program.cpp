@@ -14,6 +14,8 @@
 
 #include "app/command_line.h"
 #include "app/files.h"
+#include "app/option_texts.h"
+#include "app/terminal_messages.h"
 #include "mml/convert.h"
 
 namespace vantrel {
@@ -31,7 +33,9 @@ void putText(Console& console, std::string_view text) {
 
 // The message of `fault` on `err`: the program's own texts (converted on a
 // terminal that reads another encoding) and the names as the user gave them.
-void report(Console& err, const Fault& fault) {
+// A person at a terminal is told what was refused and what was expected.
+void report(Console& err, const Fault& fault, const Refusal& refusal = {}) {
+  if (err.reader() != Reader::kRecord && reportToPerson(err, fault, refusal)) return;
   const std::string text(faultText(fault.kind));
   switch (fault.kind) {
     case FaultKind::kNone:
@@ -59,6 +63,7 @@ void report(Console& err, const Fault& fault) {
       put(err, fault.subject + ": " + std::strerror(fault.error) + "\n");
       return;
     case FaultKind::kOutputIsInput:
+    case FaultKind::kOutputTooLong:
       put(err, fault.subject + ": ");
       putText(err, text + "\n");
       return;
@@ -86,13 +91,13 @@ std::string argumentOf(FaultKind kind, const Options& options) {
 bool convertFile(const Options& options, FileSystem& files, Console& out, Console& err,
                  const Schedule& schedule) {
   InputBytes input;
-  if (const int error = readInput(files, options.inputName, input)) {
-    report(err, fileFault(options.inputName, error));
+  if (const Fault fault = readInput(files, options.inputName, input)) {
+    report(err, fault);
     return false;
   }
   // Writing onto the input would destroy it before it is converted.
   NodeInfo in, existing;
-  if (files.info(options.inputName, in) == 0 && files.info(options.outputName, existing) == 0 &&
+  if (!files.info(options.inputName, in) && !files.info(options.outputName, existing) &&
       in.kind != NodeKind::kMissing && existing.kind != NodeKind::kMissing &&
       in.device == existing.device && in.inode == existing.inode) {
     report(err, Fault(FaultKind::kOutputIsInput, 0, options.outputName));
@@ -105,17 +110,19 @@ bool convertFile(const Options& options, FileSystem& files, Console& out, Consol
     return false;
   }
   OutputFile output;
-  if (const int error = output.open(files, options.outputName)) {
-    report(err, fileFault(options.outputName, error));
+  if (const Fault fault = output.open(files, options.outputName, options.outputLimit)) {
+    report(err, fault);
     return false;
   }
   // After a fault in the data the MML written before it is kept; a refused
   // write keeps nothing of this run.
   const Fault fault = convert(song, output, out, schedule);
-  report(err, fault);
-  const int error = output.commit();
-  if (error != 0) report(err, fileFault(options.outputName, error));
-  return !fault && error == 0;
+  // Past the cap the conversion stops there: its fault, if any, is not what
+  // the user is told.
+  if (output.error().kind != FaultKind::kOutputTooLong) report(err, fault);
+  const Fault written = output.commit();
+  report(err, written);
+  return !fault && !written;
 }
 
 // The cores this process may run on, fewer than the machine has where a
@@ -152,10 +159,15 @@ int runProgram(std::span<const std::string> arguments, FileSystem& files, Consol
   bool done = true;
   switch (line.action) {
     case CommandLine::Action::kFault:
-      report(err, line.fault);
+      report(err, line.fault, line.refusal);
       return 1;
     case CommandLine::Action::kUsage:
-      putText(out, usageText());
+      if (out.reader() == Reader::kRecord) {
+        putText(out, usageText());
+      } else {
+        putText(out, terminalUsage(out.reader()));
+        noteAfterUsage(out, line);
+      }
       break;
     case CommandLine::Action::kVersion:
       put(out, versionText());

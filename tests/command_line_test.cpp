@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "app/option_texts.h"
 #include "tests/expected_texts.h"
 #include "app/memory_file_system.h"
 #include "tests/run_program.h"
@@ -260,38 +261,118 @@ TEST(CommandLineRun, DoubleDashArguments) {
   }
 }
 
-// On a terminal whose locale reads UTF-8, the program's own texts come in
-// UTF-8 and names as they were typed; elsewhere as the code page 932 bytes a
-// file or a pipe gets.
-TEST(CommandLineTerminal, TextsInTheTerminalsEncodingNamesAsTyped) {
+// What a person reads at a terminal: the terminal's language and encoding
+// chosen from the locale, each kind of refused argument named with what was
+// expected, names as they were typed. The same command lines redirected get
+// the program's own bytes, as they always have.
+TEST(CommandLineTerminal, TextsInTheTerminalsLanguageAndTheRecordUnchanged) {
   struct Case {
+    std::vector<std::string> environment;
     std::vector<std::string> args;
-    std::string lang;
-    std::string shown;  // standard output and standard error together
+    std::string shown;   // standard output and standard error together
+    std::string record;  // the same, redirected
   };
-  const std::string notMidi = "SMF = 曲.mid\nMML = 曲.mml\n"
-                              "SMFファイルのデータが不正です。\nMThdチャンクがありません。\n";
+  const std::vector<std::string> en = {"LANG=en_US.UTF-8"};
+  const std::vector<std::string> ja = {"LANG=ja_JP.UTF-8"};
+  const std::string refused = ex::kOptionFault;
+  const std::string bare = refused + "\n";
+  const std::string q16En = "Invalid argument: /q16\n  Did you mean /Q16?\n";
+  const std::string q16Ja = "オプションが不正です。：/q16\n  /Q16 のことですか？\n";
+  const std::string names = "SMF = song.mid\nMML = song.mml\n";
   const std::vector<Case> cases = {
-      {{"/Z"}, "C.UTF-8", "オプションが不正です。：\n"},
-      {{"/Fm"}, "ja_JP.utf8", "オプションが不正です。：/F ファイル名が書いてありません。\n"},
-      {{"/Z"}, "C", std::string(ex::kOptionFault) + "\n"},
-      {{"/Z"}, "ja_JP.SJIS", std::string(ex::kOptionFault) + "\n"},
-      {{"曲"}, "en_US.UTF-8", notMidi},
-      {{"/Fm曲.mid", "曲"}, "C.UTF-8", "SMF = 曲.mid\nMML = 曲.mid\n曲.mid: "
-                                      "SMFファイルと同じファイルには出力できません。\n"},
+      // The language and the encoding, from the locale.
+      {ja, {"/q16"}, q16Ja, bare},
+      {{"LANG=C.UTF-8"}, {"/q16"}, q16Ja, bare},
+      {{"LANG=de_DE.UTF-8"}, {"/q16"}, q16En, bare},
+      {{"LANG=ja_JP.UTF-8", "LC_ALL=C"}, {"/q16"}, q16En, bare},
+      {{"LANG=POSIX"}, {"/q16"}, q16En, bare},
+      {{}, {"/q16"}, q16En, bare},
+      {{"LANG=de_DE.ISO-8859-1", "LANGUAGE=ja"}, {"/q16"}, q16En, bare},
+      {{"LANG=en_US.UTF-8", "LC_MESSAGES=ja_JP.UTF-8"}, {"/q16"}, q16Ja, bare},
+      {{"LANG=ja_JP.UTF-8", "LANGUAGE=en_GB:ja"}, {"/q16"}, q16En, bare},
+      {{"LANG=ja_JP.SJIS"}, {"/q16"},
+       refused + "/q16\n  /Q16 \x82\xCC\x82\xB1\x82\xC6\x82\xC5\x82\xB7\x82\xA9\x81\x48\n", bare},
+      {{"LANG=ja_JP.eucJP"}, {"/q16"},
+       "\xA5\xAA\xA5\xD7\xA5\xB7\xA5\xE7\xA5\xF3\xA4\xAC\xC9\xD4\xC0\xB5\xA4\xC7\xA4\xB9\xA1\xA3\xA1\xA7"
+       "/q16\n  /Q16 \xA4\xCE\xA4\xB3\xA4\xC8\xA4\xC7\xA4\xB9\xA4\xAB\xA1\xA9\n", bare},
+      // Each kind of refused argument.
+      {en, {"/Z", "song"}, "Invalid argument: /Z\n  There is no such option; vantrel --help lists them all.\n", bare},
+      {ja, {"/Z"}, "オプションが不正です。：/Z\n  そのようなオプションはありません。vantrel --help で一覧を表示します。\n", bare},
+      {en, {"--quantise=16", "song"}, "Invalid argument: --quantise=16\n  Did you mean --quantize=16?\n", bare},
+      {en, {"-version"}, "Invalid argument: -version\n  Did you mean --version?\n", bare},
+      {en, {"/tmp/x/song.mid"}, "Invalid argument: /tmp/x/song.mid\n"
+       "  A file name that begins with / needs -- before it: vantrel -- /tmp/x/song.mid\n", bare},
+      {ja, {"-take2.mid"}, "オプションが不正です。：-take2.mid\n"
+       "  - で始まるファイル名の前には -- を置きます：vantrel -- -take2.mid\n", bare},
+      {en, {"/Q", "16", "song"}, "Invalid argument: song\n  The SMF file is named twice: 16, then song.\n"
+       "  /Q takes its value attached, with no space: /Q16\n", refused + ex::kSecondSmf + "\n"},
+      {en, {"song", "-Q", "16"}, "Invalid argument: 16\n  The SMF file is named twice: song, then 16.\n"
+       "  -Q takes its value attached, with no space: -Q16\n", refused + ex::kSecondSmf + "\n"},
+      {ja, {"--quantize", "16", "song"}, "オプションが不正です。：song\n  SMFファイルが2回以上指定されました：16、song\n"
+       "  --quantize の値は空白を入れずに続けて書きます：--quantize=16\n", refused + ex::kSecondSmf + "\n"},
+      {en, {"song", "out.mml"}, "Invalid argument: out.mml\n  The SMF file is named twice: song, then out.mml.\n"
+       "  The MML file is named with /Fm: /Fmout.mml\n", refused + ex::kSecondSmf + "\n"},
+      {en, {"/Fm", "out.mml", "song"}, "Invalid argument: /Fm\n"
+       "  /Fm takes its value attached, with no space: /Fmout.mml\n", refused + ex::kNoOutputName + "\n"},
+      {ja, {"-B", "-"}, "オプションが不正です。：-B\n  -B の値は空白を入れずに続けて書きます：-B-\n", refused + "/B\n"},
+      {en, {"/Fma", "/Fmb"}, "Invalid argument: /Fmb\n  The MML file is named twice: /Fma, then /Fmb.\n",
+       refused + ex::kSecondOutput + "\n"},
+      {en, {"/MX"}, "Invalid argument: /MX\n  Did you mean /Mx?\n", refused + "/M\n"},
+      {en, {"/C", "x"}, "Invalid argument: /C\n"
+       "  /C<n>                 bars per line (default 4); 0: a line break after\n"
+       "                        every note or rest; -1: no counted line breaks\n", refused + "/C\n"},
+      {en, {"/Q7", "song"}, names + "Invalid argument: /Q7\n"
+       "  The grid's note value is a whole number that divides the ticks of a\n"
+       "  whole note in the file, or auto:\n"
+       "  /Q<n>  /Q             put the notes on a grid of nth notes (/Q16: 16ths);\n"
+       "                        /Q alone or /Qauto: a grid chosen from the file\n"
+       "  --quantize[=n|auto]   the same as /Q<n>, /Q and /Qauto\n",
+       names + refused + "/Q7" + ex::kBadGrid},
+      // Faults of the data and of files: English, or the program's own words.
+      {en, {"曲"}, "SMF = 曲.mid\nMML = 曲.mml\n"
+       "The SMF file's data is invalid: no MThd chunk (not a Standard MIDI File).\n",
+       "SMF = 曲.mid\nMML = 曲.mml\n" + ex::dataFault(ex::kNoMThd)},
+      {{"LANG=C.UTF-8"}, {"曲"}, "SMF = 曲.mid\nMML = 曲.mml\n"
+       "SMFファイルのデータが不正です。\nMThdチャンクがありません。\n",
+       "SMF = 曲.mid\nMML = 曲.mml\n" + ex::dataFault(ex::kNoMThd)},
+      {en, {"/Fm曲.mid", "曲"}, "SMF = 曲.mid\nMML = 曲.mid\n"
+       "曲.mid: this is the SMF file itself; the MML cannot be written over it.\n",
+       "SMF = 曲.mid\nMML = 曲.mid\n曲.mid: " + std::string(ex::kSameFile) + "\n"},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.lang + " " + c.args[0]);
+    std::string trace;
+    for (const std::string& a : c.environment) trace += a + " ";
+    for (const std::string& a : c.args) trace += " " + a;
+    SCOPED_TRACE(trace);
     ScratchDir dir;
+    dir.write("song.mid", noteFile());
     dir.write("曲.mid", Bytes{'n', 'o', 't', ' ', 'M', 'I', 'D', 'I', ' ', 'a', 't', ' ', 'a', 'l', 'l'});
-    ProgramRun run = runVantrelOnTerminal(c.args, dir.path(), c.lang);
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.out, c.shown);
+    const ProgramRun shown = runVantrelOnTerminal(c.args, dir.path(), c.environment);
+    EXPECT_EQ(shown.status, 1);
+    EXPECT_EQ(shown.out, c.shown);
+    const ProgramRun record = runVantrel(c.args, dir.path(), c.environment);
+    EXPECT_EQ(record.status, 1);
+    EXPECT_EQ(record.out + record.err, c.record);
   }
+}
+
+// The usage at a terminal, in its language; redirected, the program's own.
+TEST(CommandLineTerminal, Usage) {
   ScratchDir dir;
-  ProgramRun usage = runVantrelOnTerminal({"/H"}, dir.path(), "C.UTF-8");
-  EXPECT_EQ(usage.status, 0);
-  EXPECT_NE(usage.out.find("  /H\t\t\tヘルプを表示する。\r\n"), std::string::npos) << usage.out;
+  const ProgramRun english = runVantrelOnTerminal({"--help"}, dir.path(), {"LANG=en_US.UTF-8"});
+  EXPECT_EQ(english.status, 0);
+  EXPECT_EQ(english.out, terminalUsage(Reader::kEnglish));
+  // A path read as /h: the usage, and a word on the path.
+  const std::vector<std::string> path = {"/home/me/song.mid"};
+  const ProgramRun japanese = runVantrelOnTerminal(path, dir.path(), {"LANG=C.UTF-8"});
+  EXPECT_EQ(japanese.status, 0);
+  EXPECT_NE(japanese.out.find("  /H  --help            ヘルプを表示する。\n"), std::string::npos)
+      << japanese.out;
+  const std::string note = "/home/me/song.mid はオプション /h と解釈しました。\n"
+                           "  / で始まるファイル名の前には -- を置きます：vantrel -- /home/me/song.mid\n";
+  ASSERT_GT(japanese.out.size(), note.size());
+  EXPECT_EQ(japanese.out.substr(japanese.out.size() - note.size()), note);
+  EXPECT_EQ(runVantrel(path, dir.path(), {"LANG=en_US.UTF-8"}).out, usageText());
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // The program's own texts as a UTF-8 terminal shows them: every character of
-// every message and of the usage text is known to the converter.
+// every message and of both usage texts is known to the converter.
 
 #include <gtest/gtest.h>
 
@@ -8,6 +8,8 @@
 
 #include "app/command_line.h"
 #include "app/cp932.h"
+#include "app/option_texts.h"
+#include "app/terminal_messages.h"
 #include "util/fault.h"
 
 namespace vantrel {
@@ -15,7 +17,9 @@ namespace {
 
 TEST(Cp932, EveryProgramTextConverts) {
   std::vector<std::string> texts = {std::string(optionFaultPrefix()),
-                                    std::string(dataFaultPrefix()), usageText()};
+                                    std::string(dataFaultPrefix()), usageText(),
+                                    terminalUsage(Reader::kJapanese),
+                                    terminalTexts(Reader::kJapanese)};
   for (int kind = 1; kind <= static_cast<int>(FaultKind::kBadMetaEvent); ++kind) {
     texts.emplace_back(faultText(static_cast<FaultKind>(kind)));
   }

@@ -50,6 +50,15 @@ std::string mmlOf(const Bytes& song) {
   return mml.text;
 }
 
+// Runs the program with `args` on files that hold `song` as song.mid and
+// what `setUp` adds.
+ProgramRun runOnSong(const Bytes& song, const std::function<void(MemoryFileSystem&)>& setUp,
+                     const std::vector<std::string>& args, MemoryFileSystem& files) {
+  files.addFile("song.mid", text(song));
+  setUp(files);
+  return runInMemory(args, files);
+}
+
 TEST(OutputFile, ReplacedOnlyByAFinishedConversion) {
   const std::string full = "song.mml: No space left on device\n";
   const std::string fault = std::string(ex::kDataFault) + ex::kInvalidEvent;
@@ -126,9 +135,7 @@ TEST(OutputFile, ReplacedOnlyByAFinishedConversion) {
     SCOPED_TRACE(c.what);
     const Bytes song = longSong(c.faultInData);
     MemoryFileSystem files;
-    files.addFile("song.mid", text(song));
-    c.setUp(files);
-    const ProgramRun run = runInMemory(c.args, files);
+    const ProgramRun run = runOnSong(song, c.setUp, c.args, files);
     EXPECT_EQ(run.status, c.status);
     EXPECT_EQ(run.err, c.err);
     const std::string* output = files.file("song.mml");
@@ -140,6 +147,120 @@ TEST(OutputFile, ReplacedOnlyByAFinishedConversion) {
       EXPECT_TRUE(*output == (c.output == std::string("old") ? "old" : mmlOf(song))) << output->size();
     }
     EXPECT_EQ(files.names(), c.names);
+  }
+}
+
+// Where the new file cannot take the earlier one's place as that was, the
+// finished text is copied into the earlier file, which stays the same file;
+// where that file cannot be written either, the rename decides.
+TEST(OutputFile, WhereTheRenameCannotServeTheFinishedTextIsCopiedIntoTheEarlierFile) {
+  const auto renameFails = [](int error) {
+    return [error](Call call, const std::string&) { return call == Call::kReplace ? error : 0; };
+  };
+  const auto attributesStay = [](Call call, const std::string&) {
+    return call == Call::kKeepAttributes ? EPERM : 0;
+  };
+  struct Case {
+    const char* what;
+    std::function<int(Call, const std::string&)> fail;
+    std::uint32_t mode;  // of the earlier song.mml
+    bool faultInData;
+    int status;
+    std::string err;
+    const char* output;  // "old" or "new"
+    bool sameFile;       // song.mml is still the earlier file
+  };
+  const std::string fault = std::string(ex::kDataFault) + ex::kInvalidEvent;
+  const std::vector<Case> cases = {
+      {"a file mounted on its own", renameFails(EBUSY), 0644, false, 0, "", "new", true},
+      {"another file system", renameFails(EXDEV), 0644, false, 0, "", "new", true},
+      {"a sticky folder over another's file", renameFails(EPERM), 0644, false, 0, "", "new", true},
+      {"a rename refused", renameFails(EACCES), 0644, false, 0, "", "new", true},
+      {"a fault in the data: the text before it copied", renameFails(EBUSY), 0644, true, 1, fault, "new",
+       true},
+      {"a refused rename, and a file that cannot be written", renameFails(EBUSY), 0444, false, 1,
+       "song.mml: Device or resource busy\n", "old", true},
+      {"an owner or attributes that cannot be given", attributesStay, 0644, false, 0, "", "new", true},
+      {"... to a file that cannot be written: replaced", attributesStay, 0444, false, 0, "", "new", false},
+      {"a refused rename, and a copy that cannot open the file",
+       [](Call call, const std::string&) {
+         return call == Call::kReplace ? EBUSY : call == Call::kOpenForWriting ? EACCES : 0;
+       },
+       0644, false, 1, "song.mml: Permission denied\n", "old", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const Bytes song = longSong(c.faultInData);
+    MemoryFileSystem files;
+    files.addFile("song.mid", text(song));
+    files.addFile("song.mml", "old", c.mode);
+    NodeInfo before, after;
+    files.info("song.mml", before);
+    files.fail = c.fail;
+    const ProgramRun run = runInMemory({"song"}, files);
+    EXPECT_EQ(run.status, c.status);
+    EXPECT_EQ(run.err, c.err);
+    files.info("song.mml", after);
+    EXPECT_EQ(after.inode == before.inode, c.sameFile);
+    EXPECT_TRUE(*files.file("song.mml") == (c.output == std::string("old") ? "old" : mmlOf(song)));
+    EXPECT_EQ(files.names(), (std::vector<std::string>{"song.mid", "song.mml"}));
+  }
+}
+
+// The output is written where the user asked, whatever its name and
+// however much text it takes, unless the user capped it.
+TEST(OutputFile, LongNamesStreamsAndTheCap) {
+  const Bytes song = longSong();
+  const std::string mml = mmlOf(song);
+  const std::string longName = std::string(251, 'x') + ".mml";  // 255 bytes, the most
+  const std::string capped = "song.mml: MML\x82\xAA--max-output\x82\xCC\x8F\xE3\x8C\xC0\x82\xF0"
+                             "\x92\xB4\x82\xA6\x82\xE9\x82\xBD\x82\xDF\x81\x41\x8F\x91\x82\xAB"
+                             "\x8F\x6F\x82\xB5\x82\xF0\x8E\x7E\x82\xDF\x82\xDC\x82\xB5\x82\xBD\x81\x42\n";
+  const std::string size = std::to_string(mml.size());
+  const std::string refused = std::string(ex::kOptionFault) + "--max-output\n";
+  struct Case {
+    const char* what;
+    std::vector<std::string> args;
+    std::function<void(MemoryFileSystem&)> setUp;
+    int status;
+    std::string err;
+    std::string output;  // of `name`
+    std::string name;
+  };
+  const auto none = [](MemoryFileSystem&) {};
+  const auto earlier = [](MemoryFileSystem& f) { f.addFile("song.mml", "old"); };
+  const std::vector<Case> cases = {
+      {"a name of 255 bytes", {"/Fm" + longName, "song"}, none, 0, "", mml, longName},
+      {"a stream is appended to, not emptied", {"/Fmout.log", "song"},
+       [](MemoryFileSystem& f) { f.addStream("out.log", "earlier\n"); }, 0, "", "earlier\n" + mml, "out.log"},
+      {"a cap below the text", {"--max-output=1K", "song"}, earlier, 1, capped, "old", "song.mml"},
+      {"a cap below the text, no earlier output", {"--max-output=1K", "song"}, none, 1, capped, "",
+       "song.mml"},
+      {"a cap of the text's size", {"--max-output=" + size, "song"}, earlier, 0, "", mml, "song.mml"},
+      {"a cap a byte short", {"--max-output=" + std::to_string(mml.size() - 1), "song"}, earlier, 1,
+       capped, "old", "song.mml"},
+      {"a cap in mebibytes", {"--max-output=1M", "song"}, earlier, 0, "", mml, "song.mml"},
+      {"a cap in gibibytes, past 32 bits", {"--max-output=5G", "song"}, earlier, 0, "", mml, "song.mml"},
+      {"a cap of no number", {"--max-output=1T", "song"}, earlier, 1, refused, "old", "song.mml"},
+      {"a cap of nothing", {"--max-output=", "song"}, earlier, 1, refused, "old", "song.mml"},
+      {"a cap past 64 bits", {"--max-output=17179869184G", "song"}, earlier, 1, refused, "old",
+       "song.mml"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    MemoryFileSystem files;
+    const ProgramRun run = runOnSong(song, c.setUp, c.args, files);
+    EXPECT_EQ(run.status, c.status);
+    EXPECT_EQ(run.err, c.err);
+    const std::string* output = files.file(c.name);
+    if (c.output.empty()) {
+      EXPECT_EQ(output, nullptr);
+    } else {
+      ASSERT_NE(output, nullptr);
+      EXPECT_TRUE(*output == c.output) << output->size();
+    }
+    // No file of this run's is left beside it.
+    EXPECT_LE(files.names().size(), 2u);
   }
 }
 
@@ -198,7 +319,8 @@ TEST(OutputFile, ASignalLeavesTheEarlierOutputAndNoNewFile) {
   for (int i = 0; i < 1000000; ++i) t.on(0, 1 + i % 16, 40 + i % 48).off(60, 1 + i % 16, 40 + i % 48, 0);
   t.end();
   const Bytes song = makeSmf(0, 480, {t});
-  for (int number : {SIGINT, SIGTERM, SIGHUP, SIGKILL}) {
+  for (int number : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGALRM, SIGUSR1, SIGUSR2, SIGXCPU, SIGVTALRM,
+                     SIGPROF, SIGKILL}) {
     SCOPED_TRACE(strsignal(number));
     ScratchDir dir;
     dir.write("song.mid", song);

@@ -52,6 +52,14 @@ void drain(int outFd, int errFd, std::string& out, std::string& err) {
   }
 }
 
+// "NAME=value" settings as execve takes them, ending in a null pointer.
+std::vector<char*> environmentOf(const std::vector<std::string>& settings) {
+  std::vector<char*> envp;
+  for (const std::string& s : settings) envp.push_back(const_cast<char*>(s.c_str()));
+  envp.push_back(nullptr);
+  return envp;
+}
+
 }  // namespace
 
 ScratchDir::ScratchDir() {
@@ -96,7 +104,8 @@ ProgramRun runInMemory(const std::vector<std::string>& arguments, MemoryFileSyst
 }
 
 ProgramRun runChild(const std::string& program, const std::vector<std::string>& arguments,
-                    const std::filesystem::path& directory) {
+                    const std::filesystem::path& directory,
+                    const std::vector<std::string>& environment) {
   int outPipe[2], errPipe[2];
   if (pipe(outPipe) != 0) fail("pipe");
   if (pipe(errPipe) != 0) fail("pipe");
@@ -104,6 +113,7 @@ ProgramRun runChild(const std::string& program, const std::vector<std::string>& 
   std::vector<char*> argv{const_cast<char*>(program.c_str())};
   for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
+  std::vector<char*> envp = environmentOf(environment);
 
   pid_t child = fork();
   if (child < 0) fail("fork");
@@ -116,7 +126,11 @@ ProgramRun runChild(const std::string& program, const std::vector<std::string>& 
     close(outPipe[1]);
     close(errPipe[0]);
     close(errPipe[1]);
-    execv(program.c_str(), argv.data());
+    if (environment.empty()) {
+      execv(program.c_str(), argv.data());
+    } else {
+      execve(program.c_str(), argv.data(), envp.data());
+    }
     _exit(127);
   }
   close(outPipe[1]);
@@ -137,8 +151,9 @@ ProgramRun runChild(const std::string& program, const std::vector<std::string>& 
 }
 
 ProgramRun runVantrel(const std::vector<std::string>& arguments,
-                      const std::filesystem::path& directory) {
-  return runChild(VANTREL_BINARY, arguments, directory);
+                      const std::filesystem::path& directory,
+                      const std::vector<std::string>& environment) {
+  return runChild(VANTREL_BINARY, arguments, directory, environment);
 }
 
 StartedVantrel::StartedVantrel(const std::vector<std::string>& arguments,
@@ -185,7 +200,8 @@ int StartedVantrel::wait() {
 }
 
 ProgramRun runVantrelOnTerminal(const std::vector<std::string>& arguments,
-                                const std::filesystem::path& directory, const std::string& lang) {
+                                const std::filesystem::path& directory,
+                                const std::vector<std::string>& environment) {
   int master = posix_openpt(O_RDWR | O_NOCTTY);
   if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) fail("posix_openpt");
   const std::string terminal = ptsname(master);
@@ -201,8 +217,7 @@ ProgramRun runVantrelOnTerminal(const std::vector<std::string>& arguments,
   std::vector<char*> argv{const_cast<char*>(program.c_str())};
   for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
-  const std::string langSetting = "LANG=" + lang;
-  char* envp[] = {const_cast<char*>(langSetting.c_str()), nullptr};
+  std::vector<char*> envp = environmentOf(environment);
 
   pid_t child = fork();
   if (child < 0) fail("fork");
@@ -212,7 +227,7 @@ ProgramRun runVantrelOnTerminal(const std::vector<std::string>& arguments,
     dup2(slave, STDERR_FILENO);
     close(slave);
     close(master);
-    execve(program.c_str(), argv.data(), envp);
+    execve(program.c_str(), argv.data(), envp.data());
     _exit(127);
   }
   close(slave);

@@ -47,13 +47,16 @@ ProgramRun runInMemory(const std::vector<std::string>& arguments, MemoryFileSyst
                        const Schedule& schedule = {});
 
 // Runs `program` with `arguments` (those after the program name) in
-// `directory` and waits for it to end.
+// `directory` and waits for it to end. Its environment is `environment`
+// ("NAME=value" each), or this process's when that is empty.
 ProgramRun runChild(const std::string& program, const std::vector<std::string>& arguments,
-                    const std::filesystem::path& directory);
+                    const std::filesystem::path& directory,
+                    const std::vector<std::string>& environment = {});
 
 // The same for the program under test.
 ProgramRun runVantrel(const std::vector<std::string>& arguments,
-                      const std::filesystem::path& directory);
+                      const std::filesystem::path& directory,
+                      const std::vector<std::string>& environment = {});
 
 // The program under test started with its standard output on the null
 // device (or closed) and its standard error read, for a test that stops it
@@ -73,10 +76,11 @@ class StartedVantrel {
 };
 
 // Runs the program under test with standard output and standard error on a
-// pseudo-terminal, as a person at a terminal would, with `lang` as the LANG
-// of its environment (LC_ALL and LC_CTYPE unset). The terminal passes bytes
+// pseudo-terminal, as a person at a terminal would, with `environment`
+// ("LANG=C.UTF-8", ...) its whole environment. The terminal passes bytes
 // through unchanged; both streams come back together in `out`.
 ProgramRun runVantrelOnTerminal(const std::vector<std::string>& arguments,
-                                const std::filesystem::path& directory, const std::string& lang);
+                                const std::filesystem::path& directory,
+                                const std::vector<std::string>& environment);
 
 }  // namespace vantrel::test

@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Prints the table of app/cp932.cpp: each double-byte character of the
-program's own texts (app/messages.h, util/fault.cpp)
+program's own texts (app/messages.h, util/fault.cpp and the terminal's texts)
 with its Unicode code point, sorted by its code page 932 code.
 
 The texts are fixed, so the program needs no general code page 932 decoder:
@@ -11,7 +11,7 @@ import pathlib
 import re
 
 ROOT = pathlib.Path(__file__).resolve().parent.parent
-HEADERS = ["app/messages.h", "util/fault.cpp"]
+HEADERS = ["app/messages.h", "util/fault.cpp", "app/option_texts.cpp", "app/terminal_messages.cpp"]
 
 
 def text_bytes(source: str) -> bytes:

@@ -31,6 +31,7 @@ enum class FaultKind : std::uint8_t {
   // Files: `subject` is the file's name as the user gave it.
   kFileError,     // `error` is the errno of the failing call
   kOutputIsInput,
+  kOutputTooLong,  // the MML would pass the cap that the user set
 
   // The header chunk: nothing has been written when one of these is found.
   kNoMThd,
