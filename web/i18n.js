@@ -125,6 +125,10 @@ const I18n = (() => {
       zipListingTitle: (failed, total, command) => `${failed} of ${total} files were not converted `
         + `(${command}):`,
       zipIncomplete: 'the MML written before the fault is not in this archive',
+      mmlCapped: (name, size, mebibytes) => `${name} (${size.toLocaleString('en')} bytes) makes more than `
+        + `${mebibytes} MiB of MML, more than this page holds: nothing was written.`,
+      mmlCappedHow: (command) => `The command line writes it all (${command}), or as much as you allow `
+        + 'with --max-output.',
     },
     ja: {
       title: 'vantrel — MIDI から MML へ',
@@ -244,8 +248,15 @@ const I18n = (() => {
       zipListingTitle: (failed, total, command) => `${total} 個のうち ${failed} 個のファイルは変換できませんでした`
         + `（${command}）：`,
       zipIncomplete: '誤りの前までに出力された MML はこのアーカイブに入っていません',
+      mmlCapped: (name, size, mebibytes) => `${name}（${size.toLocaleString('ja')} バイト）からは `
+        + `${mebibytes} MiB を超える MML ができ、このページには収まりません。何も出力していません。`,
+      mmlCappedHow: (command) => `コマンドラインなら全部を出力します（${command}）。--max-output で上限を`
+        + '決めることもできます。',
     },
   };
+
+  // The program's words when a run reaches its --max-output.
+  const kCapMessage = 'MMLが--max-outputの上限を超えるため、書き出しを止めました。';
 
   // The program's messages as they read decoded: the plain words for each,
   // in both languages. The first matching entry explains a line.
@@ -305,6 +316,9 @@ const I18n = (() => {
       en: 'More than one MML file was named.', ja: 'MML ファイルが 2 つ以上指定されました。' }],
     ['SMFファイルと同じファイルには出力できません。', {
       en: 'The MML cannot be written over the MIDI file.', ja: 'MIDI ファイルに MML を上書きすることはできません。' }],
+    [kCapMessage, {
+      en: 'The MML would be longer than --max-output allows: writing stopped, and nothing was kept.',
+      ja: 'MML が --max-output の上限を超えるため、書き出しを止めました。何も残していません。' }],
     ['オプションが不正です。：', {
       en: 'An option is not valid:', ja: 'オプションが正しくありません：' }],
     ['SMFファイルのデータが不正です。', {
@@ -362,6 +376,9 @@ const I18n = (() => {
     plainWords(text) {
       return plainWords(text, this.language);
     },
+    // Whether the program's message `text` (decoded) says that the run
+    // reached its --max-output.
+    isCapMessage: (text) => text.includes(kCapMessage),
     preferred() {
       const wanted = (navigator.languages && navigator.languages[0]) || navigator.language || 'en';
       return wanted.toLowerCase().startsWith('ja') ? 'ja' : 'en';

@@ -11,6 +11,11 @@
   const $ = (id) => document.getElementById(id);
   const kShownMml = 192 * 1024;  // bytes of MML text shown; more slows the page down
   const kCopiedMml = 16 << 20;   // bytes of MML at most copied: more would stall the page
+  // Bytes of MML the page holds at most (given to the program as
+  // --max-output): a file of a few bytes can make gigabytes, which a tab has
+  // no room for. The command line shown leaves it out: up to it, the page's
+  // MML is that command line's.
+  const kHeldMml = 64 << 20;
   const kTypingDelay = 300;      // ms after the last key before typed values convert
 
   const state = {
@@ -254,7 +259,12 @@
   // the module) or 'failed', detail}.
   async function convert(file, args) {
     try {
-      return await Vantrel.convertToBlob(file.bytes, argumentsFor(file, args), kShownMml);
+      const result = await Vantrel.convertToBlob(file.bytes,
+        [`--max-output=${kHeldMml}`, ...argumentsFor(file, args)], kShownMml);
+      // Stopped at the cap: no MML was written.
+      result.capped = result.status !== 0 && !result.blob
+        && I18n.isCapMessage(Vantrel.decodeConsole(result.stderr));
+      return result;
     } catch (error) {
       const kind = !error.broken ? 'failed' : error.memory ? 'memory' : 'crash';
       return { error: kind, detail: String(error.message || error) };
@@ -265,6 +275,11 @@
   function failureText(result) {
     return result.error === 'memory' ? I18n.text('moduleMemory')
       : result.error === 'crash' ? I18n.text('moduleCrash') : `${I18n.text('statusError')} ${result.detail}`;
+  }
+
+  // The page's cap, in its words, with the file's size.
+  function cappedText(file) {
+    return I18n.text('mmlCapped', file.name, file.bytes.length, kHeldMml >> 20);
   }
 
   function setResult(file, result) {
@@ -445,13 +460,17 @@
     const mml = result.blob ? result.head : null;
     if (result.status === 0 && mml) {
       setStatus(I18n.text('statusDone', file.name, result.size));
+    } else if (result.capped) {
+      setStatus(cappedText(file));
     } else {
       setStatus(`${I18n.text('statusFault', file.name)} ${mml ? I18n.text('statusIncomplete', result.size)
         : I18n.text('statusNoMml')}`);
     }
     if (faultText) {
       $('fault').hidden = false;
-      $('fault-plain').textContent = I18n.plainWords(faultText) || faultText.trim();
+      $('fault-plain').textContent = result.capped
+        ? I18n.text('mmlCappedHow', Options.commandLineText(argumentsFor(file, readOptions().args)))
+        : I18n.plainWords(faultText) || faultText.trim();
       $('fault-message').textContent = faultText.trim();
     }
     if (mml) {
@@ -601,6 +620,7 @@
   function faultLine(file) {
     const result = file.result;
     if (result.error) return failureText(result);
+    if (result.capped) return cappedText(file);
     const fault = Vantrel.decodeConsole(result.stderr);
     const words = (I18n.plainWords(fault) || fault).replace(/\s+/g, ' ').trim();
     return file.status === 'incomplete' ? `${words} (${I18n.text('zipIncomplete')})` : words;

@@ -741,9 +741,50 @@ describe('files made to stop the page', () => {
     await page.close();
   });
 
+  test('56 bytes that make 96 MB of MML: the cap of the page in its words, with the size of the file', async () => {
+    const page = await openPage(`${origin}/`);
+    await page.evaluate(() => {
+      window.longest = 0;
+      let last = performance.now();
+      window.ticker = setInterval(() => {
+        const now = performance.now();
+        window.longest = Math.max(window.longest, now - last);
+        last = now;
+      }, 10);
+    });
+    const bytes = longHeld(2);
+    await setFile(page, 'tiny.mid', bytes);
+    await page.waitForFunction(() => document.body.dataset.state === 'done'
+      && !document.getElementById('fault').hidden);
+    const seen = await page.evaluate(() => {
+      clearInterval(window.ticker);
+      const $ = (id) => document.getElementById(id);
+      return { status: $('status-text').textContent, plain: $('fault-plain').textContent,
+        program: $('fault-message').textContent, offered: $('download').getAttribute('aria-disabled') === 'false',
+        answering: window.longest < 1000 };
+    });
+    const uncapped = runNative('tiny.mid', bytes, ['tiny.mid']);
+    const capped = runNative('tiny.mid', bytes, [`--max-output=${64 << 20}`, 'tiny.mid']);
+    assert.deepStrictEqual({ ...seen, uncapped: uncapped.mml.length > 64 << 20, pageErrors: page.errors }, {
+      status: `tiny.mid (${bytes.length} bytes) makes more than 64 MiB of MML, more than this page holds: `
+        + 'nothing was written.',
+      plain: 'The command line writes it all (vantrel tiny.mid), or as much as you allow with --max-output.',
+      program: shiftJis.decode(capped.stderr).trim(), offered: false, answering: true, uncapped: true,
+      pageErrors: [],
+    });
+    await page.close();
+  });
+
   test('a module that runs out of memory: said in plain words, started afresh, the next file converts', async () => {
     const page = await openPage(`${origin}/`);
-    await setFile(page, 'huge.mid', longHeld(20));
+    // 700 MiB: the module holds the file, its copy and the program's
+    // reading of it, more than its 2 GiB.
+    await page.evaluate(() => {
+      const dropped = new DataTransfer();
+      dropped.items.add(new File([new Uint8Array(700 << 20)], 'huge.mid'));
+      document.documentElement.dispatchEvent(new DragEvent('drop', { bubbles: true, cancelable: true,
+        dataTransfer: dropped }));
+    });
     await page.waitForFunction(() => document.body.dataset.state === 'done'
       && document.getElementById('status-text').textContent.includes('memory'), null, { timeout: 120000 });
     const en = await page.textContent('#status-text');
