@@ -347,6 +347,18 @@ function unzip(bytes) {
 
 const demo = fs.readFileSync(example);
 
+// From now on, the longest time the page's own thread is held (a timer of
+// 10 ms that waits longer) goes to window.longest.
+const watchThread = (page) => page.evaluate(() => {
+  window.longest = 0;
+  let last = performance.now();
+  window.ticker = setInterval(() => {
+    const now = performance.now();
+    window.longest = Math.max(window.longest, now - last);
+    last = now;
+  }, 10);
+});
+
 // The roll's legend, entry by entry.
 const legend = (page) => page.$$eval('#roll-legend span', (items) => items.map((i) => i.textContent));
 
@@ -718,15 +730,7 @@ describe('files made to stop the page', () => {
     // The longest time the page's own thread was held, from the file chosen
     // to its MML shown: the highlighting that backtracked held it for
     // half a minute.
-    await page.evaluate(() => {
-      window.longest = 0;
-      let last = performance.now();
-      window.ticker = setInterval(() => {
-        const now = performance.now();
-        window.longest = Math.max(window.longest, now - last);
-        last = now;
-      }, 10);
-    });
+    await watchThread(page);
     await setFile(page, 'long.mid', bytes);
     await page.waitForFunction(() => document.body.dataset.state === 'done'
       && document.getElementById('mml').textContent.includes('aaaa'));
@@ -743,15 +747,7 @@ describe('files made to stop the page', () => {
 
   test('56 bytes that make 96 MB of MML: the cap of the page in its words, with the size of the file', async () => {
     const page = await openPage(`${origin}/`);
-    await page.evaluate(() => {
-      window.longest = 0;
-      let last = performance.now();
-      window.ticker = setInterval(() => {
-        const now = performance.now();
-        window.longest = Math.max(window.longest, now - last);
-        last = now;
-      }, 10);
-    });
+    await watchThread(page);
     const bytes = longHeld(2);
     await setFile(page, 'tiny.mid', bytes);
     await page.waitForFunction(() => document.body.dataset.state === 'done'
