@@ -1,9 +1,12 @@
 // NoteHeads: the head of a note in the text (velocity, octave, pitch name),
 // written only as far as it changes: the octave and velocity in effect are
-// the pass's own. NoteHeadTexts holds the words of the dialect, made once.
+// the pass's own. With a velocity step, a velocity is written only where it
+// differs from the one in effect by the step or more, so that every note
+// sounds within the step less one of its own velocity. NoteHeadTexts holds the words of the dialect, made once.
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
 
 #include "mml/text_writer.h"
 #include "mml/vocabulary.h"
@@ -24,13 +27,15 @@ struct NoteHeadTexts {
 
 class NoteHeads {
  public:
-  // No octave or velocity written yet.
-  explicit NoteHeads(const NoteHeadTexts& texts) : texts_(texts) {}
+  // No octave or velocity written yet. `velocityStep` is 1 to 127; 1
+  // writes every change.
+  explicit NoteHeads(const NoteHeadTexts& texts, std::uint32_t velocityStep = 1)
+      : texts_(texts), velocityStep_(velocityStep) {}
 
   // Writes the head of a note of `key` (0 to 255: a malformed key byte is
   // still a note) and `velocity`. Inline: a million notes, a million heads.
   void write(TextWriter& output, int key, std::uint8_t velocity) {
-    if (velocity_ != velocity) {
+    if (static_cast<std::uint32_t>(std::abs(velocity_ - velocity)) >= velocityStep_) {
       velocity_ = velocity;
       output.writeShort(texts_.velocity[velocity]);
     }
@@ -47,9 +52,11 @@ class NoteHeads {
 
  private:
   static constexpr std::uint8_t kNoOctave = 80;  // none written yet
-  static constexpr int kNoVelocity = -1;         // none written yet
+  // None written yet: further from every velocity byte than any step.
+  static constexpr int kNoVelocity = -256;
 
   const NoteHeadTexts& texts_;
+  const std::uint32_t velocityStep_;
   std::uint8_t octave_ = kNoOctave;
   int velocity_ = kNoVelocity;
 };

@@ -3,7 +3,8 @@
 // A line of MML holds one sounding note at a time. A note during which another
 // note or message of its channel begins is written at once as " Sub{...}" with
 // its whole length; any other note stays pending in the main line, and its
-// length is written by the flushes that follow.
+// length is written by the flushes that follow. With voices, the same holds
+// within each voice (see VoiceTable).
 
 #include "mml/pass_writer.h"
 
@@ -31,7 +32,7 @@ void PassWriter::startNote(const DecodedEvent& event, std::uint32_t index) {
   pendingEnd_ = spans_[index].end;
   pendingVelocity_ = event.data2;
   noteOpen_ = true;
-  if (!spans_[index].overlap) return;
+  if (!(voices_ != nullptr ? voices_->sub(index) : spans_[index].overlap)) return;
 
   output_.writePlain(" Sub{");
   writeNoteHead();

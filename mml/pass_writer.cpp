@@ -2,32 +2,66 @@
 
 #include <cassert>
 
+#include "voices/drum_names.h"
+
 namespace vantrel {
 
-PassWriter::PassWriter(const PassContext& context, int pass)
+PassWriter::PassWriter(const PassContext& context, int pass, int voice)
     : c_(context),
       track_(*context.view.track),
       spans_(*context.view.spans),
       output_(context.output),
       words_(context.words),
       pass_(pass),
+      voices_(pass > 0 ? context.voices : nullptr),
+      voice_(voice),
       wholeNotes_(context.lengths.noteValues()),
       clock_(context.song.rhythm, context.song.settings, context.words.tie, context.lengths,
              context.output, context.lines),
-      heads_(context.headTexts) {}
+      heads_(context.headTexts, context.song.settings.velocityStep) {}
 
 void PassWriter::write(std::uint32_t stopAt) {
+  if (voices_ != nullptr) {
+    writeEvents<true>(stopAt);
+  } else {
+    writeEvents<false>(stopAt);
+  }
+}
+
+bool PassWriter::ownEvent(const DecodedEvent& event, std::uint32_t index) const {
+  if (isNoteStart(event)) return voices_->voiced(index) && voices_->voiceOf(index) == voice_;
+  if (isNoteEnd(event)) return pendingKey_ != kNoKey && index == pendingEnd_;
+  return voice_ == 0;
+}
+
+template <bool kVoices>
+void PassWriter::writeEvents(std::uint32_t stopAt) {
   const std::uint32_t begin = track_.passBegin[pass_];
   const std::uint32_t end = track_.passBegin[pass_ + 1];
   // A fault lies among the events of the pass that the track was decoded to.
   assert(stopAt == kNoStop || (pass_ == 0 && stopAt < end - begin));
   for (std::uint32_t index = begin; index < end;) {
     const DecodedEvent& event = track_.events[index];
+    if constexpr (kVoices) {
+      // A voice's line holds its own notes whole; the first voice's line
+      // also reaches the channel's last event, as the channel's line does
+      // without voices.
+      if (!ownEvent(event, index)) {
+        if (voice_ != 0 || index + 1 < end) {
+          ++index;
+          continue;
+        }
+        clock_.advanceTo(event.tick);
+        if (!headerWritten_) writePassHeader();
+        if (clock_.pendingTicks() != 0) flushPending();
+        break;
+      }
+    }
     // In note values, a Note Off that ends no note of the main line (one
     // written in a sub-block) changes nothing there: the main line's length
     // goes on whole, one note value, rather than cut where the sub-block's
     // note ends. The pass's last event still brings the line's time up to it.
-    if (wholeNotes_ && index + 1 < end && isNoteEnd(event) &&
+    if (!kVoices && wholeNotes_ && index + 1 < end && isNoteEnd(event) &&
         (pendingKey_ == kNoKey || index != pendingEnd_)) {
       ++index;
       continue;
@@ -79,8 +113,26 @@ void PassWriter::writePassHeader() {
     output_.write(words_.channel);
     output_.writeSigned(pass_);
     output_.write(words_.channelTail);
+    if (voices_ != nullptr) writeVoiceComment();
   }
   clock_.markLine();
+}
+
+// "//voice 2", on a line of its own, where a channel has several voices;
+// on the drum channel "//voice 2: Acoustic Snare", each voice being a sound.
+void PassWriter::writeVoiceComment() {
+  const bool drums = pass_ == kDrumPass;
+  if (!drums && voices_->count(pass_) == 1) return;
+  output_.write("//voice ");
+  output_.writeSigned(voice_ + 1);
+  if (drums) {
+    const std::string_view name = drumName(voices_->drumKey(voice_));
+    if (!name.empty()) {
+      output_.write(": ");
+      output_.write(name);
+    }
+  }
+  output_.write("\n\t");
 }
 
 void PassWriter::flushPending() {

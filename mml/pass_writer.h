@@ -1,6 +1,8 @@
 // PassWriter: one pass over a track, which writes one section of its block:
 // pass 0 the SysEx and meta events, pass n the messages of MIDI channel n,
-// each section one time-ordered line.
+// each section one time-ordered line. With voices, a pass over a channel
+// writes one of its voices: the first with the channel's other messages,
+// each further one its notes alone.
 //
 // Time between the written events of a pass accumulates in the bar clock
 // and is written, before the next written event, as the pending note, its
@@ -20,6 +22,7 @@
 #include "mml/text_writer.h"
 #include "mml/vocabulary.h"
 #include "smf/track_view.h"
+#include "voices/voice_table.h"
 
 namespace vantrel {
 
@@ -31,12 +34,15 @@ struct PassContext {
   LengthWriter& lengths;
   TextWriter& output;
   TrackView view;  // the track being written
+  const VoiceTable* voices;  // its notes' voices; nullptr without voices
   std::vector<LineMark>* lines;  // where lines begin, for a preview; else nullptr
 };
 
 class PassWriter {
  public:
-  PassWriter(const PassContext& context, int pass);
+  // Without voices `voice` is 0; with them, a voice (from 0) of the pass's
+  // channel.
+  PassWriter(const PassContext& context, int pass, int voice = 0);
 
   // Writes the pass's section. At the `stopAt`-th of the pass's events
   // (counted from 0), where the data has a fault, it writes only what comes
@@ -48,7 +54,12 @@ class PassWriter {
   static constexpr int kNoKey = -1;  // pendingKey: nothing sounds
 
   // pass_writer.cpp: the order of a pass.
+  template <bool kVoices>
+  void writeEvents(std::uint32_t stopAt);
+  // With voices: whether the event at `index` is one of this voice's.
+  bool ownEvent(const DecodedEvent& event, std::uint32_t index) const;
   void writePassHeader();
+  void writeVoiceComment();
   void flushPending();
   // Writes the event at `index` in the track's events and returns how many
   // of the pass's events it took (a controller idiom takes three).
@@ -75,6 +86,8 @@ class PassWriter {
   TextWriter& output_;
   const Vocabulary& words_;
   const int pass_;  // 0: system events; 1..16: MIDI channel
+  const VoiceTable* const voices_;
+  const int voice_;
   // A note of the main line is written whole, not cut where a note of a
   // sub-block ends (lengths in note values).
   const bool wholeNotes_;
