@@ -168,11 +168,11 @@ void VoiceTable::dealMelodic(const DecodedTrack& track, const NoteSpans& spans, 
         choice_[--n] = lines[--j];
       } else if (j > 0 && here == cell(n, j - 1, k)) {
         --j;
-      } else if (k > 0 && here == cell(n - 1, j, k - 1) + kNew) {
+      } else if (here == cell(n - 1, j, k) + kNone) {
+        choice_[--n] = -2;  // of notes that find no voice, the lowest
+      } else {
         choice_[--n] = -1;
         --k;
-      } else {
-        choice_[--n] = -2;
       }
     }
     for (std::size_t n = 0; n < notes; ++n) {

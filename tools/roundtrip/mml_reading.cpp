@@ -152,8 +152,31 @@ class MmlParser {
       problem("pass header", "a channel from 1 to 16");
       return false;
     }
-    if (!track.sections.empty() && static_cast<int>(channel) <= track.sections.back().channel) {
-      problem("section order", "sections in pass order, each once");
+    // A voice of a channel: "//voice 2" or "//voice 2: Acoustic Snare".
+    if (channel > 0 && take("//voice ")) {
+      std::uint64_t voice = 0;
+      if (!expectNumber(voice, "voice comment") || voice == 0 || voice > 256) {
+        problem("voice comment", "a voice from 1 to 256");
+        return false;
+      }
+      const std::size_t lineEnd = text_.find("\n\t", pos_);
+      if (lineEnd == std::string::npos) {
+        problem("voice comment", "its line end");
+        return false;
+      }
+      section.voice = static_cast<int>(voice);
+      section.voiceNote = text_.substr(pos_, lineEnd - pos_);
+      pos_ = lineEnd + 2;
+    }
+    if (!track.sections.empty()) {
+      const Section& before = track.sections.back();
+      const bool nextVoice = static_cast<int>(channel) == before.channel && before.voice > 0 &&
+                             section.voice == before.voice + 1;
+      if (!nextVoice && (static_cast<int>(channel) <= before.channel || section.voice > 1)) {
+        problem("section order", "sections in pass order, each once, a channel's voices in order");
+      }
+    } else if (section.voice > 1) {
+      problem("section order", "a channel's voices in order, from 1");
     }
     section.channel = static_cast<int>(channel);
     track.sections.push_back(std::move(section));
@@ -203,6 +226,7 @@ class MmlParser {
         std::optional<std::uint64_t> length = key ? readSubLength() : std::nullopt;
         if (!length || !expectWord("}", "end of the sub-block")) return skipSection();
         section.notes.push_back({line_.tick, *key, line_.velocity, *length});
+        ++section.subNotes;
       } else if (take(words_.rest)) {
         ++group_;
         std::optional<std::uint64_t> length = readLength(line_.tick);

@@ -391,6 +391,10 @@ std::vector<std::vector<std::string>> optionSetsFor(std::uint64_t seed, int divi
       {"/Mc", "/Mp", "/J"},
       {"/Mm", pickup()},
       {"/Mc", "/C0"},
+      {"--voices"},
+      {"--voices", "/J", "--velocity-step=8"},
+      {"--velocity-step=16", "/C0"},
+      {"--voices", pickup(), "/Mc"},
   };
   std::vector<std::vector<std::string>> sets{{}};
   while (sets.size() < count && !pool.empty()) {
