@@ -478,6 +478,13 @@ CheckResult checkConversion(std::span<const std::uint8_t> smf, const ConversionO
   result.differences.insert(result.differences.end(), more.begin(), more.end());
   for (const Track& track : reading.model.tracks) {
     for (const Section& section : track.sections) {
+      if (section.channel > 0) {
+        result.channelNotes += section.notes.size();
+        result.subNotes += section.subNotes;
+        result.velocityWords += section.velocityWords;
+        result.channelBytes += section.textBytes;
+        result.channelLines += section.textLines;
+      }
       result.lengths += section.lengths.size();
       for (const WrittenLength& length : section.lengths) {
         if (length.value == 0) ++result.lengthsInTicks;

@@ -192,6 +192,8 @@ class MmlParser {
   // The section's line, token by token, up to the line end that closes it.
   void readBody() {
     Section& section = *line_.section;
+    const std::size_t start = pos_;
+    std::uint64_t breaks = 0;
     while (true) {
       // Whether the last token was a length: a tie right after it goes on
       // with the same written length.
@@ -209,9 +211,13 @@ class MmlParser {
         }
         section.rhythmMarks.push_back(
             {line_.tick, std::to_string(numerator) + "/" + std::to_string(denominator)});
+        breaks += 2;
       } else if (take("\n\t")) {
         section.lineBreaks.push_back(line_.tick);
+        ++breaks;
       } else if (peek("\n")) {
+        section.textLines = breaks + 1;
+        section.textBytes = pos_ - start - 2 * breaks;
         return;
       } else if (take("\t|\t")) {
         section.barLines.push_back(line_.tick);
@@ -288,6 +294,7 @@ class MmlParser {
     if (take(words_.velocity)) {
       if (!expectNumber(value, "velocity")) return std::nullopt;
       line_.velocity = static_cast<int>(value);
+      ++line_.section->velocityWords;
     }
     if (take(words_.octave)) {
       if (!expectNumber(value, "octave")) return std::nullopt;
