@@ -27,6 +27,7 @@ Converter::Converter(const OpenedSong& song, TextWriter& output, PreviewCollecto
       filter_(song.settings.filterMask),
       context_{song, words_, headTexts_, *lengths_, output_, {},
                song.settings.voices ? &voices_ : nullptr,
+               song.settings.velocityStep > 1 ? &velocityPlan_ : nullptr,
                preview != nullptr ? &preview->lineMarks() : nullptr} {
   if (song.gridStep != 0) {
     steps_.push_back(std::make_unique<Quantizer>(song.rhythm, song.settings.pickupTicks, song.gridStep));
@@ -45,6 +46,7 @@ void Converter::reserveFrom(std::uint32_t first) {
   for (const auto& step : steps_) step->reserve(events, systemEvents);
   // A grid may make a Note Off for each note.
   if (context_.voices != nullptr) voices_.reserve(steps_.empty() ? events : 2 * events);
+  if (context_.velocityPlan != nullptr) velocityPlan_.reserve(events);
 }
 
 void Converter::convertTrack(std::uint32_t index) {

@@ -52,6 +52,7 @@ class Converter {
   NoteSpans spans_;
   std::vector<std::unique_ptr<TrackTransform>> steps_;
   VoiceTable voices_;
+  std::vector<std::uint8_t> velocityPlan_;
   PassContext context_;
 };
 

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <span>
 
 #include "mml/text_writer.h"
 #include "mml/vocabulary.h"
@@ -25,6 +26,16 @@ struct NoteHeadTexts {
   ShortText octaveMark[5];
 };
 
+// The velocities to write for the notes of a line with a step of `step`
+// (more than 1): `velocities` holds the notes' own in the order of their
+// heads, and each becomes the value that a velocity word at that note gives.
+// A word falls where a note's own velocity is the step or more from the one
+// in effect, as NoteHeads writes them; it gives the middle of the longest run
+// of notes from there whose velocities lie within twice the step less one,
+// so that the word holds for the whole run: one word a phrase, and the
+// accents.
+void planVelocities(std::span<std::uint8_t> velocities, std::uint32_t step);
+
 class NoteHeads {
  public:
   // No octave or velocity written yet. `velocityStep` is 1 to 127; 1
@@ -33,11 +44,13 @@ class NoteHeads {
       : texts_(texts), velocityStep_(velocityStep) {}
 
   // Writes the head of a note of `key` (0 to 255: a malformed key byte is
-  // still a note) and `velocity`. Inline: a million notes, a million heads.
-  void write(TextWriter& output, int key, std::uint8_t velocity) {
+  // still a note) and `velocity`; where a velocity word is due, it gives
+  // `written` (see planVelocities). Inline: a million notes, a million heads.
+  void write(TextWriter& output, int key, std::uint8_t velocity) { write(output, key, velocity, velocity); }
+  void write(TextWriter& output, int key, std::uint8_t velocity, std::uint8_t written) {
     if (static_cast<std::uint32_t>(std::abs(velocity_ - velocity)) >= velocityStep_) {
-      velocity_ = velocity;
-      output.writeShort(texts_.velocity[velocity]);
+      velocity_ = written;
+      output.writeShort(texts_.velocity[written]);
     }
     const int newOctave = key / 12;
     const int difference = newOctave - octave_;

@@ -8,6 +8,8 @@
 
 #include "mml/pass_writer.h"
 
+#include <cassert>
+
 namespace vantrel {
 
 void PassWriter::writeNoteHead() {
@@ -16,8 +18,15 @@ void PassWriter::writeNoteHead() {
     output_.writePlain(words_.rest);
   } else if (!noteOpen_) {
     output_.writePlain(words_.tie);
-  } else {
+  } else if (velocityPlan_ == nullptr) {
     heads_.write(output_, pendingKey_, pendingVelocity_);
+  } else {
+    // Heads come in the order of the plan, each once.
+    assert(planned_ < velocityPlan_->size());
+    const std::uint8_t written =
+        planned_ < velocityPlan_->size() ? (*velocityPlan_)[planned_] : pendingVelocity_;
+    ++planned_;
+    heads_.write(output_, pendingKey_, pendingVelocity_, written);
   }
 }
 

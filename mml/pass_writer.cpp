@@ -18,9 +18,11 @@ PassWriter::PassWriter(const PassContext& context, int pass, int voice)
       wholeNotes_(context.lengths.noteValues()),
       clock_(context.song.rhythm, context.song.settings, context.words.tie, context.lengths,
              context.output, context.lines),
-      heads_(context.headTexts, context.song.settings.velocityStep) {}
+      heads_(context.headTexts, context.song.settings.velocityStep),
+      velocityPlan_(pass > 0 ? context.velocityPlan : nullptr) {}
 
 void PassWriter::write(std::uint32_t stopAt) {
+  if (velocityPlan_ != nullptr) planSectionVelocities();
   if (voices_ != nullptr) {
     writeEvents<true>(stopAt);
   } else {
@@ -32,6 +34,21 @@ bool PassWriter::ownEvent(const DecodedEvent& event, std::uint32_t index) const 
   if (isNoteStart(event)) return voices_->voiced(index) && voices_->voiceOf(index) == voice_;
   if (isNoteEnd(event)) return pendingKey_ != kNoKey && index == pendingEnd_;
   return voice_ == 0;
+}
+
+// The velocities of the notes whose heads the section writes, in their order:
+// those of its voice, or without voices every note that has a length.
+void PassWriter::planSectionVelocities() {
+  std::vector<std::uint8_t>& plan = *velocityPlan_;
+  plan.clear();
+  for (std::uint32_t index = track_.passBegin[pass_]; index < track_.passBegin[pass_ + 1]; ++index) {
+    const DecodedEvent& event = track_.events[index];
+    if (!isNoteStart(event)) continue;
+    const bool written = voices_ != nullptr ? voices_->voiced(index) && voices_->voiceOf(index) == voice_
+                                            : spans_.endTick(track_, index) != event.tick;
+    if (written) plan.push_back(event.data2);
+  }
+  planVelocities(plan, c_.song.settings.velocityStep);
 }
 
 template <bool kVoices>

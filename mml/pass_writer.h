@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <span>
+#include <vector>
 
 #include "mml/bar_clock.h"
 #include "mml/length_text.h"
@@ -35,6 +36,9 @@ struct PassContext {
   TextWriter& output;
   TrackView view;  // the track being written
   const VoiceTable* voices;  // its notes' voices; nullptr without voices
+  // With a velocity step, room for the plan of a section's velocities (see
+  // planVelocities); else nullptr.
+  std::vector<std::uint8_t>* velocityPlan;
   std::vector<LineMark>* lines;  // where lines begin, for a preview; else nullptr
 };
 
@@ -60,6 +64,7 @@ class PassWriter {
   bool ownEvent(const DecodedEvent& event, std::uint32_t index) const;
   void writePassHeader();
   void writeVoiceComment();
+  void planSectionVelocities();
   void flushPending();
   // Writes the event at `index` in the track's events and returns how many
   // of the pass's events it took (a controller idiom takes three).
@@ -101,6 +106,10 @@ class PassWriter {
   std::uint32_t pendingEnd_ = 0;  // the index of the event that ends it (see NoteSpan)
   std::uint8_t pendingVelocity_ = 0;
   bool noteOpen_ = false;  // head of the pending note not yet written
+  // With a velocity step: the plan of the section's velocities, and the
+  // note whose head comes next in it.
+  std::vector<std::uint8_t>* const velocityPlan_;
+  std::size_t planned_ = 0;
 };
 
 }  // namespace vantrel

@@ -117,7 +117,14 @@ INSTANTIATE_TEST_SUITE_P(
                     for (int velocity = 60; velocity <= 76; velocity += 2) t.on(0, 1, 60, velocity).off(480, 1, 60);
                     return t.end();
                   }(),
-                  "v60o5c4c4c4c4\t|\tv68c4c4c4c4\t|\tv76c4"}),
+                  "v67o5c4c4c4c4\t|\tc4c4c4c4\t|\tv76c4"},
+        VoiceCase{"AnAccentUnderAStep", {"--velocity-step=8"}, 1,
+                  [] {
+                    Track t;
+                    for (int velocity : {64, 66, 63, 110, 64, 66}) t.on(0, 1, 60, velocity).off(480, 1, 60);
+                    return t.end();
+                  }(),
+                  "v64o5c4c4c4v110c4\t|\tv65c4c4"}),
     CaseName());
 
 }  // namespace
