@@ -23,7 +23,9 @@ PassWriter::PassWriter(const PassContext& context, int pass, int voice)
 
 void PassWriter::write(std::uint32_t stopAt) {
   if (velocityPlan_ != nullptr) planSectionVelocities();
-  if (voices_ != nullptr) {
+  if (voices_ != nullptr && voice_ > 0) {
+    writeVoiceNotes();
+  } else if (voices_ != nullptr) {
     writeEvents<true>(stopAt);
   } else {
     writeEvents<false>(stopAt);
@@ -36,17 +38,39 @@ bool PassWriter::ownEvent(const DecodedEvent& event, std::uint32_t index) const 
   return voice_ == 0;
 }
 
+void PassWriter::writeVoiceNotes() {
+  for (std::uint32_t index : voices_->notesOf(pass_, voice_)) {
+    writeVisited(index);
+    if (pendingKey_ != kNoKey && pendingEnd_ != kOpenEnd) writeVisited(pendingEnd_);
+    if (output_.failed()) return;
+  }
+  // A note still sounding at the end of the track is written up to there.
+  if (pendingKey_ != kNoKey) {
+    clock_.advanceTo(track_.endTick);
+    if (clock_.pendingTicks() > 0) flushPending();
+  }
+  if (headerWritten_) clock_.markSectionEnd();
+}
+
+void PassWriter::writeVisited(std::uint32_t index) {
+  clock_.advanceTo(track_.events[index].tick);
+  if (!headerWritten_) writePassHeader();
+  if (clock_.pendingTicks() != 0) flushPending();
+  writeEvent(index);
+}
+
 // The velocities of the notes whose heads the section writes, in their order:
 // those of its voice, or without voices every note that has a length.
 void PassWriter::planSectionVelocities() {
   std::vector<std::uint8_t>& plan = *velocityPlan_;
   plan.clear();
-  for (std::uint32_t index = track_.passBegin[pass_]; index < track_.passBegin[pass_ + 1]; ++index) {
-    const DecodedEvent& event = track_.events[index];
-    if (!isNoteStart(event)) continue;
-    const bool written = voices_ != nullptr ? voices_->voiced(index) && voices_->voiceOf(index) == voice_
-                                            : spans_.endTick(track_, index) != event.tick;
-    if (written) plan.push_back(event.data2);
+  if (voices_ != nullptr) {
+    for (std::uint32_t index : voices_->notesOf(pass_, voice_)) plan.push_back(track_.events[index].data2);
+  } else {
+    for (std::uint32_t index = track_.passBegin[pass_]; index < track_.passBegin[pass_ + 1]; ++index) {
+      const DecodedEvent& event = track_.events[index];
+      if (isNoteStart(event) && spans_.endTick(track_, index) != event.tick) plan.push_back(event.data2);
+    }
   }
   planVelocities(plan, c_.song.settings.velocityStep);
 }

@@ -62,6 +62,10 @@ class PassWriter {
   void writeEvents(std::uint32_t stopAt);
   // With voices: whether the event at `index` is one of this voice's.
   bool ownEvent(const DecodedEvent& event, std::uint32_t index) const;
+  // With voices, a voice after the first: its notes one by one, each main
+  // note's end after it (the next of the voice begins after that).
+  void writeVoiceNotes();
+  void writeVisited(std::uint32_t index);
   void writePassHeader();
   void writeVoiceComment();
   void planSectionVelocities();

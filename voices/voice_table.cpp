@@ -11,6 +11,15 @@ constexpr int kOctave = 12;
 // Notes that start together are dealt as a chord up to this many.
 constexpr std::size_t kMostTogether = 32;
 
+// A stable sort of the few notes that start together, or of the voices,
+// that allocates nothing.
+template <typename Iterator, typename Less>
+void insertionSort(Iterator begin, Iterator end, Less less) {
+  for (Iterator i = begin; i != end; ++i) {
+    for (Iterator j = i; j != begin && less(*j, *(j - 1)); --j) std::iter_swap(j, j - 1);
+  }
+}
+
 // A message that neither starts nor ends a note.
 bool isOtherMessage(const DecodedEvent& event) {
   const std::uint8_t kind = event.status & 0xF0;
@@ -22,6 +31,7 @@ bool isOtherMessage(const DecodedEvent& event) {
 void VoiceTable::reserve(std::size_t channelEvents) {
   entries_.makeRoom(channelEvents);
   nextMessage_.makeRoom(channelEvents);
+  byVoice_.makeRoom(channelEvents);
 }
 
 void VoiceTable::deal(TrackView view) {
@@ -30,7 +40,9 @@ void VoiceTable::deal(TrackView view) {
   const std::size_t size = track.events.size() - first_;
   entries_.resizeForWriting(size);
   nextMessage_.resizeForWriting(size);
+  byVoice_.resizeForWriting(size);
   counts_.fill(1);
+  std::uint32_t listed = 0;
   drumVoices_ = 0;
   for (int pass = 1; pass < kPassCount; ++pass) {
     const std::uint32_t begin = track.passBegin[pass];
@@ -41,14 +53,36 @@ void VoiceTable::deal(TrackView view) {
       nextMessage_[i - first_] = next;
       at(i) = {0, 0};
     }
-    if (begin == end) continue;
-    if (pass == kDrumPass) {
-      dealDrums(track, *view.spans);
-    } else {
-      dealMelodic(track, *view.spans, pass);
+    if (begin != end) {
+      if (pass == kDrumPass) {
+        dealDrums(track, *view.spans);
+      } else {
+        dealMelodic(track, *view.spans, pass);
+      }
+      findSubs(track, *view.spans, pass);
     }
-    findSubs(track, *view.spans, pass);
+    listed = listByVoice(track, pass, listed);
   }
+}
+
+std::uint32_t VoiceTable::listByVoice(const DecodedTrack& track, int pass, std::uint32_t from) {
+  std::vector<std::uint32_t>& begins = voiceBegin_[static_cast<std::size_t>(pass)];
+  const auto voices = static_cast<std::size_t>(counts_[pass]);
+  begins.assign(voices + 1, 0);
+  const std::uint32_t begin = track.passBegin[pass];
+  const std::uint32_t end = track.passBegin[pass + 1];
+  // A count of each voice's notes, then each note at its voice's place.
+  for (std::uint32_t i = begin; i < end; ++i) {
+    if (at(i).flags & kVoiced) ++begins[at(i).voice + 1];
+  }
+  begins[0] = from;
+  for (std::size_t v = 0; v < voices; ++v) begins[v + 1] += begins[v];
+  std::array<std::uint32_t, 256> next;
+  std::copy(begins.begin(), begins.end() - 1, next.begin());
+  for (std::uint32_t i = begin; i < end; ++i) {
+    if (at(i).flags & kVoiced) byVoice_[next[at(i).voice]++] = i;
+  }
+  return begins[voices];
 }
 
 void VoiceTable::dealMelodic(const DecodedTrack& track, const NoteSpans& spans, int pass) {
@@ -91,9 +125,14 @@ void VoiceTable::dealMelodic(const DecodedTrack& track, const NoteSpans& spans, 
     }
     if (group_.empty()) continue;
     // The highest first; of one key, in the file's order.
-    std::stable_sort(group_.begin(), group_.end(), [&](std::uint32_t a, std::uint32_t b) {
+    const auto higher = [&](std::uint32_t a, std::uint32_t b) {
       return track.events[a].data1 > track.events[b].data1;
-    });
+    };
+    if (group_.size() <= kMostTogether) {
+      insertionSort(group_.begin(), group_.end(), higher);
+    } else {
+      std::stable_sort(group_.begin(), group_.end(), higher);
+    }
     if (group_.size() == 1 || group_.size() > kMostTogether) {
       // A note that starts alone goes to the nearest free voice; so does each
       // of a crowd, which most voices cannot hold anyway.
@@ -120,59 +159,53 @@ void VoiceTable::dealMelodic(const DecodedTrack& track, const NoteSpans& spans, 
         ++unused;
       }
     }
-    std::stable_sort(lines.begin(), lines.begin() + lineCount,
-                     [&](int a, int b) { return lastKey[a] > lastKey[b]; });
+    insertionSort(lines.begin(), lines.begin() + lineCount,
+                  [&](int a, int b) { return lastKey[a] > lastKey[b]; });
     const std::size_t notes = group_.size();
-    const int m = lineCount, u = unused;
-    // cost[i][j][n]: the least cost of the first i notes on the first j
-    // lines with n new voices opened. A note on a line costs its distance
-    // from the line's last key, and much more from an octave on; a new
-    // voice costs two octaves; a note that finds no voice, most of all.
-    constexpr std::int64_t kFar = 1000, kNew = 24, kNone = 1000000, kNever = INT64_MAX / 4;
-    auto cell = [&](std::size_t n, int j, int k) -> std::int64_t& {
-      return cost_[(n * static_cast<std::size_t>(m + 1) + static_cast<std::size_t>(j)) *
-                       static_cast<std::size_t>(u + 1) +
-                   static_cast<std::size_t>(k)];
+    const int m = lineCount;
+    // cost[i][j]: the least cost of the first i notes on the first j lines.
+    // A note on a line costs its distance from the line's last key, and much
+    // more from an octave on; a new voice costs two octaves while one is
+    // left; a note that finds no voice, most of all.
+    constexpr std::int64_t kFar = 1000, kNone = 1000000, kNever = INT64_MAX / 4;
+    const std::int64_t newVoice = unused > 0 ? 24 : kNone;
+    const auto width = static_cast<std::size_t>(m + 1);
+    auto cell = [&](std::size_t n, int j) -> std::int64_t& {
+      return cost_[n * width + static_cast<std::size_t>(j)];
     };
-    auto onLine = [&](std::size_t n, int j) -> std::int64_t {
+    lineCost_.resize(notes * static_cast<std::size_t>(m));
+    for (std::size_t n = 0; n < notes; ++n) {
       const std::uint32_t index = group_[n];
-      if (!mayTake(lines[j], index)) return kNever;
-      const int distance = std::abs(track.events[index].data1 - lastKey[lines[j]]);
-      return distance < kOctave ? distance : distance + kFar;
-    };
-    cost_.assign((notes + 1) * static_cast<std::size_t>(m + 1) * static_cast<std::size_t>(u + 1), kNever);
-    for (int j = 0; j <= m; ++j) cell(0, j, 0) = 0;
-    for (std::size_t n = 1; n <= notes; ++n) {
-      for (int j = 0; j <= m; ++j) {
-        for (int k = 0; k <= u; ++k) {
-          std::int64_t best = cell(n - 1, j, k) + kNone;
-          if (k > 0) best = std::min(best, cell(n - 1, j, k - 1) + kNew);
-          if (j > 0) {
-            best = std::min(best, cell(n, j - 1, k));
-            best = std::min(best, cell(n - 1, j - 1, k) + onLine(n - 1, j - 1));
-          }
-          cell(n, j, k) = best;
-        }
+      for (int j = 0; j < m; ++j) {
+        const int distance = std::abs(track.events[index].data1 - lastKey[lines[j]]);
+        lineCost_[n * static_cast<std::size_t>(m) + static_cast<std::size_t>(j)] =
+            !mayTake(lines[j], index) ? kNever : distance < kOctave ? distance : distance + kFar;
       }
     }
-    int k = 0;
-    for (int n = 1; n <= u; ++n) {
-      if (cell(notes, m, n) < cell(notes, m, k)) k = n;
+    auto onLine = [&](std::size_t n, int j) {
+      return lineCost_[n * static_cast<std::size_t>(m) + static_cast<std::size_t>(j)];
+    };
+    cost_.resize((notes + 1) * width);
+    for (int j = 0; j <= m; ++j) cell(0, j) = 0;
+    for (std::size_t n = 1; n <= notes; ++n) {
+      cell(n, 0) = cell(n - 1, 0) + newVoice;
+      for (int j = 1; j <= m; ++j) {
+        cell(n, j) = std::min({cell(n - 1, j) + newVoice, cell(n, j - 1),
+                               cell(n - 1, j - 1) + onLine(n - 1, j - 1)});
+      }
     }
-    // Back from the end: what each note was given.
-    choice_.assign(notes, -1);  // a line, or -1 new, or -2 none
+    // Back from the end: what each note was given. Where more notes would
+    // open a voice than are left, the lowest find none.
+    choice_.assign(notes, -1);  // a voice, or -1 a new one
     int j = m;
     for (std::size_t n = notes; n > 0;) {
-      const std::int64_t here = cell(n, j, k);
-      if (j > 0 && here == cell(n - 1, j - 1, k) + onLine(n - 1, j - 1)) {
+      const std::int64_t here = cell(n, j);
+      if (j > 0 && here == cell(n - 1, j - 1) + onLine(n - 1, j - 1)) {
         choice_[--n] = lines[--j];
-      } else if (j > 0 && here == cell(n, j - 1, k)) {
+      } else if (j > 0 && here == cell(n, j - 1)) {
         --j;
-      } else if (here == cell(n - 1, j, k) + kNone) {
-        choice_[--n] = -2;  // of notes that find no voice, the lowest
       } else {
         choice_[--n] = -1;
-        --k;
       }
     }
     for (std::size_t n = 0; n < notes; ++n) {

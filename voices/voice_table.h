@@ -36,6 +36,7 @@
 #include <cassert>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "smf/decoded_track.h"
@@ -70,6 +71,14 @@ class VoiceTable {
   // Whether the note at `index` is written as a sub-block in its voice.
   bool sub(std::uint32_t index) const { return at(index).flags & kSub; }
 
+  // The notes of voice `voice` of channel pass `pass`, as indices in the
+  // view's events, in their order.
+  std::span<const std::uint32_t> notesOf(int pass, int voice) const {
+    const std::vector<std::uint32_t>& begins = voiceBegin_[static_cast<std::size_t>(pass)];
+    return {byVoice_.data() + begins[static_cast<std::size_t>(voice)],
+            begins[static_cast<std::size_t>(voice) + 1] - begins[static_cast<std::size_t>(voice)]};
+  }
+
   // On the drum channel, the key of voice `voice`; -1 for a voice of no
   // notes (the first, when the channel has none).
   int drumKey(int voice) const {
@@ -94,6 +103,9 @@ class VoiceTable {
   void dealDrums(const DecodedTrack& track, const NoteSpans& spans);
   // Marks the notes of the pass that are sub-blocks in their voices.
   void findSubs(const DecodedTrack& track, const NoteSpans& spans, int pass);
+  // Lists the notes of the pass voice by voice, from `from` in byVoice_;
+  // returns where the list ends.
+  std::uint32_t listByVoice(const DecodedTrack& track, int pass, std::uint32_t from);
 
   PopulatedArray<Entry> entries_;
   // For each channel message, the index of the next message of its pass
@@ -103,9 +115,14 @@ class VoiceTable {
   // ways onto the voices, and the voice that each is given.
   std::vector<std::uint32_t> group_;
   std::vector<std::int64_t> cost_;
+  std::vector<std::int64_t> lineCost_;
   std::vector<int> choice_;
   std::uint32_t first_ = 0;
   std::array<int, 17> counts_{};
+  // The notes of every channel voice by voice (see notesOf), and where each
+  // voice's begin there, one more than the pass's voices.
+  PopulatedArray<std::uint32_t> byVoice_;
+  std::array<std::vector<std::uint32_t>, 17> voiceBegin_;
   std::array<std::uint8_t, 256> drumKeys_{};
   int drumVoices_ = 0;
 };
