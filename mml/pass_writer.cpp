@@ -33,9 +33,10 @@ void PassWriter::write(std::uint32_t stopAt) {
 }
 
 bool PassWriter::ownEvent(const DecodedEvent& event, std::uint32_t index) const {
-  if (isNoteStart(event)) return voices_->voiced(index) && voices_->voiceOf(index) == voice_;
+  assert(voice_ == 0);
+  if (isNoteStart(event)) return voices_->voiced(index) && voices_->voiceOf(index) == 0;
   if (isNoteEnd(event)) return pendingKey_ != kNoKey && index == pendingEnd_;
-  return voice_ == 0;
+  return true;
 }
 
 void PassWriter::writeVoiceNotes() {
@@ -84,11 +85,11 @@ void PassWriter::writeEvents(std::uint32_t stopAt) {
   for (std::uint32_t index = begin; index < end;) {
     const DecodedEvent& event = track_.events[index];
     if constexpr (kVoices) {
-      // A voice's line holds its own notes whole; the first voice's line
-      // also reaches the channel's last event, as the channel's line does
-      // without voices.
+      // The first voice's line holds the channel's messages and its own
+      // notes whole, and reaches the channel's last event, as the channel's
+      // line does without voices.
       if (!ownEvent(event, index)) {
-        if (voice_ != 0 || index + 1 < end) {
+        if (index + 1 < end) {
           ++index;
           continue;
         }

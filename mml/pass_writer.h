@@ -60,7 +60,7 @@ class PassWriter {
   // pass_writer.cpp: the order of a pass.
   template <bool kVoices>
   void writeEvents(std::uint32_t stopAt);
-  // With voices: whether the event at `index` is one of this voice's.
+  // With voices, the first voice: whether the event at `index` is one of its.
   bool ownEvent(const DecodedEvent& event, std::uint32_t index) const;
   // With voices, a voice after the first: its notes one by one, each main
   // note's end after it (the next of the voice begins after that).
