@@ -44,14 +44,29 @@ class NoteHeads {
       : texts_(texts), velocityStep_(velocityStep) {}
 
   // Writes the head of a note of `key` (0 to 255: a malformed key byte is
-  // still a note) and `velocity`; where a velocity word is due, it gives
-  // `written` (see planVelocities). Inline: a million notes, a million heads.
-  void write(TextWriter& output, int key, std::uint8_t velocity) { write(output, key, velocity, velocity); }
+  // still a note) and `velocity`, its velocity word where it changes.
+  // Inline: a million notes, a million heads.
+  void write(TextWriter& output, int key, std::uint8_t velocity) {
+    if (velocity_ != velocity) {
+      velocity_ = velocity;
+      output.writeShort(texts_.velocity[velocity]);
+    }
+    writePitch(output, key);
+  }
+
+  // The same with the velocity step: a velocity word where `velocity` is
+  // the step or more from the one in effect, giving `written` (see
+  // planVelocities).
   void write(TextWriter& output, int key, std::uint8_t velocity, std::uint8_t written) {
     if (static_cast<std::uint32_t>(std::abs(velocity_ - velocity)) >= velocityStep_) {
       velocity_ = written;
       output.writeShort(texts_.velocity[written]);
     }
+    writePitch(output, key);
+  }
+
+ private:
+  void writePitch(TextWriter& output, int key) {
     const int newOctave = key / 12;
     const int difference = newOctave - octave_;
     octave_ = static_cast<std::uint8_t>(newOctave);
@@ -63,7 +78,6 @@ class NoteHeads {
     output.writeShort(texts_.pitch[key % 12]);
   }
 
- private:
   static constexpr std::uint8_t kNoOctave = 80;  // none written yet
   // None written yet: further from every velocity byte than any step.
   static constexpr int kNoVelocity = -256;

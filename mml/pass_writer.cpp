@@ -22,13 +22,15 @@ PassWriter::PassWriter(const PassContext& context, int pass, int voice)
       velocityPlan_(pass > 0 ? context.velocityPlan : nullptr) {}
 
 void PassWriter::write(std::uint32_t stopAt) {
+  if (voices_ == nullptr && velocityPlan_ == nullptr) {
+    writeEvents<false>(stopAt);
+    return;
+  }
   if (velocityPlan_ != nullptr) planSectionVelocities();
   if (voices_ != nullptr && voice_ > 0) {
     writeVoiceNotes();
-  } else if (voices_ != nullptr) {
-    writeEvents<true>(stopAt);
   } else {
-    writeEvents<false>(stopAt);
+    writeEvents<true>(stopAt);
   }
 }
 
@@ -48,16 +50,17 @@ void PassWriter::writeVoiceNotes() {
   // A note still sounding at the end of the track is written up to there.
   if (pendingKey_ != kNoKey) {
     clock_.advanceTo(track_.endTick);
-    if (clock_.pendingTicks() > 0) flushPending();
+    if (clock_.pendingTicks() > 0) flushPending<true>();
   }
   if (headerWritten_) clock_.markSectionEnd();
 }
 
 void PassWriter::writeVisited(std::uint32_t index) {
-  clock_.advanceTo(track_.events[index].tick);
+  const DecodedEvent& event = track_.events[index];
+  clock_.advanceTo(event.tick);
   if (!headerWritten_) writePassHeader();
-  if (clock_.pendingTicks() != 0) flushPending();
-  writeEvent(index);
+  if (clock_.pendingTicks() != 0) flushPending<true>();
+  writeChannelMessage<true>(event, index);
 }
 
 // The velocities of the notes whose heads the section writes, in their order:
@@ -76,7 +79,7 @@ void PassWriter::planSectionVelocities() {
   planVelocities(plan, c_.song.settings.velocityStep);
 }
 
-template <bool kVoices>
+template <bool kExtras>
 void PassWriter::writeEvents(std::uint32_t stopAt) {
   const std::uint32_t begin = track_.passBegin[pass_];
   const std::uint32_t end = track_.passBegin[pass_ + 1];
@@ -84,18 +87,18 @@ void PassWriter::writeEvents(std::uint32_t stopAt) {
   assert(stopAt == kNoStop || (pass_ == 0 && stopAt < end - begin));
   for (std::uint32_t index = begin; index < end;) {
     const DecodedEvent& event = track_.events[index];
-    if constexpr (kVoices) {
+    if constexpr (kExtras) {
       // The first voice's line holds the channel's messages and its own
       // notes whole, and reaches the channel's last event, as the channel's
       // line does without voices.
-      if (!ownEvent(event, index)) {
+      if (voices_ != nullptr && !ownEvent(event, index)) {
         if (index + 1 < end) {
           ++index;
           continue;
         }
         clock_.advanceTo(event.tick);
         if (!headerWritten_) writePassHeader();
-        if (clock_.pendingTicks() != 0) flushPending();
+        if (clock_.pendingTicks() != 0) flushPending<true>();
         break;
       }
     }
@@ -103,7 +106,7 @@ void PassWriter::writeEvents(std::uint32_t stopAt) {
     // written in a sub-block) changes nothing there: the main line's length
     // goes on whole, one note value, rather than cut where the sub-block's
     // note ends. The pass's last event still brings the line's time up to it.
-    if (!kVoices && wholeNotes_ && index + 1 < end && isNoteEnd(event) &&
+    if ((!kExtras || voices_ == nullptr) && wholeNotes_ && index + 1 < end && isNoteEnd(event) &&
         (pendingKey_ == kNoKey || index != pendingEnd_)) {
       ++index;
       continue;
@@ -111,25 +114,27 @@ void PassWriter::writeEvents(std::uint32_t stopAt) {
     // Every event of the track in between has added its time.
     clock_.advanceTo(event.tick);
     if (!headerWritten_) writePassHeader();
-    if (event.order != track_.endOrder && clock_.pendingTicks() != 0) flushPending();
+    if (event.order != track_.endOrder && clock_.pendingTicks() != 0) flushPending<kExtras>();
     if (index - begin == stopAt) {
       clock_.markSectionEnd();
       return;
     }
-    index += writeEvent(index);
+    index += writeEvent<kExtras>(index);
     if (output_.failed()) return;
   }
   // A note still sounding at the end of the track is written up to there.
   if (pass_ > 0 && headerWritten_ && pendingKey_ != kNoKey) {
     clock_.advanceTo(track_.endTick);
-    if (clock_.pendingTicks() > 0) flushPending();
+    if (clock_.pendingTicks() > 0) flushPending<kExtras>();
   }
   if (headerWritten_) clock_.markSectionEnd();
 }
 
+template <bool kExtras>
 std::uint32_t PassWriter::writeEvent(std::uint32_t index) {
   const DecodedEvent& event = track_.events[index];
-  if (pass_ > 0) return writeChannelMessage(event, index);
+  // The extras are on channel passes only.
+  if (kExtras || pass_ > 0) return writeChannelMessage<kExtras>(event, index);
   // The walk has found no fault up to here: SysEx or a valid meta event.
   // Pass 0 comes first: its events' indices are those of their data.
   const std::span<const std::uint8_t> data = systemEventData(c_.song.smf, track_.dataAt[index]);
@@ -177,8 +182,9 @@ void PassWriter::writeVoiceComment() {
   output_.write("\n\t");
 }
 
+template <bool kExtras>
 void PassWriter::flushPending() {
-  writeNoteHead();
+  writeNoteHead<kExtras>();
   clock_.writePendingTicks();
   noteOpen_ = false;
 }

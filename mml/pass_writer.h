@@ -57,8 +57,12 @@ class PassWriter {
  private:
   static constexpr int kNoKey = -1;  // pendingKey: nothing sounds
 
+  // The functions of the writer's path come in two instances: kExtras
+  // false, the path as it is without voices and velocity steps, and true,
+  // with them, so that the extras cost the plain path nothing.
+
   // pass_writer.cpp: the order of a pass.
-  template <bool kVoices>
+  template <bool kExtras>
   void writeEvents(std::uint32_t stopAt);
   // With voices, the first voice: whether the event at `index` is one of its.
   bool ownEvent(const DecodedEvent& event, std::uint32_t index) const;
@@ -69,18 +73,25 @@ class PassWriter {
   void writePassHeader();
   void writeVoiceComment();
   void planSectionVelocities();
+  template <bool kExtras>
   void flushPending();
   // Writes the event at `index` in the track's events and returns how many
   // of the pass's events it took (a controller idiom takes three).
+  template <bool kExtras>
   std::uint32_t writeEvent(std::uint32_t index);
 
   // notes.cpp
+  template <bool kExtras>
   void writeNoteHead();
+  template <bool kExtras>
   void startNote(const DecodedEvent& event, std::uint32_t index);
 
   // channel_messages.cpp
+  template <bool kExtras>
   std::uint32_t writeChannelMessage(const DecodedEvent& event, std::uint32_t index);
+  template <bool kExtras>
   std::uint32_t writeControlChange(const DecodedEvent& event, std::uint32_t index);
+  template <bool kExtras>
   bool writeIdiom(const DecodedEvent& event, std::uint32_t index);
 
   // meta_events.cpp
