@@ -62,15 +62,26 @@ class Track:
         return b"MTrk" + struct.pack(">I", len(body)) + body
 
 
-def played(out):
-    rng = random.Random(7)  # the same file every time
+def common_time(name):
+    """A conductor track at 120 a quarter in 4/4."""
     conductor = Track()
-    conductor.meta(0, 0x03, b"played phrase")
+    conductor.meta(0, 0x03, name)
     conductor.meta(0, 0x51, struct.pack(">I", 500000)[1:])
     conductor.meta(0, 0x58, [4, 2, 24, 8])
-    keys = Track()
-    keys.meta(0, 0x03, b"Keys")
-    keys.add(0, [0xC0, 0])
+    return conductor
+
+
+def piano_track(name):
+    track = Track()
+    track.meta(0, 0x03, name)
+    track.add(0, [0xC0, 0])
+    return track
+
+
+def played(out):
+    rng = random.Random(7)  # the same file every time
+    conductor = common_time(b"played phrase")
+    keys = piano_track(b"Keys")
     phrase = [  # (key, sixteenths)
         (60, 2), (62, 2), (64, 2), (65, 1), (67, 1), (69, 4), (67, 2), (65, 2),
         (64, 2), (62, 1), (64, 1), (65, 2), (67, 2), (64, 4), (60, 4),
@@ -92,13 +103,8 @@ def played(out):
 def band(out):
     rng = random.Random(11)  # the same file every time
     bar = 4 * Q
-    conductor = Track()
-    conductor.meta(0, 0x03, b"band")
-    conductor.meta(0, 0x51, struct.pack(">I", 500000)[1:])
-    conductor.meta(0, 0x58, [4, 2, 24, 8])
-    piano = Track()
-    piano.meta(0, 0x03, b"Piano")
-    piano.add(0, [0xC0, 0])
+    conductor = common_time(b"band")
+    piano = piano_track(b"Piano")
     melody = [  # (key, eighths)
         (76, 1), (74, 1), (72, 1), (74, 1), (76, 1), (76, 1), (76, 2),
         (74, 1), (74, 1), (74, 2), (76, 1), (79, 1), (79, 2),
