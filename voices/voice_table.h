@@ -9,20 +9,24 @@
 // nothing but the view, so the same file always gives the same voices.
 //
 // The rule, for each channel but 10: notes are taken in the order of their
-// starts, at one tick the highest key first. A voice is free for a note when
-// its last note has ended before the note's Note On (in the track's order:
-// a Note On written before the Note Off of the note it follows at the same
-// tick finds that voice still sounding). Of the free voices that hold a note
-// already, the note goes to the one whose last key is nearest to its own
-// (the lower-numbered on a tie); when none is free, or the nearest is an
-// octave or more away, to the lowest-numbered voice not used yet, if one is
-// left. Voice 1 is the channel's section as without voices
-// and holds the channel's other messages; a note during which one of them
-// comes (before its end, in the track's order) is not dealt into it, so that
-// no message cuts a note of voice 1. At most kVoiceLimit voices: a note that
-// finds none of them free goes to the last, where it is written as
-// without voices, as a sub-block when another note of that voice begins
-// while it sounds.
+// starts. A voice is free for a note when its last note has ended before
+// the note's Note On (in the track's order: a Note On written before the
+// Note Off of the note it follows at the same tick finds that voice still
+// sounding). A note that starts alone goes to the free voice, of those that
+// hold a note already, whose last key is nearest to its own (the
+// lower-numbered on a tie), else to the lowest-numbered voice not used yet.
+// Notes that start together are a chord: the highest first, they go onto
+// the free voices in the order of their last keys, highest first, so that
+// voices do not cross, the voices chosen for the least sum of the notes'
+// distances from their voices' last keys, where a voice an octave or more
+// away is taken only when no voice is left to open and a new voice counts
+// as two octaves. Voice 1 is the channel's section as without voices and
+// holds the channel's other messages; a note during which one of them comes
+// (before its end, in the track's order) is not dealt into it, so that no
+// message cuts a note of voice 1. At most kVoiceLimit voices: a note that
+// finds none of them free goes to the last, where it is written as without
+// voices, as a sub-block when another note of that voice begins while it
+// sounds; of a chord's notes that find none, the lowest.
 //
 // On channel 10, the drum channel, each key (drum sound) is a voice of its
 // own, the lowest key first, whatever their number; a hit during which
