@@ -22,8 +22,9 @@
 //       line.
 //   vantrel_check --generate=DIR FIRST COUNT [SETS]
 //       Writes the generated SMFs of seeds FIRST to FIRST + COUNT - 1 into
-//       DIR and prints, for each, SETS conversions to make (default 5): the
-//       file name, a tab and the options.
+//       DIR and prints, for each, SETS conversions to make (default 5) and
+//       one with voices or a velocity step: the file name, a tab and the
+//       options.
 //   vantrel_check --played=DIR FIRST COUNT
 //       Likewise with played files (humanised notes in changing meters) and
 //       the grid conversions to make of each.
@@ -233,7 +234,9 @@ int runGenerate(const std::string& directory, std::uint64_t first, std::uint64_t
   for (std::uint64_t seed = first; seed < first + count; ++seed) {
     const GeneratedSmf file = generateSmf(seed);
     const std::string name = directory + "/" + std::to_string(seed) + ".mid";
-    if (!writeCases(name, file.bytes, optionSetsFor(seed, file.division, sets))) return 2;
+    std::vector<std::vector<std::string>> cases = optionSetsFor(seed, file.division, sets);
+    cases.push_back(voiceOptionSet(seed, file.division));
+    if (!writeCases(name, file.bytes, cases)) return 2;
   }
   return 0;
 }

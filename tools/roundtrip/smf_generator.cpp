@@ -391,10 +391,6 @@ std::vector<std::vector<std::string>> optionSetsFor(std::uint64_t seed, int divi
       {"/Mc", "/Mp", "/J"},
       {"/Mm", pickup()},
       {"/Mc", "/C0"},
-      {"--voices"},
-      {"--voices", "/J", "--velocity-step=8"},
-      {"--velocity-step=16", "/C0"},
-      {"--voices", pickup(), "/Mc"},
   };
   std::vector<std::vector<std::string>> sets{{}};
   while (sets.size() < count && !pool.empty()) {
@@ -403,6 +399,18 @@ std::vector<std::vector<std::string>> optionSetsFor(std::uint64_t seed, int divi
     pool.erase(pool.begin() + static_cast<std::ptrdiff_t>(index));
   }
   return sets;
+}
+
+std::vector<std::string> voiceOptionSet(std::uint64_t seed, int division) {
+  Random random(seed ^ 0x70C1CE5ULL);
+  const std::string pickup = "/A" + std::to_string(random.below(8u * static_cast<std::uint32_t>(division)) + 1);
+  const std::string step = "--velocity-step=" + std::to_string(random.below(32) + 2);
+  switch (random.below(4)) {
+    case 0: return {"--voices"};
+    case 1: return {"--voices", "/J", step};
+    case 2: return {step, "/C0"};
+    default: return {"--voices", pickup, "/Mc"};
+  }
 }
 
 }  // namespace vantrel::roundtrip
