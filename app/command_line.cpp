@@ -201,6 +201,18 @@ Fault applyOutputLimit(std::string_view value, Options& options) {
   return {};
 }
 
+// The step of --velocity-step=<n>: 1 to 127.
+Fault applyVelocityStep(std::string_view value, Options& options) {
+  std::uint32_t step = 0;
+  for (char c : value) {
+    if (c < '0' || c > '9' || step > 127) return badOption("--velocity-step");
+    step = step * 10 + static_cast<std::uint32_t>(c - '0');
+  }
+  if (value.empty() || step < 1 || step > 127) return badOption("--velocity-step");
+  options.settings.velocityStep = step;
+  return {};
+}
+
 }  // namespace
 
 CommandLine parseCommandLine(std::span<const std::string> arguments) {
@@ -233,6 +245,10 @@ CommandLine parseCommandLine(std::span<const std::string> arguments) {
       fault = applyChoice(arg, options);
     } else if (arg.rfind("--max-output=", 0) == 0) {
       fault = applyOutputLimit(std::string_view(arg).substr(13), options);
+    } else if (arg == "--voices") {
+      options.settings.voices = true;
+    } else if (arg.rfind("--velocity-step=", 0) == 0) {
+      fault = applyVelocityStep(std::string_view(arg).substr(16), options);
     } else if (arg == "--quantize" || arg.rfind("--quantize=", 0) == 0) {
       fault = applyGrid(arg, arg.size() > 11 ? std::string_view(arg).substr(11) : "", options);
     } else {

@@ -5,8 +5,8 @@
 // argument is examined before the usage text or a file is touched. Two later
 // additions take only arguments that those rules refuse: `--help` and
 // `--version`, and `--`, after which every argument is a file name read by
-// its last path component; /Q or --quantize, the grid; and --max-output, a
-// cap on the MML written. Parsing prints and
+// its last path component; /Q or --quantize, the grid; --max-output, a
+// cap on the MML written; --voices and --velocity-step. Parsing prints and
 // opens nothing: the caller does what the result says.
 #pragma once
 

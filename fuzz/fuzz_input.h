@@ -31,10 +31,12 @@ struct FuzzInput {
   int threads = 1;
 };
 
-// Byte 0: bit 0 /J, bit 1 /B-, bits 2-4 the /C value, bits 5-7 the /A value.
+// Byte 0: bit 0 /J, bit 1 /B-, bits 2-4 the /C value, bits 5-7 the /A value
+// (or, for two of the values without a pickup, --voices, and --voices with a
+// velocity step of N).
 // Byte 1: one bit for each /M sub-letter (A, a, b, c, m, p, x); with bit 7,
 // none, and bits 0-2 choose the grid: none, /Q (the program's choice), /Q16,
-// /Q12, /Q8, /Q24, /Q4, /Q32.
+// /Q12, /Q8, /Q24, /Q4, /Q32; bit 3 --voices; bits 4-6 a velocity step.
 // Bytes 2-3: a 16-bit number N that the /C and /A choices may use.
 // An input shorter than four bytes is all SMF, with no options.
 inline FuzzInput decodeFuzzInput(const std::uint8_t* data, std::size_t size) {
@@ -67,7 +69,12 @@ inline FuzzInput decodeFuzzInput(const std::uint8_t* data, std::size_t size) {
   // Pickup: none, small and large values, longer than any bar, and the
   // largest the option takes.
   switch ((flags >> 5) & 7) {
-    case 0: case 1: case 2: break;
+    case 0: break;
+    case 1: add("--voices"); break;
+    case 2:
+      add("--voices");
+      add("--velocity-step=" + std::to_string(n % 127 + 1));
+      break;
     case 3: add("/A" + std::to_string(n)); break;
     case 4: add("/A" + std::to_string(n & 0xFF)); break;
     case 5: add("/A1"); break;
@@ -81,8 +88,11 @@ inline FuzzInput decodeFuzzInput(const std::uint8_t* data, std::size_t size) {
     for (int bit = 0; bit < 7; ++bit) {
       if (filters & (1 << bit)) add(kFilters[bit]);
     }
-  } else if (const char* grid = kGrids[filters & 7]) {
-    add(grid);
+  } else {
+    if (const char* grid = kGrids[filters & 7]) add(grid);
+    if (filters & 0x08) add("--voices");
+    static constexpr int kSteps[8] = {0, 2, 4, 8, 16, 32, 64, 127};
+    if (const int step = kSteps[(filters >> 4) & 7]) add("--velocity-step=" + std::to_string(step));
   }
   return input;
 }

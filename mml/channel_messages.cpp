@@ -28,13 +28,14 @@ const char* namedController(std::uint8_t controller) {
 
 }  // namespace
 
+template <bool kExtras>
 std::uint32_t PassWriter::writeChannelMessage(const DecodedEvent& event, std::uint32_t index) {
   const std::uint8_t d1 = event.data1;
   const std::uint8_t d2 = event.data2;
   switch (event.status & 0xF0) {
     case 0x90:
       if (d2 != 0) {
-        startNote(event, index);
+        startNote<kExtras>(event, index);
         break;
       }
       [[fallthrough]];  // a Note On of velocity 0 is a Note Off
@@ -51,7 +52,7 @@ std::uint32_t PassWriter::writeChannelMessage(const DecodedEvent& event, std::ui
       output_.write("); ");
       break;
     case 0xB0:
-      return writeControlChange(event, index);
+      return writeControlChange<kExtras>(event, index);
     case 0xC0:
       output_.write(words_.program);
       output_.writeChar('(');
@@ -72,6 +73,7 @@ std::uint32_t PassWriter::writeChannelMessage(const DecodedEvent& event, std::ui
   return 1;
 }
 
+template <bool kExtras>
 std::uint32_t PassWriter::writeControlChange(const DecodedEvent& event, std::uint32_t index) {
   const std::uint8_t controller = event.data1;
   const std::uint8_t value = event.data2;
@@ -81,7 +83,7 @@ std::uint32_t PassWriter::writeControlChange(const DecodedEvent& event, std::uin
     output_.write("); ");
     return 1;
   }
-  if ((controller == 0 || controller == 99 || controller == 101) && writeIdiom(event, index)) {
+  if ((controller == 0 || controller == 99 || controller == 101) && writeIdiom<kExtras>(event, index)) {
     return 3;
   }
   output_.writeChar('y');
@@ -96,6 +98,7 @@ std::uint32_t PassWriter::writeControlChange(const DecodedEvent& event, std::uin
 // event at `index`). When both are the ones the idiom needs, at the same tick
 // and on the same channel, writes the idiom and returns true: the three
 // events are written; otherwise writes nothing and returns false.
+template <bool kExtras>
 bool PassWriter::writeIdiom(const DecodedEvent& event, std::uint32_t index) {
   const std::uint8_t controller = event.data1;
   const std::uint8_t msb = event.data2;
@@ -144,5 +147,8 @@ bool PassWriter::writeIdiom(const DecodedEvent& event, std::uint32_t index) {
   }
   return true;
 }
+
+template std::uint32_t PassWriter::writeChannelMessage<false>(const DecodedEvent&, std::uint32_t);
+template std::uint32_t PassWriter::writeChannelMessage<true>(const DecodedEvent&, std::uint32_t);
 
 }  // namespace vantrel

@@ -26,6 +26,8 @@ Converter::Converter(const OpenedSong& song, TextWriter& output, PreviewCollecto
       lengths_(lengthsOf(song, words_)),
       filter_(song.settings.filterMask),
       context_{song, words_, headTexts_, *lengths_, output_, {},
+               song.settings.voices ? &voices_ : nullptr,
+               song.settings.velocityStep > 1 ? &velocityPlan_ : nullptr,
                preview != nullptr ? &preview->lineMarks() : nullptr} {
   if (song.gridStep != 0) {
     steps_.push_back(std::make_unique<Quantizer>(song.rhythm, song.settings.pickupTicks, song.gridStep));
@@ -42,6 +44,9 @@ void Converter::reserveFrom(std::uint32_t first) {
   track_.reserve(events, systemEvents);
   spans_.reserve(events);
   for (const auto& step : steps_) step->reserve(events, systemEvents);
+  // A grid may make a Note Off for each note.
+  if (context_.voices != nullptr) voices_.reserve(steps_.empty() ? events : 2 * events);
+  if (context_.velocityPlan != nullptr) velocityPlan_.reserve(events);
 }
 
 void Converter::convertTrack(std::uint32_t index) {
@@ -61,13 +66,17 @@ void Converter::convertTrack(std::uint32_t index) {
   for (const auto& step : steps_) view = step->apply(view);
   context_.view = view;
   const std::uint32_t stopAt = song_.stopAt(index);
-  if (preview_ != nullptr) preview_->addTrack(index, decoded, view, stopAt);
+  if (context_.voices != nullptr && stopAt == kNoStop) voices_.deal(view);
+  if (preview_ != nullptr) preview_->addTrack(index, decoded, view, stopAt, context_.voices);
   // A fault lies among the system events, which pass 0 writes.
   PassWriter(context_, 0).write(stopAt);
   if (stopAt != kNoStop) return;
   for (int pass = 1; pass < kPassCount; ++pass) {
-    if (output_.failed()) return;
-    PassWriter(context_, pass).write(kNoStop);
+    const int voices = context_.voices != nullptr ? voices_.count(pass) : 1;
+    for (int voice = 0; voice < voices; ++voice) {
+      if (output_.failed()) return;
+      PassWriter(context_, pass, voice).write(kNoStop);
+    }
   }
   output_.write("\n\n");
 }

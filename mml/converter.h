@@ -1,5 +1,6 @@
 // Converter: writes the blocks of an opened song's tracks as MML text, one
-// track at a time: the block's head, then its 17 passes (see PassWriter).
+// track at a time: the block's head, then its 17 passes (see PassWriter);
+// with voices, a pass over a channel for each of its voices.
 //
 // Each track is decoded once and its notes' spans found in one sweep; the
 // song's steps (the grid) then make the view that every pass writes, spelt
@@ -21,6 +22,7 @@
 #include "smf/decoded_track.h"
 #include "smf/note_spans.h"
 #include "smf/track_view.h"
+#include "voices/voice_table.h"
 
 namespace vantrel {
 
@@ -49,6 +51,8 @@ class Converter {
   DecodedTrack track_;
   NoteSpans spans_;
   std::vector<std::unique_ptr<TrackTransform>> steps_;
+  VoiceTable voices_;
+  std::vector<std::uint8_t> velocityPlan_;
   PassContext context_;
 };
 

@@ -51,7 +51,7 @@ PreviewCollector::PreviewCollector(const OpenedSong& song)
     : song_(song), tracks_(song.tracksWritten()) {}
 
 void PreviewCollector::addTrack(std::uint32_t index, TrackView original, TrackView written,
-                                std::uint32_t stopAt) {
+                                std::uint32_t stopAt, const VoiceTable* voices) {
   assert(index < tracks_.size() && tracks_[index].end == 0 && tracks_[index].notes.empty());
   TrackNotes& out = tracks_[index];
   const DecodedTrack& track = *written.track;
@@ -85,6 +85,7 @@ void PreviewCollector::addTrack(std::uint32_t index, TrackView original, TrackVi
       if (end == e.tick) continue;  // no length: the MML holds nothing of it
       PreviewNote note{index, static_cast<std::uint8_t>(e.status & 0x0F),
                        static_cast<std::uint8_t>(e.data1 & 0x7F), e.data2, e.tick, end, e.tick, end};
+      if (voices != nullptr) note.voice = static_cast<std::uint16_t>(voices->voiceOf(i) + 1);
       if (&was != &track) {
         const DecodedEvent* at = std::lower_bound(
             wasBegin, wasEnd, e.order, [](const DecodedEvent& a, std::uint32_t o) { return a.order < o; });

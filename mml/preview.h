@@ -21,6 +21,7 @@
 #include "rhythm/rhythm_table.h"
 #include "smf/track_view.h"
 #include "util/fault.h"
+#include "voices/voice_table.h"
 
 namespace vantrel {
 
@@ -35,6 +36,8 @@ struct PreviewNote {
   // and end again.
   std::uint64_t originalStart = 0;
   std::uint64_t originalEnd = 0;
+  // With voices, the voice of its channel that holds it (from 1); else 0.
+  std::uint16_t voice = 0;
 };
 
 // A tempo event: from `tick` on, a quarter note lasts `microseconds`.
@@ -93,8 +96,10 @@ class PreviewCollector {
   explicit PreviewCollector(const OpenedSong& song);
 
   // Track `index` as written: `original` as decoded, `written` after the
-  // steps; `stopAt` as OpenedSong::stopAt gives it.
-  void addTrack(std::uint32_t index, TrackView original, TrackView written, std::uint32_t stopAt);
+  // steps; `stopAt` as OpenedSong::stopAt gives it; with voices, `voices`
+  // dealt from `written`.
+  void addTrack(std::uint32_t index, TrackView original, TrackView written, std::uint32_t stopAt,
+                const VoiceTable* voices = nullptr);
 
   // Where the writer's lines begin, in text order (one thread only).
   std::vector<LineMark>& lineMarks() { return marks_; }

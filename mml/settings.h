@@ -28,6 +28,12 @@ struct Settings {
   // system events are converted whatever the choice.
   std::vector<std::uint32_t> tracks;
   std::vector<std::uint32_t> channels;
+  // Each channel's notes dealt into voices, each a section of its own
+  // (--voices; see voices/voice_table.h).
+  bool voices = false;
+  // A velocity word only where a note's velocity differs by this much or
+  // more from the one in effect (--velocity-step); 1 writes every change.
+  std::uint32_t velocityStep = 1;
 };
 
 inline constexpr std::uint32_t kAutoGrid = 0xFFFFFFFF;

@@ -1,4 +1,4 @@
-// The demo piece in examples/ converts to exactly the MML files kept beside it.
+// The pieces in examples/ convert to exactly the MML files kept beside them.
 
 #include <gtest/gtest.h>
 
@@ -17,6 +17,18 @@ TEST(Golden, DemoInBothDialects) {
   result = convertBytes(demoSmf(), {"/J"});
   ASSERT_EQ(result.status, 0) << result.error;
   EXPECT_EQ(result.mml, sourceFile("examples/demo_kana.mml"));
+}
+
+// The band piece on the sixteenth grid, as one line a channel and in voices
+// with velocities in steps of 8.
+TEST(Golden, BandWithAndWithoutVoices) {
+  const Bytes band = sourceBytes("examples/band.mid");
+  Conversion result = convertBytes(band, {"/Q16"});
+  ASSERT_EQ(result.status, 0) << result.error;
+  EXPECT_EQ(result.mml, sourceFile("examples/band.mml"));
+  result = convertBytes(band, {"/Q16", "--voices", "--velocity-step=8"});
+  ASSERT_EQ(result.status, 0) << result.error;
+  EXPECT_EQ(result.mml, sourceFile("examples/band_voices.mml"));
 }
 
 // Conversions share no state: two at once, on two threads, each give the

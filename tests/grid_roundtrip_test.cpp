@@ -75,7 +75,7 @@ TEST_P(PlayedFiles, ConvertOnTheGridAsTheCheckerPlacesThem) {
   }
 }
 
-// 40 files, 7 conversions each.
+// 40 files, 8 conversions each.
 INSTANTIATE_TEST_SUITE_P(Seeds, PlayedFiles, testing::Range(1, 41));
 
 TEST(GridValues, RefusedWithTheOptionFaultAndNoOutputFile) {

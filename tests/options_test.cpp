@@ -35,6 +35,8 @@ struct Parsed {
   int pickupTicks = 0;
   int dialect = 0;
   int help = 0;
+  bool voices = false;
+  std::uint32_t velocityStep = 1;
 };
 
 struct ParseCase {
@@ -95,6 +97,9 @@ const std::vector<ParseCase> kParseCases = {
     {{"song", "-Fmout.txt"}, {.output = "out.txt"}},
     {{"/Fmsub/out", "song"}, {.output = "sub/out.mml"}},
     {{"/Fmtwo words", "song"}, {.output = "two words.mml"}},
+    {{"--voices", "song"}, {.voices = true}},
+    {{"--velocity-step=8", "song"}, {.velocityStep = 8}},
+    {{"--velocity-step=127", "--velocity-step=1", "song"}, {.velocityStep = 1}},
 };
 
 TEST(OptionsParse, EveryLetterAndPrefixSetsItsField) {
@@ -115,6 +120,8 @@ TEST(OptionsParse, EveryLetterAndPrefixSetsItsField) {
     EXPECT_EQ(settings.filterMask, c.want.filterMask);
     EXPECT_EQ(settings.pickupTicks, c.want.pickupTicks);
     EXPECT_EQ(settings.dialect, c.want.dialect ? Dialect::kKana : Dialect::kMml);
+    EXPECT_EQ(settings.voices, c.want.voices);
+    EXPECT_EQ(settings.velocityStep, c.want.velocityStep);
   }
 }
 
@@ -177,6 +184,12 @@ const std::vector<FaultCase> kFaultCases = {
     {{"/Fm", "/Fxout", "song"}, ex::kNoOutputName},
     {{"song", "other", "/Bx"}, ex::kSecondSmf},
     {{"/Mz", "song", "other"}, "/M"},
+    {{"--velocity-step=0", "song"}, "--velocity-step"},
+    {{"--velocity-step=128", "song"}, "--velocity-step"},
+    {{"--velocity-step=", "song"}, "--velocity-step"},
+    {{"--velocity-step=8x", "song"}, "--velocity-step"},
+    {{"--velocity-step", "song"}, ""},
+    {{"--voices=2", "song"}, ""},
 };
 
 TEST(OptionsFaults, EachIsReportedByteForByteAndTouchesNothing) {

@@ -111,6 +111,17 @@ TEST(Preview, TemposNamesAndVelocities) {
   }
 }
 
+// With voices each note says which of its channel's voices holds it: the
+// chord's highest in the first, the lowest in the third.
+TEST(Preview, NotesKnowTheirVoices) {
+  const Bytes smf = makeSmf(0, 480, {Track().on(0, 1, 60).on(0, 1, 64).on(0, 1, 67)
+                                         .off(480, 1, 60).off(0, 1, 64).off(0, 1, 67).end()});
+  std::vector<int> voices;
+  for (const PreviewNote& n : previewOf(smf, {"--voices"}).notes) voices.push_back(n.voice);
+  EXPECT_EQ(voices, (std::vector<int>{3, 2, 1}));
+  EXPECT_EQ(previewOf(smf).notes.front().voice, 0);
+}
+
 TEST(Preview, PickupAddsItsBarAsTheConversionDoes) {
   const Preview p = previewOf(twoTracks(), {"/A480"});
   ASSERT_EQ(p.rhythm.size(), 4u);

@@ -50,7 +50,8 @@ std::string joined(const std::vector<std::string>& words) {
 }
 
 // ---------------------------------------------------------------------------
-// Generated files: a few hundred per run, each with five option sets.
+// Generated files: a few hundred per run, each with five option sets and one
+// of voices or a velocity step.
 
 constexpr int kBlocks = 8;
 constexpr std::uint64_t kSeedsPerBlock = 40;
@@ -63,8 +64,9 @@ TEST_P(GeneratedFiles, EveryNoteAndCommandComesThrough) {
   const std::uint64_t first = 1 + static_cast<std::uint64_t>(GetParam()) * kSeedsPerBlock;
   for (std::uint64_t seed = first; seed < first + kSeedsPerBlock; ++seed) {
     const rt::GeneratedSmf file = rt::generateSmf(seed);
-    for (const std::vector<std::string>& set :
-         rt::optionSetsFor(seed, file.division, kOptionSets)) {
+    std::vector<std::vector<std::string>> sets = rt::optionSetsFor(seed, file.division, kOptionSets);
+    sets.push_back(rt::voiceOptionSet(seed, file.division));
+    for (const std::vector<std::string>& set : sets) {
       const Conversion c = convertBytes(file.bytes, set);
       const rt::CheckResult result = checkText(file.bytes, set, c.mml, c.status, c.error);
       EXPECT_TRUE(result.differences.empty()) << "seed " << seed << ", " << joined(set) << ":\n"
@@ -74,7 +76,7 @@ TEST_P(GeneratedFiles, EveryNoteAndCommandComesThrough) {
       ++conversions;
     }
   }
-  EXPECT_EQ(conversions, kSeedsPerBlock * kOptionSets);
+  EXPECT_EQ(conversions, kSeedsPerBlock * (kOptionSets + 1));
   // Files of a few dozen notes each: the check must have had notes to find.
   EXPECT_GT(notes, 20 * conversions);
 }

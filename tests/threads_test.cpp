@@ -108,7 +108,8 @@ TEST(Threads, SameBytesAsOneThread) {
   }
   for (const auto& [name, bytes] : files) {
     for (const std::vector<std::string>& options :
-         {std::vector<std::string>{}, {"/J", "/C1", "/A240"}, {"/B-", "/Mc"}}) {
+         {std::vector<std::string>{}, {"/J", "/C1", "/A240"}, {"/B-", "/Mc"},
+          {"--voices", "--velocity-step=8", "/Q"}}) {
       SCOPED_TRACE(name + (options.empty() ? "" : " " + options[0]));
       const Settings settings = settingsFor(options);
       const Conversion one = convertWith(bytes, settings);

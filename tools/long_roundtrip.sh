@@ -8,8 +8,9 @@
 #   tools/long_roundtrip.sh [BUILD_DIR] [FIRST_SEED] [SEEDS] [SETS]
 #
 # BUILD_DIR holds vantrel and tools/vantrel_check (default: build); the
-# seeds default to 100000 .. 102999, with 5 option sets each. The files are
-# made and converted in a temporary folder, a batch at a time.
+# seeds default to 100000 .. 102999, with 5 option sets each and one of
+# voices or a velocity step. The files are made and converted in a
+# temporary folder, a batch at a time.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)

@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Writes the example files: examples/demo.mid and examples/played.mid.
+"""Writes the example files: examples/demo.mid, examples/played.mid and
+examples/band.mid.
 
 demo.mid is a short format 1 piece for trying vantrel: a waltz of four bars
 in 3/4 that turns into 4/4 for its last three bars, with a conductor track
@@ -11,7 +12,12 @@ played.mid is a phrase as a keyboard records it: four bars of eighths and
 sixteenths whose starts are early or late by up to 30 ticks and whose notes
 sound for 70 to 95 % of their time, for trying the grid (/Q).
 
-Run: tools/make_demo.py [demo output] [played output]
+band.mid is two bars of a piano and a drum kit, for trying --voices and
+--velocity-step: on channel 1 a melody over a held bass and chords, its
+velocities as a player varies them; on channel 10 kick, snare, hi-hat and a
+crash.
+
+Run: tools/make_demo.py [demo output] [played output] [band output]
 """
 import random
 import struct
@@ -56,15 +62,26 @@ class Track:
         return b"MTrk" + struct.pack(">I", len(body)) + body
 
 
-def played(out):
-    rng = random.Random(7)  # the same file every time
+def common_time(name):
+    """A conductor track at 120 a quarter in 4/4."""
     conductor = Track()
-    conductor.meta(0, 0x03, b"played phrase")
+    conductor.meta(0, 0x03, name)
     conductor.meta(0, 0x51, struct.pack(">I", 500000)[1:])
     conductor.meta(0, 0x58, [4, 2, 24, 8])
-    keys = Track()
-    keys.meta(0, 0x03, b"Keys")
-    keys.add(0, [0xC0, 0])
+    return conductor
+
+
+def piano_track(name):
+    track = Track()
+    track.meta(0, 0x03, name)
+    track.add(0, [0xC0, 0])
+    return track
+
+
+def played(out):
+    rng = random.Random(7)  # the same file every time
+    conductor = common_time(b"played phrase")
+    keys = piano_track(b"Keys")
     phrase = [  # (key, sixteenths)
         (60, 2), (62, 2), (64, 2), (65, 1), (67, 1), (69, 4), (67, 2), (65, 2),
         (64, 2), (62, 1), (64, 1), (65, 2), (67, 2), (64, 4), (60, 4),
@@ -83,9 +100,47 @@ def played(out):
         f.write(header + conductor.chunk(tick) + keys.chunk(tick + Q))
 
 
+def band(out):
+    rng = random.Random(11)  # the same file every time
+    bar = 4 * Q
+    conductor = common_time(b"band")
+    piano = piano_track(b"Piano")
+    melody = [  # (key, eighths)
+        (76, 1), (74, 1), (72, 1), (74, 1), (76, 1), (76, 1), (76, 2),
+        (74, 1), (74, 1), (74, 2), (76, 1), (79, 1), (79, 2),
+    ]
+    tick = 0
+    for key, eighths in melody:
+        length = eighths * Q // 2
+        piano.note(tick, 0, key, length, rng.randint(74, 88))
+        tick += length
+    for start, bass, chord in [(0, 48, (64, 67)), (bar, 43, (62, 65))]:
+        piano.note(start, 0, bass, bar, 70)  # a bass held through the bar
+        for beat in (1, 2, 3):                # the chord on two, three and four
+            for key in chord:
+                piano.note(start + beat * Q, 0, key, Q, rng.randint(56, 64))
+    drums = Track()
+    drums.meta(0, 0x03, b"Drums")
+    hit = Q // 8
+    for b in range(2):
+        start = b * bar
+        for eighth in range(8):
+            drums.note(start + eighth * Q // 2, 9, 42, hit, 90 if eighth % 2 == 0 else 60)
+        for beat in (0, 2):
+            drums.note(start + beat * Q, 9, 36, hit, 100)
+        for beat in (1, 3):
+            drums.note(start + beat * Q, 9, 38, hit, 96)
+    drums.note(bar + 2 * Q + Q // 2, 9, 36, hit, 84)  # a kick on the and of three
+    drums.note(0, 9, 49, Q, 110)                      # a crash on the downbeat
+    header = b"MThd" + struct.pack(">IHHH", 6, 1, 3, DIVISION)
+    with open(out, "wb") as f:
+        f.write(header + conductor.chunk(2 * bar) + piano.chunk(2 * bar) + drums.chunk(2 * bar))
+
+
 def main():
     out = sys.argv[1] if len(sys.argv) > 1 else "examples/demo.mid"
     played(sys.argv[2] if len(sys.argv) > 2 else "examples/played.mid")
+    band(sys.argv[3] if len(sys.argv) > 3 else "examples/band.mid")
     waltz_bar, common_bar = 3 * Q, 4 * Q
     end = 4 * waltz_bar + 3 * common_bar
 

@@ -2,8 +2,9 @@
 # The played round trip: generated files played as a person plays them
 # (humanised starts and lengths in changing meters), each converted by the
 # built vantrel on the grids /Q16, /Q12 and the program's own choice, in
-# both dialects, and checked with vantrel_check, which places every event
-# on its own grid and holds every written length to the grid's note values.
+# both dialects, and once more in voices with a velocity step, and checked
+# with vantrel_check, which places every event on its own grid and holds
+# every written length to the grid's note values.
 # Prints every difference, then the counts. Exit status 0 when nothing
 # differs.
 #

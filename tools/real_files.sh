@@ -5,7 +5,8 @@
 # (apt-get download and dpkg-deb -x), converts each with the built vantrel in
 # both dialects, and checks every conversion with vantrel_check. Prints how
 # many files round-trip exactly, how many are refused and with which message,
-# and every difference found.
+# every difference found, and how the channels' text reads with and without
+# voices.
 #
 #   tools/real_files.sh [BUILD_DIR] [WORK_DIR] [MAX_PACKAGES]
 #
@@ -87,7 +88,7 @@ echo "distinct MIDI files: $files from $(ls "$work/tree" | wc -l) packages"
 cd "$work/midi"
 rm -f ../out/*
 : > "$work/checks.txt"
-option_sets=("" "/J" "/Mc /C0" "/Q16" "/Q")
+option_sets=("" "/J" "/Mc /C0" "/Q16" "/Q" "/Q --voices --velocity-step=8" "--voices /J")
 n=0
 for file in *; do
   for options in "${option_sets[@]}"; do
@@ -106,7 +107,7 @@ done
 exact=$(grep -c ': exact (' "$work/report.txt" || true)
 refused=$(grep -c ': refused as it must be: ' "$work/report.txt" || true)
 echo "conversions: $n ($files files, each with ${#option_sets[@]} option sets:" \
-  "none, /J, /Mc /C0, /Q16, /Q)"
+  "none, /J, /Mc /C0, /Q16, /Q, /Q --voices --velocity-step=8, --voices /J)"
 echo "round-trip exactly: $exact"
 echo "refused with the message the file calls for: $refused"
 # The messages as vantrel wrote them (code page 932, shown in UTF-8).
@@ -127,4 +128,14 @@ for options in "" "/Q16" "/Q"; do
   awk -F '\t' -v o="$options" '$5 == o' "$work/checks.txt" > "$work/forms.txt"
   printf '%-10s ' "${options:-no grid}"
   "$check" --batch="$work/forms.txt" --length-forms | tail -1 || true
+done
+
+# 7. How the channels' text reads, on the grid the program chooses, as one
+#    line a channel and in voices with velocities in steps of 8: characters
+#    of channel text a note, notes in Sub{} blocks, velocity words a note,
+#    characters a line.
+for options in "/Q" "/Q --voices --velocity-step=8"; do
+  awk -F '\t' -v o="$options" '$5 == o' "$work/checks.txt" > "$work/forms.txt"
+  printf '%-31s ' "$options"
+  "$check" --batch="$work/forms.txt" --figures | tail -1 || true
 done

@@ -11,16 +11,20 @@
 //       which grid it chose, and that must be the check's own choice. With
 //       --stdout the line is checked for every conversion (none without a
 //       grid). A grid value that vantrel refuses must leave no MML file.
-//   vantrel_check --batch=LIST [--length-forms]
+//   vantrel_check --batch=LIST [--length-forms] [--figures]
 //       Checks many: each line of LIST holds, separated by tabs, the SMF,
 //       the MML, the file of standard error, the exit status, the options
 //       (separated by spaces) and, optionally, the file of standard output.
 //       --length-forms adds a last line: how many of the lengths read were
-//       written as "%" ticks, and how many with two dots or more.
+//       written as "%" ticks, and how many with two dots or more;
+//       --figures how the channels' text reads: characters a note, the
+//       share of notes in sub-blocks, velocity words a note, characters a
+//       line.
 //   vantrel_check --generate=DIR FIRST COUNT [SETS]
 //       Writes the generated SMFs of seeds FIRST to FIRST + COUNT - 1 into
-//       DIR and prints, for each, SETS conversions to make (default 5): the
-//       file name, a tab and the options.
+//       DIR and prints, for each, SETS conversions to make (default 5) and
+//       one with voices or a velocity step: the file name, a tab and the
+//       options.
 //   vantrel_check --played=DIR FIRST COUNT
 //       Likewise with played files (humanised notes in changing meters) and
 //       the grid conversions to make of each.
@@ -66,6 +70,7 @@ std::vector<std::string> splitOn(const std::string& text, char separator) {
 struct Totals {
   std::uint64_t conversions = 0, notes = 0, commands = 0, refused = 0, failing = 0, differences = 0;
   std::uint64_t lengths = 0, lengthsInTicks = 0, lengthsDotted = 0;
+  std::uint64_t channelNotes = 0, subNotes = 0, velocityWords = 0, channelBytes = 0, channelLines = 0;
 };
 
 // Checks one conversion, prints what differs; false on misuse.
@@ -112,6 +117,11 @@ bool checkOne(const std::string& smfPath, const std::string& mmlPath, const std:
   totals.lengths += result.lengths;
   totals.lengthsInTicks += result.lengthsInTicks;
   totals.lengthsDotted += result.lengthsDotted;
+  totals.channelNotes += result.channelNotes;
+  totals.subNotes += result.subNotes;
+  totals.velocityWords += result.velocityWords;
+  totals.channelBytes += result.channelBytes;
+  totals.channelLines += result.channelLines;
   if (!result.differences.empty()) ++totals.failing;
 
   std::string optionText;
@@ -152,7 +162,25 @@ void printLengthForms(const Totals& totals) {
             << " as ticks, " << share(totals.lengthsDotted) << " with two dots or more\n";
 }
 
-int runBatch(const std::string& listPath, bool lengthForms) {
+// "figures: 1000 notes; 6.8 characters a note, 1.2 % in sub-blocks, 0.15
+// velocity words a note, 96.0 characters a line".
+void printFigures(const Totals& totals) {
+  auto ratio = [](std::uint64_t part, std::uint64_t whole, int places) {
+    if (whole == 0) return std::string("-");
+    std::ostringstream out;
+    out.setf(std::ios::fixed);
+    out.precision(places);
+    out << static_cast<double>(part) / static_cast<double>(whole);
+    return out.str();
+  };
+  std::cout << "figures: " << totals.channelNotes << " notes; "
+            << ratio(totals.channelBytes, totals.channelNotes, 1) << " characters a note, "
+            << ratio(100 * totals.subNotes, totals.channelNotes, 1) << " % in sub-blocks, "
+            << ratio(totals.velocityWords, totals.channelNotes, 2) << " velocity words a note, "
+            << ratio(totals.channelBytes, totals.channelLines, 1) << " characters a line\n";
+}
+
+int runBatch(const std::string& listPath, bool lengthForms, bool figures) {
   std::ifstream list(listPath);
   if (!list) {
     std::cerr << "vantrel_check: cannot read " << listPath << "\n";
@@ -179,6 +207,7 @@ int runBatch(const std::string& listPath, bool lengthForms) {
   }
   printTotals(totals);
   if (lengthForms) printLengthForms(totals);
+  if (figures) printFigures(totals);
   return totals.failing == 0 ? 0 : 1;
 }
 
@@ -205,7 +234,9 @@ int runGenerate(const std::string& directory, std::uint64_t first, std::uint64_t
   for (std::uint64_t seed = first; seed < first + count; ++seed) {
     const GeneratedSmf file = generateSmf(seed);
     const std::string name = directory + "/" + std::to_string(seed) + ".mid";
-    if (!writeCases(name, file.bytes, optionSetsFor(seed, file.division, sets))) return 2;
+    std::vector<std::vector<std::string>> cases = optionSetsFor(seed, file.division, sets);
+    cases.push_back(voiceOptionSet(seed, file.division));
+    if (!writeCases(name, file.bytes, cases)) return 2;
   }
   return 0;
 }
@@ -222,7 +253,7 @@ int runPlayed(const std::string& directory, std::uint64_t first, std::uint64_t c
 int usage() {
   std::cerr << "usage: vantrel_check [--status=N] [--stderr=FILE] [--stdout=FILE] SMF MML "
                "[vantrel options]\n"
-               "       vantrel_check --batch=LIST [--length-forms]\n"
+               "       vantrel_check --batch=LIST [--length-forms] [--figures]\n"
                "       vantrel_check --generate=DIR FIRST COUNT [SETS]\n"
                "       vantrel_check --played=DIR FIRST COUNT\n";
   return 2;
@@ -231,8 +262,17 @@ int usage() {
 int run(const std::vector<std::string>& args) {
   if (args.empty()) return usage();
   if (args[0].rfind("--batch=", 0) == 0) {
-    if (args.size() > 2 || (args.size() == 2 && args[1] != "--length-forms")) return usage();
-    return runBatch(args[0].substr(8), args.size() == 2);
+    bool lengthForms = false, figures = false;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+      if (args[i] == "--length-forms") {
+        lengthForms = true;
+      } else if (args[i] == "--figures") {
+        figures = true;
+      } else {
+        return usage();
+      }
+    }
+    return runBatch(args[0].substr(8), lengthForms, figures);
   }
   if (args[0].rfind("--generate=", 0) == 0) {
     if (args.size() < 3) return usage();

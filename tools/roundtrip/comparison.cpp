@@ -1,6 +1,8 @@
 #include "tools/roundtrip/comparison.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <tuple>
 #include <map>
 #include <optional>
 #include <string>
@@ -58,26 +60,30 @@ class Comparer {
 
   void compareTrack(int track, const Track& want, const Track& found) {
     compareNumber("track chunk size", want.size, found.size, track);
-    std::map<int, const Section*> wanted, got;
+    // A channel's voices are its sections one after the other.
+    std::map<int, const Section*> wanted;
+    std::map<int, std::vector<const Section*>> got;
     for (const Section& s : want.sections) wanted[s.channel] = &s;
-    for (const Section& s : found.sections) got[s.channel] = &s;
+    for (const Section& s : found.sections) got[s.channel].push_back(&s);
     for (const auto& [channel, section] : wanted) {
       auto other = got.find(channel);
       if (other == got.end()) {
         add(track, channel, 0, "section", sectionSummary(*section), "none");
       } else {
-        compareSection(track, *section, *other->second);
+        compareSection(track, *section, other->second);
       }
     }
-    for (const auto& [channel, section] : got) {
+    for (const auto& [channel, sections] : got) {
       if (!wanted.count(channel))
-        add(track, channel, 0, "section", "none", sectionSummary(*section));
+        add(track, channel, 0, "section", "none", sectionSummary(*sections.front()));
     }
   }
 
-  void compareSection(int track, const Section& want, const Section& found) {
+  void compareSection(int track, const Section& want, const std::vector<const Section*>& voices) {
+    const Section& found = *voices.front();
     // The line runs to its last event; only a note still sounding at the end
     // of the track may take it on to there. Time after that is not written.
+    // Of a channel's voices, the first runs so; the others end before.
     if (found.endTick != want.endTick &&
         !(want.hangingEndTick && found.endTick == want.hangingEndTick)) {
       add(track, want.channel, found.endTick, "end of the line",
@@ -87,21 +93,91 @@ class Comparer {
                    : std::string()),
           "up to tick " + std::to_string(found.endTick));
     }
-    compareNotes(track, want.channel, want.notes, found.notes, &want.playedNotes);
-    compareTimed(track, want.channel, "command", want.commands, found.commands);
-    std::vector<Command> marks;
-    for (const RhythmChange& change : expected_.rhythm) {
-      if (change.tick > 0 && change.tick <= found.endTick) {
-        marks.push_back({change.tick, std::to_string(change.numerator) + "/" +
-                                          std::to_string(change.denominator)});
+    std::vector<Note> notes;
+    for (const Section* voice : voices) {
+      notes.insert(notes.end(), voice->notes.begin(), voice->notes.end());
+      if (voice == &found) continue;
+      const std::uint64_t last = std::max(want.endTick, want.hangingEndTick);
+      if (voice->endTick > last) {
+        add(track, want.channel, voice->endTick, "end of a voice's line",
+            joined("up to tick ", last, " at most"), joined("up to tick ", voice->endTick));
+      }
+      if (!voice->commands.empty()) {
+        add(track, want.channel, voice->commands.front().tick, "command in a voice",
+            "commands only in the channel's first voice", printable(voice->commands.front().text));
       }
     }
-    compareTimed(track, want.channel, "rhythm comment", marks, found.rhythmMarks);
-    checkLayout(track, found);
-    if (grid_) {
-      std::vector<Difference> lengths = checkGridLengths(
-          track, found, *grid_, expected_.gridNote, expected_.model.division, options_.barLines);
-      differences_.insert(differences_.end(), lengths.begin(), lengths.end());
+    compareNotes(track, want.channel, want.notes, std::move(notes), &want.playedNotes);
+    compareTimed(track, want.channel, "command", want.commands, found.commands);
+    checkVoices(track, want.channel, voices);
+    for (const Section* voice : voices) {
+      std::vector<Command> marks;
+      for (const RhythmChange& change : expected_.rhythm) {
+        if (change.tick > 0 && change.tick <= voice->endTick) {
+          marks.push_back({change.tick, std::to_string(change.numerator) + "/" +
+                                            std::to_string(change.denominator)});
+        }
+      }
+      compareTimed(track, want.channel, "rhythm comment", marks, voice->rhythmMarks);
+      checkLayout(track, *voice);
+      if (grid_) {
+        std::vector<Difference> lengths = checkGridLengths(
+            track, *voice, *grid_, expected_.gridNote, expected_.model.division, options_.barLines);
+        differences_.insert(differences_.end(), lengths.begin(), lengths.end());
+      }
+    }
+  }
+
+  // The voices of a channel: without --voices none; with it a comment on
+  // each where the channel has several, and on the drum channel always; at
+  // most 8 on any other channel, a sub-block only in the 8th, which takes
+  // the notes that find no voice free; on the drum channel one key a voice,
+  // the lowest first.
+  void checkVoices(int track, int channel, const std::vector<const Section*>& voices) {
+    const Section& first = *voices.front();
+    if (!options_.voices) {
+      if (first.voice != 0) {
+        add(track, channel, 0, "voice comment", "none without --voices",
+            joined("//voice ", first.voice));
+      }
+      return;
+    }
+    constexpr int kDrums = 10, kMostVoices = 8;
+    const bool drums = channel == kDrums;
+    if ((drums || voices.size() > 1) != (first.voice == 1)) {
+      add(track, channel, 0, "voice comment",
+          drums || voices.size() > 1 ? "//voice 1 on the channel's first section"
+                                     : "none for a channel of one voice",
+          first.voice ? joined("//voice ", first.voice) : std::string("none"));
+    }
+    if (!drums && voices.size() > kMostVoices) {
+      add(track, channel, 0, "voices", joined(kMostVoices, " at most"), joined(voices.size()));
+    }
+    int lastKey = -1;
+    for (std::size_t v = 0; v < voices.size(); ++v) {
+      const Section& voice = *voices[v];
+      if (!drums) {
+        if (voice.subNotes > 0 && v + 1 != kMostVoices) {
+          add(track, channel, 0, "sub-block",
+              joined("none in voice ", v + 1, ", only in voice ", kMostVoices),
+              joined(voice.subNotes, " notes"));
+        }
+        continue;
+      }
+      if (voice.notes.empty()) continue;
+      const int key = voice.notes.front().key;
+      for (const Note& note : voice.notes) {
+        if (note.key != key) {
+          add(track, channel, note.tick, "drum voice", joined("key ", key, " alone in voice ", v + 1),
+              describe(note));
+          break;
+        }
+      }
+      if (key <= lastKey) {
+        add(track, channel, 0, "drum voice", joined("keys ascending, after key ", lastKey),
+            joined("key ", key, " in voice ", v + 1));
+      }
+      lastKey = key;
     }
   }
 
@@ -123,6 +199,7 @@ class Comparer {
     };
     std::sort(want.begin(), want.end());
     std::sort(found.begin(), found.end());
+    if (options_.velocityStep > 1) matchWithinStep(want, found);
     std::vector<Note> missing, extra;
     std::set_difference(want.begin(), want.end(), found.begin(), found.end(),
                         std::back_inserter(missing));
@@ -165,6 +242,35 @@ class Comparer {
     for (const Note& n : missing) add(track, channel, n.tick, "note missing", expectedText(n), "none");
     for (const Note& n : extra)
       add(track, channel, n.tick, "note not in the SMF", "none", describe(n));
+  }
+
+  // With a velocity step a note may sound up to the step less one from its
+  // own velocity: of the notes of one start, key and length, those paired in the order of their velocities that are that
+  // near are taken as the expected ones.
+  void matchWithinStep(std::vector<Note> want, std::vector<Note>& found) const {
+    const auto slot = [](const Note& n) { return std::tuple(n.tick, n.key, n.duration); };
+    const auto bySlot = [&](const Note& a, const Note& b) {
+      return std::tuple(a.tick, a.key, a.duration, a.velocity) <
+             std::tuple(b.tick, b.key, b.duration, b.velocity);
+    };
+    std::sort(want.begin(), want.end(), bySlot);
+    std::sort(found.begin(), found.end(), bySlot);
+    const int tolerance = static_cast<int>(options_.velocityStep) - 1;
+    std::size_t w = 0;
+    for (std::size_t f = 0; f < found.size();) {
+      while (w < want.size() && slot(want[w]) < slot(found[f])) ++w;
+      std::size_t wEnd = w, fEnd = f;
+      while (wEnd < want.size() && slot(want[wEnd]) == slot(found[f])) ++wEnd;
+      while (fEnd < found.size() && slot(found[fEnd]) == slot(found[f])) ++fEnd;
+      for (std::size_t i = 0; w + i < wEnd && f + i < fEnd; ++i) {
+        if (std::abs(want[w + i].velocity - found[f + i].velocity) <= tolerance) {
+          found[f + i].velocity = want[w + i].velocity;
+        }
+      }
+      w = wEnd;
+      f = fEnd;
+    }
+    std::sort(found.begin(), found.end());
   }
 
   // Commands keep their order within a tick; each tick's lists are aligned by
@@ -372,6 +478,13 @@ CheckResult checkConversion(std::span<const std::uint8_t> smf, const ConversionO
   result.differences.insert(result.differences.end(), more.begin(), more.end());
   for (const Track& track : reading.model.tracks) {
     for (const Section& section : track.sections) {
+      if (section.channel > 0) {
+        result.channelNotes += section.notes.size();
+        result.subNotes += section.subNotes;
+        result.velocityWords += section.velocityWords;
+        result.channelBytes += section.textBytes;
+        result.channelLines += section.textLines;
+      }
       result.lengths += section.lengths.size();
       for (const WrittenLength& length : section.lengths) {
         if (length.value == 0) ++result.lengthsInTicks;

@@ -34,6 +34,10 @@ struct CheckResult {
   std::uint64_t lengthsInTicks = 0;  // of them, written as "%" and ticks
   std::uint64_t lengthsDotted = 0;   // of them, with two dots or more
   std::uint32_t gridNote = 0;  // the grid the events were placed on, 0 none
+  // How the channels' text reads: notes found there, of them in sub-blocks,
+  // velocity words, and the characters and lines of the text.
+  std::uint64_t channelNotes = 0, subNotes = 0, velocityWords = 0;
+  std::uint64_t channelBytes = 0, channelLines = 0;
   bool refused = false;        // the conversion stopped at a fault
   std::string refusal;         // that fault's name
 };

@@ -57,6 +57,22 @@ bool parseOptions(const std::vector<std::string>& arguments, ConversionOptions& 
       readGrid(argument, argument.size() > 11 ? argument.substr(11) : "", options);
       continue;
     }
+    if (argument == "--voices") {
+      options.voices = true;
+      continue;
+    }
+    if (argument.rfind("--velocity-step=", 0) == 0) {
+      const std::string value = argument.substr(16);
+      std::int32_t step = 0;
+      if (value.empty() || value.size() > 3 ||
+          value.find_first_not_of("0123456789") != std::string::npos ||
+          !readInteger(value, step) || step < 1 || step > 127) {
+        reason = "--velocity-step needs a number from 1 to 127";
+        return false;
+      }
+      options.velocityStep = static_cast<std::uint32_t>(step);
+      continue;
+    }
     if (argument.size() < 2 || (argument[0] != '/' && argument[0] != '-')) {
       reason = "not an option: '" + argument + "'";
       return false;

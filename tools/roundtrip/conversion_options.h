@@ -1,5 +1,6 @@
 // The options of a conversion that change what the MML text must hold: the
-// dialect, the bar layout, the event filter, the pickup and the grid. Read from the
+// dialect, the bar layout, the event filter, the pickup, the grid, the
+// voices and the velocity step. Read from the
 // same arguments that vantrel's command line takes, so that a check is
 // started with exactly the options the conversion had.
 #pragma once
@@ -36,6 +37,8 @@ struct ConversionOptions {
   // value is refused whatever the file (0, or not a number).
   std::string gridArgument;
   bool gridValueRefused = false;
+  bool voices = false;              // --voices: a channel's notes in sections of voices
+  std::uint32_t velocityStep = 1;   // --velocity-step=N: velocities within N - 1
 };
 
 // Reads options such as {"/J", "/C0", "/Mc", "--quantize=12"} ('-' may stand

@@ -152,8 +152,31 @@ class MmlParser {
       problem("pass header", "a channel from 1 to 16");
       return false;
     }
-    if (!track.sections.empty() && static_cast<int>(channel) <= track.sections.back().channel) {
-      problem("section order", "sections in pass order, each once");
+    // A voice of a channel: "//voice 2" or "//voice 2: Acoustic Snare".
+    if (channel > 0 && take("//voice ")) {
+      std::uint64_t voice = 0;
+      if (!expectNumber(voice, "voice comment") || voice == 0 || voice > 256) {
+        problem("voice comment", "a voice from 1 to 256");
+        return false;
+      }
+      const std::size_t lineEnd = text_.find("\n\t", pos_);
+      if (lineEnd == std::string::npos) {
+        problem("voice comment", "its line end");
+        return false;
+      }
+      section.voice = static_cast<int>(voice);
+      section.voiceNote = text_.substr(pos_, lineEnd - pos_);
+      pos_ = lineEnd + 2;
+    }
+    if (!track.sections.empty()) {
+      const Section& before = track.sections.back();
+      const bool nextVoice = static_cast<int>(channel) == before.channel && before.voice > 0 &&
+                             section.voice == before.voice + 1;
+      if (!nextVoice && (static_cast<int>(channel) <= before.channel || section.voice > 1)) {
+        problem("section order", "sections in pass order, each once, a channel's voices in order");
+      }
+    } else if (section.voice > 1) {
+      problem("section order", "a channel's voices in order, from 1");
     }
     section.channel = static_cast<int>(channel);
     track.sections.push_back(std::move(section));
@@ -169,6 +192,8 @@ class MmlParser {
   // The section's line, token by token, up to the line end that closes it.
   void readBody() {
     Section& section = *line_.section;
+    const std::size_t start = pos_;
+    std::uint64_t breaks = 0;
     while (true) {
       // Whether the last token was a length: a tie right after it goes on
       // with the same written length.
@@ -186,9 +211,13 @@ class MmlParser {
         }
         section.rhythmMarks.push_back(
             {line_.tick, std::to_string(numerator) + "/" + std::to_string(denominator)});
+        breaks += 2;
       } else if (take("\n\t")) {
         section.lineBreaks.push_back(line_.tick);
+        ++breaks;
       } else if (peek("\n")) {
+        section.textLines = breaks + 1;
+        section.textBytes = pos_ - start - 2 * breaks;
         return;
       } else if (take("\t|\t")) {
         section.barLines.push_back(line_.tick);
@@ -203,6 +232,7 @@ class MmlParser {
         std::optional<std::uint64_t> length = key ? readSubLength() : std::nullopt;
         if (!length || !expectWord("}", "end of the sub-block")) return skipSection();
         section.notes.push_back({line_.tick, *key, line_.velocity, *length});
+        ++section.subNotes;
       } else if (take(words_.rest)) {
         ++group_;
         std::optional<std::uint64_t> length = readLength(line_.tick);
@@ -264,6 +294,7 @@ class MmlParser {
     if (take(words_.velocity)) {
       if (!expectNumber(value, "velocity")) return std::nullopt;
       line_.velocity = static_cast<int>(value);
+      ++line_.section->velocityWords;
     }
     if (take(words_.octave)) {
       if (!expectNumber(value, "octave")) return std::nullopt;

@@ -48,6 +48,17 @@ struct WrittenLength {
 
 struct Section {
   int channel = 0;  // 0: the system events; 1 to 16: a MIDI channel
+  // MML side: the number of the voice its comment names ("//voice 2"), 0
+  // without one, and what the comment says after it (": Acoustic Snare").
+  int voice = 0;
+  std::string voiceNote;
+  // MML side, for the figures of how the text reads: notes written in
+  // sub-blocks, velocity words, and the characters (bytes) and lines of the
+  // section after its header.
+  std::uint64_t subNotes = 0;
+  std::uint64_t velocityWords = 0;
+  std::uint64_t textBytes = 0;
+  std::uint64_t textLines = 0;
   std::vector<Note> notes;
   // On the SMF side with a grid: each note of `notes` as it was played (its
   // tick and length before the grid moved it), in the same order.

@@ -330,6 +330,12 @@ std::vector<std::vector<std::string>> playedOptionSets(std::uint64_t seed, const
   std::vector<std::string> extra{extraGrids[random.below(std::size(extraGrids))]};
   if (file.pickupTicks > 0) extra.push_back("/A" + std::to_string(file.pickupTicks));
   sets.push_back(extra);
+  // Voices and a velocity step, on the grid the program chooses.
+  std::vector<std::string> voices{"/Q", "--voices",
+                                  "--velocity-step=" + std::to_string(random.pick<int>({4, 8, 12}))};
+  if (random.chance(50)) voices.push_back("/J");
+  if (file.pickupTicks > 0) voices.push_back("/A" + std::to_string(file.pickupTicks));
+  sets.push_back(voices);
   return sets;
 }
 

@@ -401,4 +401,16 @@ std::vector<std::vector<std::string>> optionSetsFor(std::uint64_t seed, int divi
   return sets;
 }
 
+std::vector<std::string> voiceOptionSet(std::uint64_t seed, int division) {
+  Random random(seed ^ 0x70C1CE5ULL);
+  const std::string pickup = "/A" + std::to_string(random.below(8u * static_cast<std::uint32_t>(division)) + 1);
+  const std::string step = "--velocity-step=" + std::to_string(random.below(32) + 2);
+  switch (random.below(4)) {
+    case 0: return {"--voices"};
+    case 1: return {"--voices", "/J", step};
+    case 2: return {step, "/C0"};
+    default: return {"--voices", pickup, "/Mc"};
+  }
+}
+
 }  // namespace vantrel::roundtrip

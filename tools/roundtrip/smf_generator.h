@@ -27,6 +27,10 @@ GeneratedSmf generateSmf(std::uint64_t seed);
 // `count` option sets for converting the file of `seed`: the first is always
 // the default (no option), the others are drawn from dialect, layout,
 // pickup and filter options.
+// One more set for the file of `seed`: --voices or --velocity-step, with
+// other options or alone.
+std::vector<std::string> voiceOptionSet(std::uint64_t seed, int division);
+
 std::vector<std::vector<std::string>> optionSetsFor(std::uint64_t seed, int division,
                                                     std::size_t count);
 
