@@ -48,8 +48,10 @@ class BarClock {
   std::uint64_t pendingTicks() const { return pendingTicks_; }
 
   // Writes all pending time as lengths, with ties, bar lines, line breaks
-  // and rhythm-change comments.
-  void writePendingTicks();
+  // and rhythm-change comments. Time that is a rest starts again with
+  // `restWord` after a bar line where lengths are note values: "r1 | r1",
+  // as one writes it, not "r1 | ^1".
+  void writePendingTicks(std::string_view restWord = {});
 
   // Writes the length of `ticks` on its own, without moving the clock (the
   // whole length of a note in a sub-block).
@@ -61,7 +63,7 @@ class BarClock {
   void markSectionEnd() { mark(true); }
 
  private:
-  void writePiece(std::uint64_t ticks, bool first);
+  void writePiece(std::uint64_t ticks, bool first, std::string_view restWord);
   void mark(bool sectionEnd) {
     if (lines_ != nullptr) lines_->push_back({output_.position(), writtenTick_ + pendingTicks_, sectionEnd});
   }
@@ -80,6 +82,8 @@ class BarClock {
   std::vector<LineMark>* const lines_;
   const bool longPickup_;  // a pickup longer than the first bar
   const bool wholePickup_;  // a long pickup written as one length
+  const bool restsAgain_;   // a rest starts again after a bar line
+  bool atBarLine_ = false;  // the last piece ended at a bar line or a change of rhythm
 
   std::uint32_t current_ = 0;       // the rhythm entry in effect
   std::uint64_t pendingTicks_ = 0;  // reached and not yet written as lengths

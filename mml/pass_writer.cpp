@@ -85,7 +85,7 @@ void PassWriter::writePassHeader() {
 
 void PassWriter::flushPending() {
   writeNoteHead();
-  clock_.writePendingTicks();
+  clock_.writePendingTicks(pendingKey_ == kNoKey ? words_.rest : std::string_view());
   noteOpen_ = false;
 }
 
