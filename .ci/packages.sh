@@ -161,6 +161,9 @@ if [ -n "$page" ]; then
   if command -v desktop-file-validate >/dev/null; then
     check "desktop-file-validate finds nothing" desktop-file-validate /usr/share/applications/vantrel.desktop
   fi
+  # The page opens no file given to it: the entry claims no file type.
+  check "the desktop entry claims no file type" \
+    bash -c "! grep -Eq '^MimeType=|%[fFuU]' /usr/share/applications/vantrel.desktop"
   check "the installed page converts the example in Chromium" page_check /usr/share/vantrel/vantrel.html
 fi
 if [ "$installed" = yes ]; then

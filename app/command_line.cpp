@@ -220,9 +220,7 @@ CommandLine parseCommandLine(std::span<const std::string> arguments) {
     } else if (isName) {
       // After "--" only the last path component counts: "my.songs/tune" reads
       // "my.songs/tune.mid". Before it, any dot does, as it always has.
-      options.inputName = arg;
-      const std::size_t component = optionsEnded ? lastComponent(arg) : 0;
-      if (arg.find('.', component) == std::string::npos) options.inputName += ".mid";
+      options.inputName = inputNameOf(arg, optionsEnded);
       nameAfterEnd = optionsEnded;
       nameAt = at;
     } else if (arg == "--") {
@@ -265,16 +263,33 @@ CommandLine parseCommandLine(std::span<const std::string> arguments) {
   } else if (options.inputName.empty()) {
     line.action = CommandLine::Action::kUsage;
   } else if (options.outputName.empty()) {
-    // A name given after "--" has the extension of its last component
-    // replaced ("my.songs/tune.v2.mid" writes "my.songs/tune.v2.mml"); the old
-    // way, the first dot counts even in a folder's name ("../x.mid" writes
-    // ".mml").
-    const std::string& input = options.inputName;
-    const std::size_t dot =
-        nameAfterEnd ? input.rfind('.') : input.find('.');
-    options.outputName = input.substr(0, dot) + ".mml";
+    options.outputName = outputNameOf(options.inputName, nameAfterEnd);
   }
   return line;
+}
+
+std::string inputNameOf(const std::string& name, bool afterDashes) {
+  // After "--" only the last path component counts: "my.songs/tune" reads
+  // "my.songs/tune.mid". Before it, any dot does, as it always has.
+  const std::size_t component = afterDashes ? lastComponent(name) : 0;
+  return name.find('.', component) == std::string::npos ? name + ".mid" : name;
+}
+
+std::string outputNameOf(const std::string& inputName, bool afterDashes) {
+  // A name given after "--" has the extension of its last component
+  // replaced ("my.songs/tune.v2.mid" writes "my.songs/tune.v2.mml"); the old
+  // way, the first dot counts even in a folder's name ("../x.mid" writes
+  // ".mml").
+  const std::size_t dot = afterDashes ? inputName.rfind('.') : inputName.find('.');
+  return inputName.substr(0, dot) + ".mml";
+}
+
+Options optionsFor(const std::string& name, const Settings& settings) {
+  Options options;
+  options.settings = settings;
+  options.inputName = inputNameOf(name, false);
+  options.outputName = outputNameOf(options.inputName, false);
+  return options;
 }
 
 std::string versionText() { return "vantrel " VANTREL_VERSION "\n"; }

@@ -61,6 +61,17 @@ struct CommandLine {
 // `arguments` are those after the program's name.
 CommandLine parseCommandLine(std::span<const std::string> arguments);
 
+// The names the command line gives a file named `name`, given before any
+// "--" or, with `afterDashes`, after one: the input's (".mid" added where it
+// has no dot) and, from that, the output's.
+std::string inputNameOf(const std::string& name, bool afterDashes);
+std::string outputNameOf(const std::string& inputName, bool afterDashes);
+
+// The options of converting the file `name`, as a command line that names it
+// (before any "--") and asks for `settings` would give them: for a front
+// end that holds the settings already.
+Options optionsFor(const std::string& name, const Settings& settings);
+
 // The usage text, byte for byte (its lines end in CR LF).
 std::string usageText();
 

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -87,9 +88,10 @@ std::string argumentOf(FaultKind kind, const Options& options) {
   }
 }
 
-// Reads, converts and writes; returns whether everything went.
+// Reads, converts and writes; returns whether everything went. With a
+// `preview`, it is the conversion's own view of what it wrote.
 bool convertFile(const Options& options, FileSystem& files, Console& out, Console& err,
-                 const Schedule& schedule) {
+                 const Schedule& schedule, Preview* preview) {
   InputBytes input;
   if (const Fault fault = readInput(files, options.inputName, input)) {
     report(err, fault);
@@ -107,6 +109,7 @@ bool convertFile(const Options& options, FileSystem& files, Console& out, Consol
   OpenedSong song;
   if (const Fault fault = openSong(input, options.settings, schedule, song)) {
     report(err, Fault(fault.kind, 0, argumentOf(fault.kind, options)));
+    if (preview != nullptr) *preview = makePreview(input, options.settings);
     return false;
   }
   OutputFile output;
@@ -116,7 +119,10 @@ bool convertFile(const Options& options, FileSystem& files, Console& out, Consol
   }
   // After a fault in the data the MML written before it is kept; a refused
   // write keeps nothing of this run.
-  const Fault fault = convert(song, output, out, schedule);
+  std::optional<PreviewCollector> collector;
+  if (preview != nullptr) collector.emplace(song);
+  const Fault fault = convert(song, output, out, schedule, collector ? &*collector : nullptr);
+  if (collector) *preview = collector->finish(fault);
   // Past the cap the conversion stops there: its fault, if any, is not what
   // the user is told.
   if (output.error().kind != FaultKind::kOutputTooLong) report(err, fault);
@@ -172,18 +178,27 @@ int runProgram(std::span<const std::string> arguments, FileSystem& files, Consol
     case CommandLine::Action::kVersion:
       put(out, versionText());
       break;
-    case CommandLine::Action::kConvert: {
-      const Options& options = line.options;
-      put(out, "SMF = " + options.inputName + "\nMML = " + options.outputName + "\n");
-      try {
-        done = convertFile(options, files, out, err, schedule);
-      } catch (const std::bad_alloc&) {
-        // Memory that ran out: the earlier output stays as it was.
-        report(err, fileFault(options.inputName, ENOMEM));
-        done = false;
-      }
-      break;
-    }
+    case CommandLine::Action::kConvert:
+      return runConversion(line.options, files, out, err, schedule);
+  }
+  // What the console did not take was asked for too.
+  if (out.error() != 0) {
+    report(err, fileFault("stdout", out.error()));
+    done = false;
+  }
+  return done ? 0 : 1;
+}
+
+int runConversion(const Options& options, FileSystem& files, Console& out, Console& err,
+                  const Schedule& schedule, Preview* preview) {
+  put(out, "SMF = " + options.inputName + "\nMML = " + options.outputName + "\n");
+  bool done = true;
+  try {
+    done = convertFile(options, files, out, err, schedule, preview);
+  } catch (const std::bad_alloc&) {
+    // Memory that ran out: the earlier output stays as it was.
+    report(err, fileFault(options.inputName, ENOMEM));
+    done = false;
   }
   // What the console did not take was asked for too.
   if (out.error() != 0) {

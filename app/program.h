@@ -11,8 +11,10 @@
 #include <span>
 #include <string>
 
+#include "app/command_line.h"
 #include "app/console.h"
 #include "app/file_system.h"
+#include "mml/preview.h"
 #include "mml/schedule.h"
 
 namespace vantrel {
@@ -21,6 +23,13 @@ namespace vantrel {
 // everything asked for was written, else 1.
 int runProgram(std::span<const std::string> arguments, FileSystem& files, Console& out,
                Console& err, const Schedule& schedule = {});
+
+// The conversion of one file as the command line makes it for `options`
+// (what runProgram does once the arguments are parsed): the two names on
+// `out`, the file read and converted, every fault reported on `err`. With
+// a `preview`, what the conversion wrote (mml/preview.h) goes there too.
+int runConversion(const Options& options, FileSystem& files, Console& out, Console& err,
+                  const Schedule& schedule = {}, Preview* preview = nullptr);
 
 // The threads a conversion may use: VANTREL_THREADS when it holds a number
 // from 1 up, else as many as the cores the program may run on, at most 16.

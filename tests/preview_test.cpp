@@ -10,6 +10,8 @@
 #include <tuple>
 #include <vector>
 
+#include "app/memory_file_system.h"
+#include "app/program.h"
 #include "tests/conversion.h"
 
 namespace vantrel::test {
@@ -191,6 +193,23 @@ TEST(Preview, HoldsWhatTheMmlHolds) {
     EXPECT_EQ(p.faultKind, program.fault.kind);
     EXPECT_EQ(rows(p), c.notes);
   }
+}
+
+// A front end that converts and shows the file in one call gets the same
+// preview as from makePreview, and the program's own bytes.
+TEST(Preview, ComesWithTheConversion) {
+  const Bytes song = twoTracks();
+  MemoryFileSystem files;
+  files.addFile("song.mid", std::string(song.begin(), song.end()));
+  StringConsole out, err;
+  Preview preview;
+  const int status = runConversion(optionsFor("song", settingsFor({"/Q16"})), files, out, err, {}, &preview);
+  EXPECT_EQ(status, 0) << err.text;
+  EXPECT_EQ(*files.file("song.mml"), convertBytes(song, {"/Q16"}).mml);
+  EXPECT_EQ(rows(preview), rows(previewOf(song, {"/Q16"})));
+  EXPECT_EQ(preview.gridNote, 16u);
+  EXPECT_FALSE(preview.lines.empty());
+  EXPECT_EQ(preview.barStarts.front(), 0u);
 }
 
 }  // namespace

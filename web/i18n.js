@@ -108,6 +108,27 @@ const I18n = (() => {
       pickupBeatsInvalid: 'The pickup in beats must come to a whole number of ticks, 0 or more.',
       pickupTooBig: 'The pickup is too long.',
       previewFault: 'The roll shows the notes read before the fault (see Result).',
+      play: 'Play',
+      stop: 'Stop',
+      asPlayed: 'as played (off the grid)',
+      noAudio: 'This browser cannot play sound.',
+      moduleMemory: 'This file needs more memory than this page has: it was not converted. '
+        + 'The converter has been started afresh for the next file (the command line may convert this one).',
+      moduleCrash: 'The converter stopped with a fault of its own on this file: it was not converted. '
+        + 'The converter has been started afresh for the next file.',
+      copyTooBig: (size) => `${size.toLocaleString('en')} bytes are too many to copy here: download the file.`,
+      zipWaiting: 'The .zip is ready once every file has been converted.',
+      zipNone: 'No file converted, so there is nothing to put in a .zip.',
+      zipSome: (done, failed, listing) => `The .zip holds the ${plural(done, 'file', 'files')} that `
+        + `converted and ${listing}, which lists the ${plural(failed, 'file', 'files')} that did not and why.`,
+      zipListingName: 'not-converted.txt',
+      zipListingTitle: (failed, total, command) => `${failed} of ${total} files were not converted `
+        + `(${command}):`,
+      zipIncomplete: 'the MML written before the fault is not in this archive',
+      mmlCapped: (name, size, mebibytes) => `${name} (${size.toLocaleString('en')} bytes) makes more than `
+        + `${mebibytes} MiB of MML, more than this page holds: nothing was written.`,
+      mmlCappedHow: (command) => `The command line writes it all (${command}), or as much as you allow `
+        + 'with --max-output.',
     },
     ja: {
       title: 'vantrel — MIDI から MML へ',
@@ -210,8 +231,32 @@ const I18n = (() => {
       pickupBeatsInvalid: '拍で指定した弱起は 0 以上の整数の tick にならなければなりません。',
       pickupTooBig: '弱起が長すぎます。',
       previewFault: 'ピアノロールには誤りの前までに読めた音符を表示しています（結果を参照）。',
+      play: '再生',
+      stop: '停止',
+      asPlayed: '演奏されたとおりに（クオンタイズ前）',
+      noAudio: 'このブラウザーでは音を出せません。',
+      moduleMemory: 'このファイルの変換には、このページで使えるより多くのメモリーが必要です。変換していません。'
+        + '次のファイルのために変換プログラムを起動し直しました（コマンドラインなら変換できることがあります）。',
+      moduleCrash: '変換プログラムがこのファイルで内部の誤りにより止まりました。変換していません。'
+        + '次のファイルのために変換プログラムを起動し直しました。',
+      copyTooBig: (size) => `${size.toLocaleString('ja')} バイトはここではコピーできません。ダウンロードしてください。`,
+      zipWaiting: 'すべてのファイルの変換が終わると .zip をダウンロードできます。',
+      zipNone: '変換できたファイルがないので、.zip に入れるものがありません。',
+      zipSome: (done, failed, listing) => `.zip には変換できた ${done} 個のファイルと、変換できなかった `
+        + `${failed} 個のファイルとその理由の一覧 ${listing} が入ります。`,
+      zipListingName: '変換できなかったファイル.txt',
+      zipListingTitle: (failed, total, command) => `${total} 個のうち ${failed} 個のファイルは変換できませんでした`
+        + `（${command}）：`,
+      zipIncomplete: '誤りの前までに出力された MML はこのアーカイブに入っていません',
+      mmlCapped: (name, size, mebibytes) => `${name}（${size.toLocaleString('ja')} バイト）からは `
+        + `${mebibytes} MiB を超える MML ができ、このページには収まりません。何も出力していません。`,
+      mmlCappedHow: (command) => `コマンドラインなら全部を出力します（${command}）。--max-output で上限を`
+        + '決めることもできます。',
     },
   };
+
+  // The program's words when a run reaches its --max-output.
+  const kCapMessage = 'MMLが--max-outputの上限を超えるため、書き出しを止めました。';
 
   // The program's messages as they read decoded: the plain words for each,
   // in both languages. The first matching entry explains a line.
@@ -271,6 +316,9 @@ const I18n = (() => {
       en: 'More than one MML file was named.', ja: 'MML ファイルが 2 つ以上指定されました。' }],
     ['SMFファイルと同じファイルには出力できません。', {
       en: 'The MML cannot be written over the MIDI file.', ja: 'MIDI ファイルに MML を上書きすることはできません。' }],
+    [kCapMessage, {
+      en: 'The MML would be longer than --max-output allows: writing stopped, and nothing was kept.',
+      ja: 'MML が --max-output の上限を超えるため、書き出しを止めました。何も残していません。' }],
     ['オプションが不正です。：', {
       en: 'An option is not valid:', ja: 'オプションが正しくありません：' }],
     ['SMFファイルのデータが不正です。', {
@@ -328,6 +376,9 @@ const I18n = (() => {
     plainWords(text) {
       return plainWords(text, this.language);
     },
+    // Whether the program's message `text` (decoded) says that the run
+    // reached its --max-output.
+    isCapMessage: (text) => text.includes(kCapMessage),
     preferred() {
       const wanted = (navigator.languages && navigator.languages[0]) || navigator.language || 'en';
       return wanted.toLowerCase().startsWith('ja') ? 'ja' : 'en';

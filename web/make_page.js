@@ -50,7 +50,7 @@ const csp = [
   "connect-src 'self' blob:",
   "img-src 'self' blob: data:",
 ].join('; ');
-if (hashes.style.length !== 1 || hashes.script.length !== 9 || !html.includes('@CSP@')) {
+if (hashes.style.length !== 1 || hashes.script.length !== 10 || !html.includes('@CSP@')) {
   throw new Error(`index.html was not as expected: ${hashes.style.length} style sheets and `
     + `${hashes.script.length} scripts put in`);
 }

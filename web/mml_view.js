@@ -8,31 +8,128 @@
 const MmlView = (() => {
   const escapes = { '&': '&amp;', '<': '&lt;', '>': '&gt;', '"': '&quot;' };
   const escape = (text) => text.replace(/[&<>"]/g, (c) => escapes[c]);
-  // Comments, strings, commands (a word before "(" or "{"), notes, rests,
-  // bar lines, octave marks.
-  const token = new RegExp([
-    '(\\/\\/.*$)',
-    '("[^"]*")',
-    '([A-Za-z_\\u3041-\\u30FF\\u4E00-\\u9FFF][A-Za-z0-9_.\\u3041-\\u30FF\\u4E00-\\u9FFF]*(?=[(（{]))',
-    '((?<![A-Za-z])[a-g][+\\-#]?[0-9]*\\.*|(?:ド|レ|ミ|ファ|ソ|ラ|シ)[＃♯♭]?[0-9]*\\.*)',
-    '((?<![A-Za-z])r[0-9]*\\.*|ん[0-9]*\\.*|\\^[0-9]*\\.*|ー[0-9]*\\.*)',
-    '(\\|)',
-    '((?<![A-Za-z])o[0-9]+|[<>↑↓]|音階[0-9]+)',
-  ].join('|'), 'g');
+
+  // The tokens of a line, found by one scan from left to right that looks at
+  // each character a bounded number of times: a line of any length (a track
+  // name of 150,000 letters, say) costs time in proportion to it. The kinds,
+  // tried in this order at each place: comments, strings, commands (a word
+  // before "(" or "{"), notes, rests, bar lines, octave marks.
+  const kComment = 1;
+  const kString = 2;
+  const kCommand = 3;
+  const kNote = 4;
+  const kRest = 5;
+  const kBar = 6;
+  const kOctave = 7;
   const classes = [null, 'c', 's', 'k', 'n', 'r', 'b', 'o'];
+  const isAsciiLetter = (c) => (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+  const isJapanese = (c) => (c >= '\u3041' && c <= '\u30FF') || (c >= '\u4E00' && c <= '\u9FFF');
+  const isWordStart = (c) => isAsciiLetter(c) || c === '_' || isJapanese(c);
+  const isWord = (c) => isWordStart(c) || (c >= '0' && c <= '9') || c === '.';
+  const kanaNotes = ['ファ', 'ド', 'レ', 'ミ', 'ソ', 'ラ', 'シ'];
+
+  // Calls emit(kind, start, end) for each token of `line`, in order.
+  function scan(line, emit) {
+    const n = line.length;
+    let nextQuote = -2;  // the next '"' after the one at hand; -1: none left
+    let plainUntil = 0;  // the end of a word known not to be a command
+    const isDigit = (i) => line[i] >= '0' && line[i] <= '9';
+    // The end of the digits from `i`, and of the dots after them.
+    const digits = (i) => {
+      while (i < n && isDigit(i)) ++i;
+      return i;
+    };
+    const digitsAndDots = (i) => {
+      i = digits(i);
+      while (i < n && line[i] === '.') ++i;
+      return i;
+    };
+    let at = 0;
+    while (at < n) {
+      const c = line[at];
+      const afterLetter = at > 0 && isAsciiLetter(line[at - 1]);
+      let end = -1;
+      let kind = 0;
+      if (c === '/' && line[at + 1] === '/') {
+        kind = kComment;
+        end = n;
+      } else if (c === '"' && nextQuote !== -1) {
+        if (nextQuote <= at) nextQuote = line.indexOf('"', at + 1);
+        if (nextQuote !== -1) {
+          kind = kString;
+          end = nextQuote + 1;
+          nextQuote = -2;
+        }
+      }
+      if (kind === 0 && at >= plainUntil && isWordStart(c)) {
+        let wordEnd = at + 1;
+        while (wordEnd < n && isWord(line[wordEnd])) ++wordEnd;
+        const next = line[wordEnd];
+        if (next === '(' || next === '（' || next === '{') {
+          kind = kCommand;
+          end = wordEnd;
+        } else {
+          // No place inside this word starts a command either: each would
+          // end where it ends.
+          plainUntil = wordEnd;
+        }
+      }
+      if (kind === 0) {
+        if (c >= 'a' && c <= 'g' && !afterLetter) {
+          kind = kNote;
+          end = at + 1;
+          if (line[end] === '+' || line[end] === '-' || line[end] === '#') ++end;
+          end = digitsAndDots(end);
+        } else if (c >= '\u30A1' && kanaNotes.some((k) => line.startsWith(k, at))) {
+          kind = kNote;
+          end = at + (line.startsWith('ファ', at) ? 2 : 1);
+          if (line[end] === '＃' || line[end] === '♯' || line[end] === '♭') ++end;
+          end = digitsAndDots(end);
+        } else if ((c === 'r' && !afterLetter) || c === 'ん' || c === '^' || c === 'ー') {
+          kind = kRest;
+          end = digitsAndDots(at + 1);
+        } else if (c === '|') {
+          kind = kBar;
+          end = at + 1;
+        } else if (c === 'o' && !afterLetter && isDigit(at + 1)) {
+          kind = kOctave;
+          end = digits(at + 1);
+        } else if (c === '<' || c === '>' || c === '↑' || c === '↓') {
+          kind = kOctave;
+          end = at + 1;
+        } else if (line.startsWith('音階', at) && isDigit(at + 2)) {
+          kind = kOctave;
+          end = digits(at + 2);
+        }
+      }
+      if (kind === 0) {
+        ++at;
+        continue;
+      }
+      emit(kind, at, end);
+      at = end;
+    }
+  }
   const timeLine = /^(?:Time\(|時間（)\s*([0-9０-９]+)/;
   const fullWidth = (text) => text.replace(/[０-９]/g, (d) => String.fromCharCode(d.charCodeAt(0) - 0xFEE0));
 
-  // Renders `text` into `pre`. Returns the lines of notes and rests:
-  // [{element, bar, lastBar, pitch}] in text order (pitch: it holds a note).
-  function render(pre, text) {
+  // Renders the lines of `text` into `pre` until they have made `budget`
+  // elements (a line and each token of it count one): the browser's time
+  // to lay the text out grows with them, and a text dense with notes makes
+  // many more than one of comments. A first line that alone is over the
+  // budget is shown whole, its colours only to there.
+  // Gives {noteLines, lineCount}: the lines of notes and rests, [{element,
+  // bar, lastBar, pitch}] in text order (pitch: it holds a note), and the
+  // number of lines shown.
+  function render(pre, text, budget = 16000) {
     const lines = text.split('\n');
     const html = [];
     const noteLines = [];
     let bar = 1;
     let dirty = false;  // notes written in the current bar
-    lines.forEach((rawLine, index) => {
-      const line = rawLine.replace(/\r$/, '');
+    let spent = 0;
+    for (let index = 0; index < lines.length && (index === 0 || spent < budget); ++index) {
+      const line = lines[index].replace(/\r$/, '');
       const time = timeLine.exec(line);
       let startBar = null;
       let lastBar = null;
@@ -49,17 +146,18 @@ const MmlView = (() => {
       let hasPitch = false;
       let barLines = 0;
       let afterLastBar = false;
-      token.lastIndex = 0;
-      for (let m; (m = token.exec(line)) !== null;) {
-        if (m[0] === '') { token.lastIndex += 1; continue; }
-        out += escape(line.slice(at, m.index));
-        const group = m.findIndex((g, i) => i > 0 && g !== undefined);
-        out += `<span class="${classes[group]}">${escape(m[0])}</span>`;
-        at = m.index + m[0].length;
-        if (group === 4 || group === 5) { hasNotes = true; afterLastBar = true; }
-        if (group === 4) hasPitch = true;
-        if (group === 6) { barLines += 1; afterLastBar = false; }
-      }
+      spent += 1;
+      scan(line, (kind, from, to) => {
+        if (spent < budget) {
+          out += escape(line.slice(at, from));
+          out += `<span class="${classes[kind]}">${escape(line.slice(from, to))}</span>`;
+          at = to;
+          spent += 1;
+        }
+        if (kind === kNote || kind === kRest) { hasNotes = true; afterLastBar = true; }
+        if (kind === kNote) hasPitch = true;
+        if (kind === kBar) { barLines += 1; afterLastBar = false; }
+      });
       out += escape(line.slice(at));
       if (!time && (hasNotes || barLines > 0)) {
         startBar = bar;
@@ -72,10 +170,14 @@ const MmlView = (() => {
       if (startBar !== null) {
         noteLines.push({ index, bar: startBar, lastBar: Math.max(startBar, lastBar), pitch: hasPitch });
       }
-    });
+    }
     pre.innerHTML = html.join('\n');
     const elements = pre.children;
-    return noteLines.map((l) => ({ element: elements[l.index], bar: l.bar, lastBar: l.lastBar, pitch: l.pitch }));
+    return {
+      noteLines: noteLines.map((l) => ({ element: elements[l.index], bar: l.bar, lastBar: l.lastBar,
+        pitch: l.pitch })),
+      lineCount: html.length,
+    };
   }
 
   // The first line of notes that holds bar `n`, or the last line of notes
@@ -101,5 +203,23 @@ const MmlView = (() => {
     element.classList.add('target');
   }
 
-  return { render, lineOfBar, scrollTo, mark: markLine };
+  const inView = (pre, element) => element.offsetTop + element.offsetHeight > pre.scrollTop
+    && element.offsetTop < pre.scrollTop + pre.clientHeight;
+
+  // Marks the lines of `noteLines` that hold bar `n` (one a track) as the
+  // bar playing, or none when `n` is null. They are scrolled into view when
+  // the bar marked before was in view: a reader who scrolled elsewhere stays.
+  function markPlaying(pre, noteLines, n) {
+    const before = [...pre.querySelectorAll('.line.playing')];
+    const following = before.length === 0 || before.some((element) => inView(pre, element));
+    for (const element of before) element.classList.remove('playing');
+    if (n === null) return;
+    const lines = noteLines.filter((line) => line.bar <= n && n <= line.lastBar);
+    for (const line of lines) line.element.classList.add('playing');
+    if (following && lines.length > 0 && !lines.some((line) => inView(pre, line.element))) {
+      scrollTo(pre, lines[0].element, false);
+    }
+  }
+
+  return { render, lineOfBar, scrollTo, mark: markLine, markPlaying };
 })();

@@ -51,6 +51,8 @@ struct PackedPreview {
   std::string fault;                // the whole message as the program prints it, or empty
   std::vector<double> numbers;      // see vantrel_preview
   std::vector<std::uint32_t> keys;  // per note: track << 16 | channel << 8 | key
+  std::vector<std::uint8_t> velocities;  // per note
+  std::string names;                // the tracks' names, one after the other
 };
 PackedPreview lastPreview;
 
@@ -108,11 +110,15 @@ EMSCRIPTEN_KEEPALIVE int vantrel_result_size(int which) {
 // the tracks before a fault still give their notes.
 //
 // vantrel_preview_numbers then holds: division, format, track count, the
-// tick of the last end of track, the number of rhythm entries R and of notes
-// N; R entries of tick, numerator, denominator, key, mode and bar length (the
-// sentinel's tick as -1); then N pairs of start and end tick; and on a grid,
-// N pairs of the notes' start and end before they moved, and the grid's note
-// value. vantrel_preview_keys holds the N notes' track, channel and key.
+// tick of the last end of track, the number of rhythm entries R, of notes N,
+// of tempo events T and of track names K, and the grid's note value (0 off
+// the grid); R entries of tick, numerator, denominator, key, mode and bar
+// length (the sentinel's tick as -1); N pairs of start and end tick; on a
+// grid, N pairs of the notes' start and end before they moved; T pairs of
+// tick and microseconds per quarter note; and the K names' lengths in bytes.
+// vantrel_preview_keys holds the N notes' track, channel and key,
+// vantrel_preview_velocities their velocities, vantrel_preview_names the
+// names' bytes one after the other.
 EMSCRIPTEN_KEEPALIVE int vantrel_preview(const char* packedArguments, int argumentCount,
                                          const std::uint8_t* smf, std::size_t size) {
   lastPreview = PackedPreview{};
@@ -122,27 +128,40 @@ EMSCRIPTEN_KEEPALIVE int vantrel_preview(const char* packedArguments, int argume
   const Preview preview = makePreview({smf, size}, settings);
   lastPreview.fault = preview.fault;
 
+  const bool onGrid = preview.gridNote != 0;
   std::vector<double>& numbers = lastPreview.numbers;
-  numbers.reserve(6 + 6 * preview.rhythm.size() + 2 * preview.notes.size());
+  numbers.reserve(9 + 6 * preview.rhythm.size() + (onGrid ? 4 : 2) * preview.notes.size() +
+                  2 * preview.tempos.size() + preview.trackNames.size());
   numbers = {double(preview.division), double(preview.format), double(preview.trackCount),
-             double(preview.lastEnd), double(preview.rhythm.size()), double(preview.notes.size())};
+             double(preview.lastEnd), double(preview.rhythm.size()), double(preview.notes.size()),
+             double(preview.tempos.size()), double(preview.trackNames.size()),
+             double(preview.gridNote)};
   for (const RhythmEntry& e : preview.rhythm) {
     numbers.insert(numbers.end(), {e.tick == kSentinelTick ? -1.0 : double(e.tick),
                                    double(e.numerator), double(e.denominator), double(e.key),
                                    double(e.mode), double(e.barLength)});
   }
   lastPreview.keys.reserve(preview.notes.size());
+  lastPreview.velocities.reserve(preview.notes.size());
   for (const PreviewNote& n : preview.notes) {
     numbers.push_back(double(n.start));
     numbers.push_back(double(n.end));
     lastPreview.keys.push_back(n.track << 16 | std::uint32_t{n.channel} << 8 | n.key);
+    lastPreview.velocities.push_back(n.velocity);
   }
-  if (preview.gridNote != 0) {
+  if (onGrid) {
     for (const PreviewNote& n : preview.notes) {
       numbers.push_back(double(n.originalStart));
       numbers.push_back(double(n.originalEnd));
     }
-    numbers.push_back(double(preview.gridNote));
+  }
+  for (const PreviewTempo& t : preview.tempos) {
+    numbers.push_back(double(t.tick));
+    numbers.push_back(double(t.microseconds));
+  }
+  for (const std::string& name : preview.trackNames) {
+    numbers.push_back(double(name.size()));
+    lastPreview.names += name;
   }
   return preview.fault.empty() ? 0 : 1;
 }
@@ -168,6 +187,10 @@ EMSCRIPTEN_KEEPALIVE int vantrel_preview_number_count() {
   return static_cast<int>(lastPreview.numbers.size());
 }
 EMSCRIPTEN_KEEPALIVE const std::uint32_t* vantrel_preview_keys() { return lastPreview.keys.data(); }
+EMSCRIPTEN_KEEPALIVE const std::uint8_t* vantrel_preview_velocities() {
+  return lastPreview.velocities.data();
+}
+EMSCRIPTEN_KEEPALIVE const char* vantrel_preview_names() { return lastPreview.names.data(); }
 EMSCRIPTEN_KEEPALIVE const char* vantrel_preview_fault() { return lastPreview.fault.c_str(); }
 
 }  // extern "C"

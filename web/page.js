@@ -10,10 +10,18 @@
 (() => {
   const $ = (id) => document.getElementById(id);
   const kShownMml = 192 * 1024;  // bytes of MML text shown; more slows the page down
+  const kCopiedMml = 16 << 20;   // bytes of MML at most copied: more would stall the page
+  // Bytes of MML the page holds at most (given to the program as
+  // --max-output): a file of a few bytes can make gigabytes, which a tab has
+  // no room for. The command line shown leaves it out: up to it, the page's
+  // MML is that command line's.
+  const kHeldMml = 64 << 20;
   const kTypingDelay = 300;      // ms after the last key before typed values convert
 
   const state = {
-    files: [],          // {id, name, bytes, status, result, url}
+    // {id, name, bytes, status, result, url}; a result is what
+    // Vantrel.convertToBlob gives, or {error, detail} when the converter failed.
+    files: [],
     current: null,      // the file shown
     generation: 0,      // of the latest request; older replies are dropped
     preview: null,      // the core's preview of the current file, without its arrays
@@ -23,6 +31,8 @@
     noteLines: [],
     pickup: 0,
     zipUrl: null,
+    playFrom: 0,        // the tick the player starts from
+    playingBar: null,   // the bar marked in the MML while it plays
   };
   let nextFileId = 1;
   let timer = 0;
@@ -42,6 +52,7 @@
     showOptions();
     showPreviewWords();
     showResult();
+    showPlayControl();
     PianoRoll.setView({ pickupLabel: I18n.text('pickupLabel') });
   }
 
@@ -68,6 +79,7 @@
     state.current = files[0];
     state.preview = null;
     state.previewKey = '';
+    stopPlaying();
     PianoRoll.clear();
     $('roll-box').hidden = true;
     showPreviewWords();
@@ -114,7 +126,18 @@
         out.append(link);
       }
     }
-    $('download-zip').disabled = !state.files.every((f) => f.result && f.result.mml);
+    showZip();
+  }
+
+  // The .zip holds the files that converted and, when some did not, a list
+  // of them: it is on offer once every file has a result and one converted.
+  function showZip() {
+    const finished = state.files.every((f) => f.result);
+    const done = state.files.filter((f) => f.status === 'done').length;
+    const failed = state.files.length - done;
+    $('download-zip').disabled = !finished || done === 0;
+    $('zip-note').textContent = !finished ? I18n.text('zipWaiting') : done === 0 ? I18n.text('zipNone')
+      : failed > 0 ? I18n.text('zipSome', done, failed, I18n.text('zipListingName')) : '';
   }
 
   // ---- options
@@ -230,14 +253,33 @@
     setBusy(false);
   }
 
-  // The result of converting `file` with `args`; {error} when the converter
-  // failed.
+  // The result of converting `file` with `args`: the MML stays in a Blob,
+  // of which only the part shown is copied. When the converter failed:
+  // {error: 'memory' (the module ran out of it), 'crash' (another fault of
+  // the module) or 'failed', detail}.
   async function convert(file, args) {
     try {
-      return await Vantrel.convert(file.bytes, argumentsFor(file, args));
+      const result = await Vantrel.convertToBlob(file.bytes,
+        [`--max-output=${kHeldMml}`, ...argumentsFor(file, args)], kShownMml);
+      // Stopped at the cap: no MML was written.
+      result.capped = result.status !== 0 && !result.blob
+        && I18n.isCapMessage(Vantrel.decodeConsole(result.stderr));
+      return result;
     } catch (error) {
-      return { error: String(error.message || error) };
+      const kind = !error.broken ? 'failed' : error.memory ? 'memory' : 'crash';
+      return { error: kind, detail: String(error.message || error) };
     }
+  }
+
+  // The converter's failure in the page's words (never its stack).
+  function failureText(result) {
+    return result.error === 'memory' ? I18n.text('moduleMemory')
+      : result.error === 'crash' ? I18n.text('moduleCrash') : `${I18n.text('statusError')} ${result.detail}`;
+  }
+
+  // The page's cap, in its words, with the file's size.
+  function cappedText(file) {
+    return I18n.text('mmlCapped', file.name, file.bytes.length, kHeldMml >> 20);
   }
 
   function setResult(file, result) {
@@ -248,10 +290,8 @@
       file.status = 'fault';
       return;
     }
-    file.status = result.status === 0 ? 'done' : result.mml ? 'incomplete' : 'fault';
-    if (result.mml) {
-      file.url = URL.createObjectURL(new Blob([result.mml], { type: 'application/octet-stream' }));
-    }
+    file.status = result.status === 0 ? 'done' : result.blob ? 'incomplete' : 'fault';
+    if (result.blob) file.url = URL.createObjectURL(result.blob);
   }
 
   // ---- the preview
@@ -269,9 +309,13 @@
     const pickupArg = args.find((a) => a.startsWith('/A'));
     state.pickup = pickupArg ? Number(pickupArg.slice(2)) : 0;
     const noteCount = p.keys.length;
+    const onGrid = p.original !== null;
+    stopPlaying();
+    state.playFrom = 0;
+    // The notes' arrays move to the roll's worker.
     if (noteCount > 0 || !p.fault) PianoRoll.setData(p);
     else PianoRoll.clear();
-    state.preview = { ...p, noteCount, ticks: null, keys: null };
+    state.preview = { ...p, noteCount, onGrid, ticks: null, keys: null, velocities: null, original: null };
     state.barStarts = Bars.starts(p.rhythm, state.pickup, p.songEnd);
     $('roll-box').hidden = p.division === 0 || (noteCount === 0 && p.fault !== null);
     PianoRoll.setView({ pickup: state.pickup });
@@ -284,6 +328,13 @@
   function rollReady(data) {
     rollData = data;
     showPreviewWords();
+    showPlayControl();
+  }
+
+  // The name of track `n` for display (control characters as spaces), or ''.
+  function trackName(n) {
+    const names = state.preview ? state.preview.trackNames : [];
+    return (names[n] || '').replace(/[\u0000-\u001F\u007F]/g, ' ').trim();
   }
 
   function keyName(key) {
@@ -323,7 +374,11 @@
       const item = document.createElement('span');
       const swatch = document.createElement('i');
       swatch.style.background = PianoRoll.colour(group % 16);
-      item.append(swatch, colourBy === 'channel' ? I18n.text('channel', group + 1) : I18n.text('track', group));
+      // A track by its name (as the MML's TR(n) numbers it where it has none).
+      const number = colourBy === 'channel' ? I18n.text('channel', group + 1) : I18n.text('track', group);
+      const name = colourBy === 'track' ? trackName(group) : '';
+      item.append(swatch, name || number);
+      if (name) item.title = number;
       $('roll-legend').append(item);
     }
     const first = p.rhythm.find((e) => e.tick >= 0);
@@ -391,20 +446,31 @@
     }
     $('result-file').textContent = I18n.text('fileInfo', file.name, file.bytes.length);
     if (result.error) {
-      setStatus(`${I18n.text('statusError')} ${result.error}`);
+      setStatus(failureText(result));
+      offerNoMml();
+      if (fresh) {
+        $('console').textContent = '';
+        $('mml').textContent = '';
+        $('mml-note').hidden = true;
+        state.noteLines = [];
+      }
       return;
     }
     const faultText = result.stderr.length > 0 ? Vantrel.decodeConsole(result.stderr) : '';
-    const mml = result.mml;
+    const mml = result.blob ? result.head : null;
     if (result.status === 0 && mml) {
-      setStatus(I18n.text('statusDone', file.name, mml.length));
+      setStatus(I18n.text('statusDone', file.name, result.size));
+    } else if (result.capped) {
+      setStatus(cappedText(file));
     } else {
-      setStatus(`${I18n.text('statusFault', file.name)} ${mml ? I18n.text('statusIncomplete', mml.length)
+      setStatus(`${I18n.text('statusFault', file.name)} ${mml ? I18n.text('statusIncomplete', result.size)
         : I18n.text('statusNoMml')}`);
     }
     if (faultText) {
       $('fault').hidden = false;
-      $('fault-plain').textContent = I18n.plainWords(faultText) || faultText.trim();
+      $('fault-plain').textContent = result.capped
+        ? I18n.text('mmlCappedHow', Options.commandLineText(argumentsFor(file, readOptions().args)))
+        : I18n.plainWords(faultText) || faultText.trim();
       $('fault-message').textContent = faultText.trim();
     }
     if (mml) {
@@ -412,14 +478,14 @@
       link.download = result.name;
       link.setAttribute('aria-disabled', 'false');
       link.textContent = I18n.text(result.status === 0 ? 'download' : 'downloadIncomplete');
-      $('download-name').textContent = I18n.text('fileInfo', result.name, mml.length);
+      $('download-name').textContent = I18n.text('fileInfo', result.name, result.size);
       $('copy-mml').disabled = false;
     } else {
       offerNoMml();
     }
     if (!fresh) {
-      if (mml && !$('mml-note').hidden && mml.length > kShownMml) {
-        $('mml-note').textContent = I18n.text('mmlCut', Number($('mml').dataset.shown), mml.length);
+      if (mml && !$('mml-note').hidden) {
+        $('mml-note').textContent = I18n.text('mmlCut', Number($('mml').dataset.shown), result.size);
       }
       return;
     }
@@ -433,18 +499,32 @@
     }
     // A big text is shown only in part, cut after a whole line.
     let shown = mml;
-    if (shown.length > kShownMml) {
-      const lineEnd = shown.lastIndexOf(0x0A, kShownMml);
-      shown = shown.subarray(0, lineEnd > 0 ? lineEnd + 1 : kShownMml);
-      note.hidden = false;
-      note.textContent = I18n.text('mmlCut', shown.length, mml.length);
+    if (result.size > shown.length) {
+      const lineEnd = shown.lastIndexOf(0x0A);
+      shown = shown.subarray(0, lineEnd > 0 ? lineEnd + 1 : shown.length);
     }
     const pre = $('mml');
-    pre.dataset.shown = String(shown.length);
     // The kana dialect's text is Japanese.
     if (result.kana) pre.lang = 'ja';
     else pre.removeAttribute('lang');
-    state.noteLines = MmlView.render(pre, Vantrel.decodeText(shown));
+    const view = MmlView.render(pre, Vantrel.decodeText(shown));
+    state.noteLines = view.noteLines;
+    state.playingBar = null;  // marked again in the new text
+    // The lines shown end where as many line ends have passed (a line end
+    // is one byte, 0x0A, which no other character of the text holds).
+    for (let at = 0, line = 0; at < shown.length; ++line) {
+      if (line === view.lineCount) {
+        shown = shown.subarray(0, at);
+        break;
+      }
+      const end = shown.indexOf(0x0A, at);
+      at = end < 0 ? shown.length : end + 1;
+    }
+    pre.dataset.shown = String(shown.length);
+    if (result.size > shown.length) {
+      note.hidden = false;
+      note.textContent = I18n.text('mmlCut', shown.length, result.size);
+    }
     // The first note in view.
     const firstNote = state.noteLines.find((l) => l.pitch) || state.noteLines[0];
     if (firstNote) MmlView.scrollTo(pre, firstNote.element, false);
@@ -455,8 +535,12 @@
 
   async function copyMml() {
     const result = state.current && state.current.result;
-    if (!result || !result.mml) return;
-    const text = Vantrel.decodeText(result.mml);
+    if (!result || !result.blob) return;
+    if (result.size > kCopiedMml) {
+      $('copy-note').textContent = I18n.text('copyTooBig', result.size);
+      return;
+    }
+    const text = Vantrel.decodeText(new Uint8Array(await result.blob.arrayBuffer()));
     let copied = false;
     try {
       await navigator.clipboard.writeText(text);
@@ -506,6 +590,13 @@
     const bar = Bars.barAt(state.barStarts, tick);
     const line = MmlView.lineOfBar(state.noteLines, bar);
     if (line) MmlView.scrollTo($('mml'), line.element, true);
+    playFromBar(bar);
+  }
+
+  // The player starts from bar `bar` next, or at once when it plays.
+  function playFromBar(bar) {
+    state.playFrom = state.barStarts[Math.min(bar, state.barStarts.length) - 1] || 0;
+    if (Player.playing) startPlaying();
   }
 
   // A click on a bar number in the MML's gutter shows that bar in the roll.
@@ -516,6 +607,7 @@
     const bar = Number(line.dataset.bar);
     PianoRoll.scrollToTick(state.barStarts[Math.min(bar, state.barStarts.length) - 1] || 0);
     MmlView.mark($('mml'), line);
+    playFromBar(bar);
   }
 
   function setPicking(on) {
@@ -524,15 +616,32 @@
     $('roll-box').classList.toggle('picking', on);
   }
 
+  // Why `file` did not convert, in a line.
+  function faultLine(file) {
+    const result = file.result;
+    if (result.error) return failureText(result);
+    if (result.capped) return cappedText(file);
+    const fault = Vantrel.decodeConsole(result.stderr);
+    const words = (I18n.plainWords(fault) || fault).replace(/\s+/g, ' ').trim();
+    return file.status === 'incomplete' ? `${words} (${I18n.text('zipIncomplete')})` : words;
+  }
+
   async function downloadZip() {
+    const done = state.files.filter((f) => f.status === 'done');
+    const failed = state.files.filter((f) => f.status !== 'done');
+    const listing = I18n.text('zipListingName');
+    const names = Zip.safeNames([...done.map((f) => f.result.name), ...(failed.length ? [listing] : [])]);
     const entries = [];
-    const used = new Set();
-    for (const f of state.files) {
-      if (!f.result || !f.result.mml) continue;
-      let name = f.result.name;
-      for (let n = 2; used.has(name); ++n) name = f.result.name.replace(/(\.[^.]*)?$/, `-${n}$1`);
-      used.add(name);
-      entries.push({ name, bytes: f.result.mml });
+    for (const [i, f] of done.entries()) {
+      entries.push({ name: names[i], bytes: new Uint8Array(await f.result.blob.arrayBuffer()) });
+    }
+    if (failed.length > 0) {
+      // Windows' line ends: most who read it will open it there.
+      const visible = (name) => name.replace(/[\u0000-\u001F\u007F-\u009F]/g, '\uFFFD');
+      const lines = [I18n.text('zipListingTitle', failed.length, state.files.length,
+        Options.commandLineText(argumentsFor(null, readOptions().args)).replace(/ song\.mid$/, '')), '',
+      ...failed.map((f) => `${visible(f.name)}: ${faultLine(f)}`)];
+      entries.push({ name: names.at(-1), bytes: new TextEncoder().encode(`${lines.join('\r\n')}\r\n`) });
     }
     const blob = await Zip.make(entries);
     if (state.zipUrl) URL.revokeObjectURL(state.zipUrl);
@@ -543,6 +652,77 @@
     document.body.append(link);
     link.click();
     link.remove();
+  }
+
+  // ---- playing
+
+  // Plays the current file's notes from `state.playFrom`: where the MML has
+  // them, or where they were played when that is asked for on a grid.
+  function startPlaying() {
+    const p = state.preview;
+    if (!p || !Player.available || p.noteCount === 0 || !rollData || rollData.notes !== p.noteCount) return;
+    const asPlayed = p.onGrid && $('as-played').checked;
+    try {
+      Player.play({
+        division: p.division, tempos: p.tempos, from: state.playFrom, end: rollData.end,
+        ask: (from, to, max) => PianoRoll.notesIn(from, to, asPlayed, max),
+        onTick: showPlaying,
+        onEnd: () => {
+          state.playFrom = 0;
+          stopPlaying();
+        },
+      });
+    } catch {
+      // No sound to be had (no audio device, say): said beside the controls.
+      $('copy-note').textContent = I18n.text('noAudio');
+    }
+    showPlayControl();
+  }
+
+  function stopPlaying() {
+    Player.stop();
+    PianoRoll.setCursor(null);
+    state.playingBar = null;
+    MmlView.markPlaying($('mml'), state.noteLines, null);
+    showPlayControl();
+  }
+
+  function togglePlaying() {
+    if (Player.playing) stopPlaying();
+    else startPlaying();
+  }
+
+  // The cursor at `tick` on the roll, and its bar marked in the MML.
+  function showPlaying(tick) {
+    PianoRoll.setCursor(tick);
+    const bar = Bars.barAt(state.barStarts, tick);
+    if (bar === state.playingBar) return;
+    state.playingBar = bar;
+    MmlView.markPlaying($('mml'), state.noteLines, bar);
+  }
+
+  function showPlayControl() {
+    const p = state.preview;
+    const playing = Player.playing;
+    document.body.dataset.playing = String(playing);
+    const button = $('play');
+    button.textContent = I18n.text(playing ? 'stop' : 'play');
+    button.setAttribute('aria-pressed', String(playing));
+    button.disabled = !Player.available || !p || p.noteCount === 0;
+    button.title = Player.available ? '' : I18n.text('noAudio');
+    $('as-played-box').hidden = !(p && p.onGrid);
+  }
+
+  // Space plays and stops, except where it types or presses something.
+  function playKey(event) {
+    if (event.key !== ' ' || event.repeat || event.ctrlKey || event.metaKey || event.altKey) return;
+    const target = event.target;
+    if (target.closest && target.closest('input, textarea, select, button, a, summary, [contenteditable]')) {
+      return;
+    }
+    if ($('play').disabled) return;
+    event.preventDefault();
+    togglePlaying();
   }
 
   // ---- wiring
@@ -560,6 +740,14 @@
     $('convert').addEventListener('click', run);
     $('copy-mml').addEventListener('click', copyMml);
     $('download-zip').addEventListener('click', downloadZip);
+    $('play').addEventListener('click', togglePlaying);
+    $('as-played').addEventListener('change', () => {
+      // On at once, from where it is.
+      if (!Player.playing) return;
+      state.playFrom = Number($('roll-cursor').dataset.tick || 0);
+      startPlaying();
+    });
+    document.addEventListener('keydown', playKey);
     $('pickup-pick').addEventListener('click', () =>
       setPicking($('pickup-pick').getAttribute('aria-pressed') !== 'true'));
     $('mml').addEventListener('keydown', selectMml);

@@ -7,7 +7,9 @@
 // to be drawn.
 //
 // The roll box scrolls a spacer as wide as the whole roll; the canvas stays
-// in view (position: sticky) and shows the part scrolled to.
+// in view (position: sticky) and shows the part scrolled to. The player's
+// cursor is an element of its own over the canvas, moved without drawing.
+// The worker also hands the player the notes of each short window of time.
 'use strict';
 
 const PianoRoll = (() => {
@@ -22,6 +24,10 @@ const PianoRoll = (() => {
 
   let picture = null;
   let heldNotes = 0;     // notes the worker holds
+  let cursor = null;
+  let cursorTick = null;
+  let nextAsk = 1;
+  const asked = new Map();  // the player's questions waiting for the worker
 
   const dark = () => matchMedia('(prefers-color-scheme: dark)').matches;
 
@@ -30,10 +36,11 @@ const PianoRoll = (() => {
     onData = dataCallback;
     canvas = box.querySelector('canvas');
     spacer = box.querySelector('.roll-spacer');
+    cursor = box.querySelector('#roll-cursor');
     picture = canvas.getContext('bitmaprenderer');
     startWorker();
     box.addEventListener('scroll', redraw, { passive: true });
-    new ResizeObserver(() => { if (shown) redraw(); }).observe(box);
+    new ResizeObserver(layout).observe(box);
   }
 
   function startWorker() {
@@ -46,6 +53,10 @@ const PianoRoll = (() => {
         shown = message;
         layout();
         if (onData) onData(message);
+      } else if (message.type === 'notes') {
+        const resolve = asked.get(message.id);
+        asked.delete(message.id);
+        if (resolve) resolve(message);
       } else if (message.type === 'drawn') {
         if (canvas.width !== message.bitmap.width) canvas.width = message.bitmap.width;
         if (canvas.height !== message.bitmap.height) canvas.height = message.bitmap.height;
@@ -59,6 +70,8 @@ const PianoRoll = (() => {
   function dropNotes() {
     if (heldNotes >= 200000) {
       worker.terminate();
+      for (const resolve of asked.values()) resolve(null);
+      asked.clear();
       startWorker();
     } else {
       worker.postMessage({ type: 'clear' });
@@ -76,17 +89,58 @@ const PianoRoll = (() => {
     // `original`: the notes' ticks before the grid moved them, in
     // the layout of `ticks`; drawn faintly behind the notes when given.
     const original = preview.original || null;
+    const { velocities } = preview;
+    const moved = [ticks.buffer, keys.buffer, velocities.buffer];
+    if (original) moved.push(original.buffer);
     worker.postMessage({
-      type: 'data', seq, ticks, keys, rhythm: preview.rhythm, songEnd: preview.songEnd, original,
-    }, original ? [ticks.buffer, keys.buffer, original.buffer] : [ticks.buffer, keys.buffer]);
+      type: 'data', seq, ticks, keys, velocities, rhythm: preview.rhythm, songEnd: preview.songEnd,
+      original,
+    }, moved);
     preview.ticks = null;
     preview.keys = null;
+    preview.velocities = null;
     preview.original = null;
+  }
+
+  // The notes of the roll shown that start in ticks [from, to), at most
+  // `max`, where they are written or (`original`) where they were played:
+  // {starts, ends, keys, velocities}, or null when the roll changed.
+  function notesIn(from, to, original, max) {
+    if (!shown) return Promise.resolve(null);
+    const id = nextAsk++;
+    const askedSeq = seq;
+    return new Promise((resolve) => {
+      asked.set(id, (found) => resolve(askedSeq === seq ? found : null));
+      worker.postMessage({ type: 'notes', seq, id, from, to, original, max });
+    });
+  }
+
+  // The player's cursor at `tick`, or none (null); the roll scrolls to keep
+  // it in view.
+  function setCursor(tick) {
+    cursorTick = tick;
+    const x = placeCursor();
+    if (x !== null && (x < box.scrollLeft || x > box.scrollLeft + box.clientWidth - 8)) {
+      box.scrollLeft = Math.max(0, x - box.clientWidth * 0.1);
+    }
+  }
+
+  // Puts the cursor where its tick is on the roll as it is now drawn; gives
+  // its x in the roll, or null when there is none.
+  function placeCursor() {
+    cursor.hidden = cursorTick === null || !shown;
+    if (cursor.hidden) return null;
+    const x = (cursorTick * (fullWidth() - 2)) / shown.end;
+    cursor.style.transform = `translateX(${x.toFixed(1)}px)`;
+    cursor.style.height = `${shown.height}px`;
+    cursor.dataset.tick = String(Math.round(cursorTick));
+    return x;
   }
 
   function clear() {
     seq += 1;
     shown = null;
+    setCursor(null);
     dropNotes();
   }
 
@@ -98,6 +152,7 @@ const PianoRoll = (() => {
     if (!shown) return;
     canvas.style.height = `${shown.height}px`;
     spacer.style.width = `${fullWidth()}px`;
+    placeCursor();
     redraw();
   }
 
@@ -121,6 +176,7 @@ const PianoRoll = (() => {
     if (zoomChanged) {
       spacer.style.width = `${fullWidth()}px`;
       box.scrollLeft = Math.max(0, middle * fullWidth() - box.clientWidth / 2);
+      placeCursor();
     }
     redraw();
   }
@@ -139,7 +195,7 @@ const PianoRoll = (() => {
   }
 
   return {
-    start, setData, clear, setView, tickAt, scrollToTick, redraw,
+    start, setData, clear, setView, tickAt, scrollToTick, redraw, notesIn, setCursor,
     // The colour of track or channel `index`, as the worker draws it.
     colour: (index) => (dark()
       ? `hsl(${(index * 137.5) % 360}, 70%, 62%)` : `hsl(${(index * 137.5) % 360}, 65%, 40%)`),

@@ -7,16 +7,21 @@
 // The page starts it from the text of bars.js followed by this file.
 //
 // Messages in:
-//   {type: 'data', seq, ticks, keys, rhythm, songEnd, original?}
+//   {type: 'data', seq, ticks, keys, velocities, rhythm, songEnd, original?}
 //       the notes (ticks[2i], ticks[2i + 1]: start and end; keys[i]: track << 16 |
 //       channel << 8 | key). `original`, when given, holds the notes' ticks
 //       before a change of place (the grid), drawn faintly behind them.
 //   {type: 'view', seq, width, height?, fullWidth, left, dpr, colourBy, pickup, theme, labels}
+//   {type: 'notes', seq, id, from, to, original, max}
+//       asks for the notes that start in ticks [from, to), at most `max`
+//       of them, where they are written or (`original`) where they were
+//       played: the player takes them a short window at a time.
 //   {type: 'clear'}                               drops the notes
 // Messages out:
 //   {type: 'data', seq, end, low, high, rowHeight, height, legend: {track, channel},
 //    tracksWithNotes, notes}
 //   {type: 'drawn', seq, bitmap}                    the picture of the view
+//   {type: 'notes', id, starts, ends, keys, velocities} (empty for another seq)
 'use strict';
 
 const kHeader = 26;  // the band above the notes: signatures and bar numbers
@@ -77,8 +82,9 @@ function takeData(message) {
   const rows = high - low + 1;
   const rowHeight = Math.max(3, Math.min(9, Math.floor(320 / rows)));
   notes = {
-    ticks, keys, rhythm, end, low, high, rowHeight, original: message.original || null,
-    height: kHeader + rows * rowHeight, chunks: indexChunks(ticks, keys),
+    seq: message.seq, ticks, keys, velocities: message.velocities, rhythm, end, low, high, rowHeight,
+    original: message.original || null, height: kHeader + rows * rowHeight,
+    chunks: indexChunks(ticks, keys), byStart: null, originalByStart: null,
   };
   self.postMessage({
     type: 'data', seq: message.seq, end, low: lowest, high: highest, rowHeight,
@@ -110,6 +116,61 @@ function indexChunks(ticks, keys) {
   }
   close(keys.length);
   return chunks;
+}
+
+// The notes' indices in the order of their starts in `ticks` (laid out as
+// the notes' ticks are): the start and the index in one number, sorted as
+// numbers, where that number is exact; else by comparing.
+function orderByStart(ticks) {
+  const count = ticks.length / 2;
+  const order = new Uint32Array(count);
+  let latest = 0;
+  for (let i = 0; i < count; ++i) latest = Math.max(latest, ticks[2 * i]);
+  if (latest < 2 ** 32 && count <= 2 ** 21) {
+    const packed = new Float64Array(count);
+    for (let i = 0; i < count; ++i) packed[i] = ticks[2 * i] * 2 ** 21 + i;
+    packed.sort();
+    for (let i = 0; i < count; ++i) order[i] = packed[i] % 2 ** 21;
+  } else {
+    for (let i = 0; i < count; ++i) order[i] = i;
+    order.sort((a, b) => ticks[2 * a] - ticks[2 * b] || a - b);
+  }
+  return order;
+}
+
+// Answers a 'notes' message (see the top).
+function findNotes(message) {
+  const { id, from, to, max } = message;
+  const found = [];
+  if (notes && notes.seq === message.seq) {
+    const played = message.original && notes.original;
+    const ticks = played ? notes.original : notes.ticks;
+    const key = played ? 'originalByStart' : 'byStart';
+    const order = notes[key] || (notes[key] = orderByStart(ticks));
+    let low = 0;
+    let high = order.length;
+    while (low < high) {
+      const middle = (low + high) >> 1;
+      if (ticks[2 * order[middle]] < from) low = middle + 1;
+      else high = middle;
+    }
+    for (let i = low; i < order.length && found.length < max && ticks[2 * order[i]] < to; ++i) {
+      found.push(order[i]);
+    }
+  }
+  const ticks = notes && (message.original && notes.original ? notes.original : notes.ticks);
+  const starts = new Float64Array(found.length);
+  const ends = new Float64Array(found.length);
+  const keys = new Uint32Array(found.length);
+  const velocities = new Uint8Array(found.length);
+  found.forEach((n, i) => {
+    starts[i] = ticks[2 * n];
+    ends[i] = ticks[2 * n + 1];
+    keys[i] = notes.keys[n];
+    velocities[i] = notes.velocities[n];
+  });
+  self.postMessage({ type: 'notes', id, starts, ends, keys, velocities },
+    [starts.buffer, ends.buffer, keys.buffer, velocities.buffer]);
 }
 
 function scheduleDraw() {
@@ -299,6 +360,8 @@ self.onmessage = (event) => {
   const message = event.data;
   if (message.type === 'data') {
     takeData(message);
+  } else if (message.type === 'notes') {
+    findNotes(message);
   } else if (message.type === 'clear') {
     notes = null;
   } else if (message.type === 'view') {

@@ -30,13 +30,28 @@ const Vantrel = (() => {
     biggest = 0;
     const mine = worker;
     worker.onmessage = (event) => {
-      const { id, result, error } = event.data;
+      const { id, result, error, broken } = event.data;
       if (event.data.memory) memory = event.data.memory;
       const call = waiting.get(id);
       if (!call) return;
       waiting.delete(id);
-      if (error === undefined) call.resolve(result);
-      else call.reject(new Error(error));
+      if (error === undefined) {
+        call.resolve(result);
+        return;
+      }
+      const failure = new Error(error);
+      // A module that stopped cannot be called again: the next call gets a
+      // new one, and so do the calls that waited behind this one.
+      if (broken && worker === mine) {
+        failure.broken = true;
+        failure.memory = /abort|memory|oom|alloc/i.test(error);
+        const behind = [...waiting.values()];
+        waiting.clear();
+        worker.terminate();
+        worker = null;
+        for (const other of behind) other.retry();
+      }
+      call.reject(failure);
     };
     // A worker that fails to start fails every call made of it.
     worker.onerror = (event) => {
@@ -49,15 +64,18 @@ const Vantrel = (() => {
 
   // The calls go to the worker in order; the input is copied, so the
   // caller's bytes stay usable.
-  function call(kind, bytes, args) {
-    if (!worker) startWorker();
-    const copy = bytes instanceof ArrayBuffer ? new Uint8Array(bytes.slice(0)) : new Uint8Array(bytes);
-    const id = nextId++;
-    biggest = Math.max(biggest, copy.length);
-    return new Promise((resolve, reject) => {
-      waiting.set(id, { resolve, reject });
-      worker.postMessage({ id, kind, bytes: copy, args: Array.from(args, String) }, [copy.buffer]);
-    });
+  function call(kind, bytes, args, headSize = 0) {
+    const source = bytes instanceof ArrayBuffer ? new Uint8Array(bytes) : bytes;
+    const send = (resolve, reject) => {
+      if (!worker) startWorker();
+      const copy = new Uint8Array(source);
+      const id = nextId++;
+      biggest = Math.max(biggest, copy.length);
+      waiting.set(id, { resolve, reject, retry: () => send(resolve, reject) });
+      worker.postMessage({ id, kind, bytes: copy, args: Array.from(args, String), headSize },
+        [copy.buffer]);
+    };
+    return new Promise(send);
   }
 
   // A new worker, when this one was given a big file (`big` bytes or more)
@@ -109,5 +127,10 @@ const Vantrel = (() => {
     outputName: (args) => call('outputName', new Uint8Array(0), args),
   };
   window.vantrel = api;
-  return { ...api, decodeText, decodeConsole, giveMemoryBack, memory: () => memory };
+  return {
+    ...api, decodeText, decodeConsole, giveMemoryBack, memory: () => memory,
+    // As convert, with the MML as a Blob and only its first `headSize` bytes
+    // copied: {status, stdout, stderr, blob, head, size, name}.
+    convertToBlob: (bytes, args, headSize) => call('convertToBlob', bytes, args, headSize),
+  };
 })();

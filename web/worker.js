@@ -2,10 +2,11 @@
 // vantrel_wasm.js followed by this file (a worker cannot be started from a
 // file when the page is opened from disk), so createVantrelWasm is defined.
 //
-// Messages in: {id, kind: 'convert' | 'preview' | 'outputName', bytes, args}.
-// Messages out: {id, result, memory} or {id, error}; memory is the size of
-// the module's memory in bytes, which never shrinks: the page starts a new
-// worker to give it back.
+// Messages in: {id, kind: 'convert' | 'convertToBlob' | 'preview' | 'outputName', bytes, args}.
+// Messages out: {id, result, memory} or {id, error, broken}; memory is the
+// size of the module's memory in bytes, which never shrinks: the page starts
+// a new worker to give it back. `broken` says that the module stopped (ran
+// out of memory, say) and cannot be called again: the page starts a new one.
 //
 // Node loads this file too (for timing the module outside the browser): it
 // then only exports vantrelCalls.
@@ -59,6 +60,8 @@ function vantrelCalls(core) {
     return size < 0 ? null : copyOut(core._vantrel_result_data(which), size);
   }
 
+  const shiftJis = new TextDecoder('shift_jis');
+
   // The name the program gives the MML file for `args`, or '' for none.
   function outputName(args) {
     return withInput(new Uint8Array(0), args, (argsPointer, count) =>
@@ -78,6 +81,23 @@ function vantrelCalls(core) {
       return { status, stdout: result(0), stderr: result(1), mml: result(2), name: outputName(args) };
     },
 
+    // The same for the page, which must not hold a big text on its own
+    // thread: the MML as a Blob (made here, off the page's thread), its size,
+    // and a copy of its first `headSize` bytes to show.
+    convertToBlob(bytes, args, headSize) {
+      const status = withInput(bytes, args, core._vantrel_run);
+      const size = core._vantrel_result_size(2);
+      let blob = null;
+      let head = null;
+      if (size >= 0) {
+        const at = core._vantrel_result_data(2);
+        blob = new Blob([core.HEAPU8.subarray(at, at + size)], { type: 'application/octet-stream' });
+        head = copyOut(at, Math.min(size, headSize));
+      }
+      return { status, stdout: result(0), stderr: result(1), mml: null, blob, head,
+        size: Math.max(size, 0), name: outputName(args) };
+    },
+
     // The notes and the bar structure of `bytes`, with the pickup and the
     // event filter that `args` ask for.
     preview(bytes, args) {
@@ -85,30 +105,38 @@ function vantrelCalls(core) {
       const count = core._vantrel_preview_number_count();
       const numbers = new Float64Array(count);
       numbers.set(new Float64Array(core.HEAPU8.buffer, core._vantrel_preview_numbers(), count));
-      const [division, format, trackCount, songEnd, rhythmCount, noteCount] = numbers;
+      const [division, format, trackCount, songEnd, rhythmCount, noteCount, tempoCount, nameCount,
+        gridNote] = numbers;
+      let at = 9;
       const rhythm = [];
-      for (let i = 0; i < rhythmCount; ++i) {
-        const [tick, numerator, denominator, key, mode, barLength] =
-          numbers.subarray(6 + 6 * i, 12 + 6 * i);
+      for (let i = 0; i < rhythmCount; ++i, at += 6) {
+        const [tick, numerator, denominator, key, mode, barLength] = numbers.subarray(at, at + 6);
         rhythm.push({ tick, numerator, denominator, key, mi: mode, barLength });
       }
+      const ticks = numbers.slice(at, at += 2 * noteCount);
+      const original = gridNote ? numbers.slice(at, at += 2 * noteCount) : null;
+      const tempos = numbers.slice(at, at += 2 * tempoCount);
       const keys = new Uint32Array(noteCount);
       keys.set(new Uint32Array(core.HEAPU8.buffer, core._vantrel_preview_keys(), noteCount));
-      let fault = null;
-      if (faulty) {
-        fault = copyText(core._vantrel_preview_fault());
+      const velocities = copyOut(core._vantrel_preview_velocities(), noteCount);
+      // The names are mostly code page 932, as the MML text is.
+      const trackNames = [];
+      for (let i = 0, from = core._vantrel_preview_names(); i < nameCount; ++i) {
+        const length = numbers[at + i];
+        trackNames.push(shiftJis.decode(copyOut(from, length)));
+        from += length;
       }
-      const notesAt = 6 + 6 * rhythmCount;
-      // On a grid the notes' places before it follow them, then its note value.
-      const onGrid = numbers.length > notesAt + 2 * noteCount;
       return {
-        division, format, trackCount, songEnd, rhythm, fault,
+        division, format, trackCount, songEnd, rhythm, trackNames,
+        fault: faulty ? copyText(core._vantrel_preview_fault()) : null,
         // Notes: ticks[2i], ticks[2i + 1] start and end; keys[i] track << 16 |
-        // channel << 8 | key.
-        ticks: numbers.slice(notesAt, notesAt + 2 * noteCount),
-        keys,
-        original: onGrid ? numbers.slice(notesAt + 2 * noteCount, notesAt + 4 * noteCount) : null,
-        gridNote: onGrid ? numbers[notesAt + 4 * noteCount] : 0,
+        // channel << 8 | key; velocities[i] 1 .. 127. On a grid, `original`
+        // holds their places before it, as `ticks` does, and gridNote is its
+        // note value.
+        ticks, keys, velocities, original, gridNote,
+        // Tempo changes: tempos[2i] the tick, tempos[2i + 1] microseconds
+        // per quarter note.
+        tempos,
       };
     },
   };
@@ -152,16 +180,20 @@ if (typeof module === 'object' && module.exports) {
     return calls;
   });
   self.onmessage = async (event) => {
-    const { id, kind, bytes, args } = event.data;
+    const { id, kind, bytes, args, headSize } = event.data;
+    let calls = null;
     try {
-      const calls = await ready;
-      const result = calls[kind](bytes, args);
+      calls = await ready;
+      const result = calls[kind](bytes, args, headSize);
       const buffers = typeof result === 'object' ? [result.stdout, result.stderr, result.mml,
-        result.fault, result.ticks, result.keys, result.original].filter((b) => b).map((b) => b.buffer)
-        : [];
+        result.head, result.fault, result.ticks, result.keys, result.velocities, result.original,
+        result.tempos].filter((b) => b).map((b) => b.buffer) : [];
       self.postMessage({ id, result, memory: calls.memory() }, buffers);
     } catch (error) {
-      self.postMessage({ id, error: String(error && error.stack || error) });
+      // The module's own fault (an abort: no memory left, say) leaves it
+      // unusable; so does one while it starts.
+      const broken = !calls || error instanceof WebAssembly.RuntimeError || error instanceof RangeError;
+      self.postMessage({ id, error: String(error && error.message || error), broken });
     }
   };
 }

@@ -2,6 +2,7 @@
 // compression streams (deflate-raw), nothing fetched or bundled.
 //
 //   await Zip.make([{name, bytes}]) -> Blob
+//   Zip.safeNames([name]) -> [name]
 //
 // Names are stored as UTF-8 (flag bit 11); times as 1980-01-01, so that the
 // same files give the same archive.
@@ -82,5 +83,44 @@ const Zip = (() => {
     return new Blob([...parts, ...central, end.buffer], { type: 'application/zip' });
   }
 
-  return { make, crc32 };
+  // Names that every system unpacks as plain files in the folder chosen:
+  // no folder (whatever follows the last / or \\), no control or direction
+  // characters, none that Windows refuses (<>:"|?*, CON, NUL, COM1.txt...),
+  // no leading dot (hidden, or "..") and no trailing dot or space, at most
+  // 200 bytes, and no two the same, however their letters are cased (the
+  // later ones numbered: song-2.mml). A name that is already all of that
+  // stays as it is.
+  const kReserved = /^(con|prn|aux|nul|com[0-9¹²³]|lpt[0-9¹²³])$/i;
+  const kMaxBytes = 200;
+  function safeName(name) {
+    const encoder = new TextEncoder();
+    const base = String(name).split(/[/\\]/).pop()
+      .replace(/[\u0000-\u001F\u007F-\u009F\u200E\u200F\u202A-\u202E\u2066-\u2069<>:"|?*]/g, '_');
+    let safe = base.replace(/^[. ]+/, '').replace(/[. ]+$/, '');
+    // What was only an extension (".mml") keeps it, after a name.
+    if (safe !== base && /^\.[^.]+$/.test(base.trim())) safe = `vantrel${base.trim()}`;
+    if (kReserved.test(safe.split('.')[0].trimEnd())) safe = `_${safe}`;
+    if (encoder.encode(safe).length > kMaxBytes) {
+      const dot = safe.lastIndexOf('.');
+      const extension = dot > 0 && safe.length - dot <= 10 ? safe.slice(dot) : '';
+      let stem = [...safe.slice(0, safe.length - extension.length)];
+      while (encoder.encode(stem.join('') + extension).length > kMaxBytes) stem.pop();
+      safe = stem.join('').replace(/[. ]+$/, '') + extension;
+    }
+    return safe || 'vantrel';
+  }
+  function safeNames(names) {
+    const used = new Set();
+    return names.map((name) => {
+      const safe = safeName(name);
+      const dot = safe.lastIndexOf('.');
+      const [stem, extension] = dot > 0 ? [safe.slice(0, dot), safe.slice(dot)] : [safe, ''];
+      let unique = safe;
+      for (let n = 2; used.has(unique.toLowerCase()); ++n) unique = `${stem}-${n}${extension}`;
+      used.add(unique.toLowerCase());
+      return unique;
+    });
+  }
+
+  return { make, crc32, safeNames };
 })();

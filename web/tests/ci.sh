@@ -13,6 +13,8 @@ command -v emcmake >/dev/null || need+=(emscripten)
 command -v node >/dev/null || need+=(nodejs)
 command -v npm >/dev/null || need+=(npm)
 command -v chromium >/dev/null || need+=(chromium)
+# The page's Japanese words in the pictures for the README.
+fc-list :lang=ja 2>/dev/null | grep -q . || need+=(fonts-noto-cjk)
 if [ ${#need[@]} -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -qq
