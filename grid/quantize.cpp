@@ -54,31 +54,6 @@ void Quantizer::reserve(std::size_t events, std::size_t systemEvents) {
   outSpans_.reserve(2 * events);
 }
 
-std::uint64_t Quantizer::shifted(std::uint64_t tick) const {
-  if (offset_ >= 0) return tick >= std::uint64_t(offset_) ? tick - std::uint64_t(offset_) : 0;
-  return tick + std::uint64_t(-std::int64_t{offset_});
-}
-
-Quantizer::Cell Quantizer::cellAt(Bars& bars, std::uint64_t tick) {
-  if (triplet_ == 0) return {bars.at(tick), straight_};
-  const Bars::Bar beat = bars.beatAt(tick, division_);
-  const bool triplet = std::binary_search(tripletBeats_.begin(), tripletBeats_.end(), beat.start);
-  return {beat, triplet ? triplet_ : straight_};
-}
-
-std::uint64_t Quantizer::nearest(std::uint64_t tick, const Bars::Bar& bar, std::uint32_t step) {
-  std::uint64_t before, next;
-  Grid::around(tick, bar, step, before, next);
-  // Halfway between two, the later.
-  return tick - before < next - tick ? before : next;
-}
-
-std::uint64_t Quantizer::after(std::uint64_t tick, const Bars::Bar& bar, std::uint32_t step) {
-  std::uint64_t before, next;
-  Grid::around(tick, bar, step, before, next);
-  return next;
-}
-
 void Quantizer::chooseBeats() {
   tripletBeats_.resizeForWriting(triplet_ == 0 ? 0 : notes_.size());
   if (triplet_ == 0 || notes_.size() == 0) return;
@@ -132,6 +107,7 @@ void Quantizer::placeStretch(std::uint32_t from, std::uint32_t to, std::uint64_t
       Note& note = notes_[order[k]];
       note.step >>= halvings;
       note.start = nearest(note.tick, cellAt(starts_, note.tick).bar, note.step);
+      note.cellEnd = 0;
     }
     return;
   }
@@ -140,6 +116,7 @@ void Quantizer::placeStretch(std::uint32_t from, std::uint32_t to, std::uint64_t
     Note& note = notes_[order[k]];
     note.step = 1;
     note.start = note.tick;
+    note.cellEnd = 0;
   }
 }
 
@@ -179,11 +156,15 @@ void Quantizer::placeKeys() {
 void Quantizer::dropRedundant(std::uint32_t count, bool inOrder) {
   dropped_.resizeForWriting(count);
   std::fill(dropped_.begin(), dropped_.end(), 0);
-  auto at = [&](std::uint32_t k) { return inOrder ? k : byTick_[k]; };
+  if (valued_.size() < 2) return;  // one value alone is always written
+  // The events with a value in the order of their ticks: those listed, when
+  // the events are in order; else all, by tick.
+  const std::uint32_t listed = inOrder ? static_cast<std::uint32_t>(valued_.size()) : count;
+  auto at = [&](std::uint32_t k) { return inOrder ? valued_[k] : byTick_[k]; };
   // Of the values of one slot at one tick, the last.
   std::array<std::uint64_t, kValueSlots> laterAt;
   laterAt.fill(kNoTick);
-  for (std::uint32_t k = count; k-- > 0;) {
+  for (std::uint32_t k = listed; k-- > 0;) {
     const DecodedEvent& e = moved_[at(k)];
     const int slot = valueSlot(e);
     if (slot < 0) continue;
@@ -193,7 +174,7 @@ void Quantizer::dropRedundant(std::uint32_t count, bool inOrder) {
   // A value equal to the one in effect changes nothing.
   std::array<int, kValueSlots> inEffect;
   inEffect.fill(-1);
-  for (std::uint32_t k = 0; k < count; ++k) {
+  for (std::uint32_t k = 0; k < listed; ++k) {
     if (dropped_[at(k)]) continue;
     const DecodedEvent& e = moved_[at(k)];
     const int slot = valueSlot(e);
@@ -210,49 +191,73 @@ std::uint32_t Quantizer::quantizePass(TrackView view, int pass, std::uint32_t to
   if (begin == end) return to;
   // At most every event of the pass is moved, and a Note Off made for each.
   moved_.resizeForWriting(end - begin);
-  notes_.resizeForWriting(end - begin);
+  notes_.resizeForWriting(pass > 0 ? end - begin : 0);
+  valued_.resizeForWriting(pass > 0 ? end - begin : 0);
   DecodedEvent* moved = moved_.data();
   Note* notes = notes_.data();
+  std::uint32_t* valued = valued_.data();
   for (std::uint32_t index = begin; index < end; ++index) {
     DecodedEvent event = in.events[index];
     const std::uint8_t kind = event.status & 0xF0;
-    event.tick = shifted(event.tick);
-    if (pass > 0 && isNoteStart(event)) {
-      *notes++ = {event.tick, shifted(view.spans->endTick(in, index)), 0, 0,
-                  static_cast<std::uint32_t>(moved - moved_.data()), event.data1};
-    } else if (pass > 0 && (kind == 0x80 || kind == 0x90)) {
-      continue;  // the file's Note Offs give way to those made for each note
+    if (offset_ != 0) event.tick = shifted(event.tick);
+    if (pass > 0) {
+      if (isNoteStart(event)) {
+        const std::uint64_t noteEnd = view.spans->endTick(in, index);
+        *notes++ = {event.tick, offset_ != 0 ? shifted(noteEnd) : noteEnd, 0, 0, 0,
+                    static_cast<std::uint32_t>(moved - moved_.data()), event.data1};
+      } else if (kind == 0x80 || kind == 0x90) {
+        continue;  // the file's Note Offs give way to those made for each note
+      } else if (valueSlot(event) >= 0) {
+        *valued++ = static_cast<std::uint32_t>(moved - moved_.data());
+      }
     }
     *moved++ = event;
   }
   moved_.setSize(static_cast<std::size_t>(moved - moved_.data()));
   notes_.setSize(static_cast<std::size_t>(notes - notes_.data()));
+  valued_.setSize(static_cast<std::size_t>(valued - valued_.data()));
   chooseBeats();
-  // Every event at the nearest point, the notes placed apart after.
-  for (DecodedEvent& event : moved_) {
+  // Every event at the nearest point. The notes placed there keep their
+  // order unless two of a key meet; then the key's are placed apart.
+  std::array<std::uint64_t, 256> lastStart, lastTick;
+  lastTick.fill(kNoTick);
+  bool meet = false;
+  Note* note = notes_.begin();
+  for (std::uint32_t k = 0; k < moved_.size(); ++k) {
+    DecodedEvent& event = moved_[k];
     const Cell cell = cellAt(starts_, event.tick);
-    event.tick = nearest(event.tick, cell.bar, cell.step);
+    const std::uint64_t point = nearest(event.tick, cell.bar, cell.step);
+    if (note != notes_.end() && note->moved == k) {
+      note->start = point;
+      note->step = cell.step;
+      note->cellEnd = cell.bar.fromEnd ? 0 : cell.bar.end;  // 0: none known
+      const std::uint8_t key = note->key;
+      meet |= lastTick[key] != kNoTick && point <= lastStart[key] && note->tick != lastTick[key];
+      lastStart[key] = point;
+      lastTick[key] = note->tick;
+      ++note;
+    }
+    event.tick = point;
   }
-  for (Note& note : notes_) {
-    note.start = moved_[note.moved].tick;
-    note.step = cellAt(starts_, note.tick).step;
-  }
-  placeKeys();
+  if (meet) placeKeys();
   // The ends, in the order of the notes: at the point nearest to each, a
   // step of the note's own after its start at least, and where the next of
-  // its key starts at the latest.
+  // its key that starts later starts at the latest (a note starting at the
+  // same point, played at the same tick, sounds beside it).
   offs_.resizeForWriting(notes_.size());
   std::array<std::uint64_t, 256> nextStart, laterStart;  // of the key: the next, the next after this one's
   nextStart.fill(kNoTick);
   laterStart.fill(kNoTick);
   for (std::uint32_t n = static_cast<std::uint32_t>(notes_.size()); n-- > 0;) {
-    Note& note = notes_[n];
+    const Note& note = notes_[n];
     const Cell endCell = cellAt(ends_, note.end);
     std::uint64_t ends = nearest(note.end, endCell.bar, endCell.step);
-    const std::uint64_t least = after(note.start, cellAt(starts_, note.start).bar, note.step);
+    // The first point of its own step after its start: within the stretch
+    // its tick lay in, where it was placed there; else looked for.
+    const std::uint64_t least =
+        note.start < note.cellEnd ? std::min(note.start + note.step, note.cellEnd)
+                                  : after(note.start, cellAt(starts_, note.start).bar, note.step);
     if (ends < least) ends = least;
-    // A note starting at the same point (played at the same tick) sounds
-    // beside it; the next that starts later ends it.
     if (nextStart[note.key] != note.start) laterStart[note.key] = nextStart[note.key];
     ends = std::min(ends, laterStart[note.key]);
     nextStart[note.key] = note.start;
@@ -272,10 +277,13 @@ std::uint32_t Quantizer::quantizePass(TrackView view, int pass, std::uint32_t to
     std::stable_sort(byTick_.begin(), byTick_.end(),
                      [&](std::uint32_t a, std::uint32_t b) { return moved_[a].tick < moved_[b].tick; });
   }
+  // The Note Offs by tick, those of one tick in the order of their notes: in
+  // order, from a heap of those of the notes begun (notes end in another
+  // order than they begin, and few sound at once); else sorted.
   const auto offByTick = [](const Off& a, const Off& b) { return a.event.tick < b.event.tick; };
-  if (!std::is_sorted(offs_.begin(), offs_.end(), offByTick)) {
-    std::stable_sort(offs_.begin(), offs_.end(), offByTick);
-  }
+  const bool offsInOrder = std::is_sorted(offs_.begin(), offs_.end(), offByTick);
+  const bool offsFromHeap = !offsInOrder && inOrder;
+  if (!offsInOrder && !offsFromHeap) std::stable_sort(offs_.begin(), offs_.end(), offByTick);
   const auto count = static_cast<std::uint32_t>(moved_.size());
   if (pass > 0) {
     dropRedundant(count, inOrder);
@@ -288,22 +296,45 @@ std::uint32_t Quantizer::quantizePass(TrackView view, int pass, std::uint32_t to
   placedAt_.resizeForWriting(moved_.size());
   startsBefore_.resizeForWriting(moved_.size());
   std::uint32_t starts = 0;  // events but Note Offs written so far
-  auto off = offs_.begin();
-  auto writeOff = [&] {
-    const std::uint32_t note = off->note;
-    outSpans_.set(placedAt_[note], {to, starts > startsBefore_[note] ? 1u : 0u});
-    out_.events[to++] = off->event;
-    ++off;
+  auto writeOff = [&](const Off& off) {
+    outSpans_.set(placedAt_[off.note], {to, starts > startsBefore_[off.note] ? 1u : 0u});
+    out_.events[to++] = off.event;
   };
+  if (offsFromHeap) {
+    heap_.resizeForWriting(notes_.size());
+    Pending* const heap = heap_.data();
+    std::size_t pending = 0;
+    std::uint32_t begun = 0;  // notes whose Note Offs are on the heap
+    auto writeUpTo = [&](std::uint64_t tick) {
+      for (; begun < notes_.size() && notes_[begun].start <= tick; ++begun) {
+        heap[pending++] = {offs_[begun].event.tick, begun};
+        std::push_heap(heap, heap + pending, std::greater<>());
+      }
+      while (pending > 0 && heap[0].tick <= tick) {
+        writeOff(offs_[heap[0].note]);
+        std::pop_heap(heap, heap + pending--, std::greater<>());
+      }
+    };
+    for (std::uint32_t i = 0; i < count; ++i) {
+      if (dropped_[i]) continue;
+      writeUpTo(moved_[i].tick);
+      placedAt_[i] = to;
+      out_.events[to++] = moved_[i];
+      startsBefore_[i] = ++starts;
+    }
+    writeUpTo(kNoTick);
+    return to;
+  }
+  auto off = offs_.begin();
   for (std::uint32_t k = 0; k < count; ++k) {
     const std::uint32_t i = inOrder ? k : byTick_[k];
     if (dropped_[i]) continue;
-    while (off != offs_.end() && off->event.tick <= moved_[i].tick) writeOff();
+    while (off != offs_.end() && off->event.tick <= moved_[i].tick) writeOff(*off++);
     placedAt_[i] = to;
     out_.events[to++] = moved_[i];
     startsBefore_[i] = ++starts;
   }
-  while (off != offs_.end()) writeOff();
+  while (off != offs_.end()) writeOff(*off++);
   return to;
 }
 

@@ -30,7 +30,9 @@
 // messages (120 and up) always stay.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <functional>
 
 #include "grid/grid.h"
 #include "grid/grid_choice.h"
@@ -63,6 +65,7 @@ class Quantizer : public TrackTransform {
     std::uint64_t tick;   // where it was played (less the track's offset)
     std::uint64_t end;    // where it ended
     std::uint64_t start;  // where it is placed
+    std::uint64_t cellEnd;  // of the stretch its tick lies in, where it was placed on that one's grid
     std::uint32_t step;   // of the grid it is placed on
     std::uint32_t moved;  // its index in moved_
     std::uint8_t key;
@@ -78,12 +81,29 @@ class Quantizer : public TrackTransform {
     std::uint32_t step;
   };
 
-  std::uint64_t shifted(std::uint64_t tick) const;
-  // The stretch that holds `tick` (of `bars`, one of the two below), and the
-  // grid point nearest to `tick` there.
-  Cell cellAt(Bars& bars, std::uint64_t tick);
-  static std::uint64_t nearest(std::uint64_t tick, const Bars::Bar& bar, std::uint32_t step);
-  static std::uint64_t after(std::uint64_t tick, const Bars::Bar& bar, std::uint32_t step);
+  std::uint64_t shifted(std::uint64_t tick) const {
+    if (offset_ >= 0) return tick >= std::uint64_t(offset_) ? tick - std::uint64_t(offset_) : 0;
+    return tick + std::uint64_t(-std::int64_t{offset_});
+  }
+  // The stretch that holds `tick` (of `bars`, one of the two below).
+  Cell cellAt(Bars& bars, std::uint64_t tick) {
+    if (triplet_ == 0) return {bars.at(tick), straight_};
+    const Bars::Bar beat = bars.beatAt(tick, division_);
+    const bool triplet = std::binary_search(tripletBeats_.begin(), tripletBeats_.end(), beat.start);
+    return {beat, triplet ? triplet_ : straight_};
+  }
+  // The grid point of steps of `step` in `bar` nearest to `tick`, halfway
+  // the later; the first after it.
+  static std::uint64_t nearest(std::uint64_t tick, const Bars::Bar& bar, std::uint32_t step) {
+    std::uint64_t before, next;
+    Grid::around(tick, bar, step, before, next);
+    return tick - before < next - tick ? before : next;
+  }
+  static std::uint64_t after(std::uint64_t tick, const Bars::Bar& bar, std::uint32_t step) {
+    std::uint64_t before, next;
+    Grid::around(tick, bar, step, before, next);
+    return next;
+  }
 
   // Chooses the grid of each beat of the pass from its notes (notes_).
   void chooseBeats();
@@ -92,7 +112,9 @@ class Quantizer : public TrackTransform {
   // Places notes_[from..to) of one key (indices into keyOrder_), none
   // before `after` + 1.
   void placeStretch(std::uint32_t from, std::uint32_t to, std::uint64_t after, bool any);
-  // Marks the controller values that are overridden or change nothing.
+  // Marks the controller values that are overridden or change nothing, of
+  // the `count` events of moved_ (valued_ lists those with a value, in the
+  // order of their ticks where `inOrder`).
   void dropRedundant(std::uint32_t count, bool inOrder);
 
   // Moves the events of `pass` into out_ from `to` on; returns where they
@@ -119,10 +141,21 @@ class Quantizer : public TrackTransform {
   // then.
   PopulatedArray<DecodedEvent> moved_;
   PopulatedArray<std::uint8_t> dropped_;
+  PopulatedArray<std::uint32_t> valued_;  // the events of moved_ with a controller value
   PopulatedArray<Note> notes_;
   PopulatedArray<std::uint32_t> keyOrder_;  // notes_ by key, each key's in order
   PopulatedArray<Off> offs_;
   PopulatedArray<std::uint32_t> byTick_;  // the order of moved_ by tick, where not its own
+  // A Note Off of offs_ not yet written, on a heap: the first by tick, then
+  // by note.
+  struct Pending {
+    std::uint64_t tick;
+    std::uint32_t note;
+    bool operator>(const Pending& other) const {
+      return tick != other.tick ? tick > other.tick : note > other.note;
+    }
+  };
+  PopulatedArray<Pending> heap_;
   PopulatedArray<std::uint32_t> placedAt_;
   PopulatedArray<std::uint32_t> startsBefore_;
 };

@@ -11,6 +11,7 @@ BarClock::BarClock(const RhythmTable& rhythm, const Settings& settings, std::str
       tie_(tie),
       output_(output),
       lengths_(lengths),
+      exactLengths_(dynamic_cast<LengthCache*>(&lengths)),
       lines_(lines),
       longPickup_(settings.pickupTicks > 0 &&
                   static_cast<std::uint32_t>(settings.pickupTicks) > rhythm[0].barLength),
