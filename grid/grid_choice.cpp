@@ -61,7 +61,7 @@ Fit fitOf(const std::vector<Starts>& tracks, Bars& bars, std::uint32_t straight,
       std::uint64_t start = 1, sum[2] = {0, 0}, far[2] = {0, 0};
     } beat;
     auto close = [&] {
-      const int better = beat.sum[1] < beat.sum[0] ? 1 : 0;
+      const int better = 2 * beat.sum[1] < beat.sum[0] ? 1 : 0;
       fit.sum += beat.sum[better];
       fit.far += beat.far[better];
       beat = Beat{};

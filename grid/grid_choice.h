@@ -41,8 +41,9 @@ inline constexpr GridPair kGridPairs[] = {{8, 12}, {16, 24}, {32, 48}};
 // The plan of /Q for the notes of `tracks` (only those of the channels of
 // `channels[t]` in track t: bit c for channel c + 1): of kGridPairs whose
 // straight step is a whole number of ticks, the coarsest on which every note
-// start lies exactly, each beat (a quarter note) on the grid of the pair that
-// fits it better, each track moved by its offset; if none, the coarsest on
+// start lies exactly, each beat (a quarter note) on the pair's triplet grid
+// where the distances from it add up to less than half of those from the
+// straight one, each track moved by its offset; if none, the coarsest on
 // which the starts move by a 96th of a whole note or less on average and by
 // more than a 32nd for at most 1 in 100 of them; if none, the finest. A
 // track's offset is the distance from the pair's common points that at least

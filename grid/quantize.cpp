@@ -60,7 +60,7 @@ void Quantizer::chooseBeats() {
   std::uint64_t beatStart = kNoTick, straightSum = 0, tripletSum = 0;
   std::size_t chosen = 0;
   auto close = [&] {
-    if (beatStart != kNoTick && tripletSum < straightSum) tripletBeats_[chosen++] = beatStart;
+    if (beatStart != kNoTick && 2 * tripletSum < straightSum) tripletBeats_[chosen++] = beatStart;
   };
   for (const Note& note : notes_) {
     const Bars::Bar beat = starts_.beatAt(note.tick, division_);

@@ -4,9 +4,10 @@
 //
 // The grid: steps from each bar line (a pickup's from its end), or, where
 // the plan has a triplet grid beside the straight one, from each beat (a
-// quarter note), each beat of each channel on the one of the two that its
-// note starts lie nearer to in sum. A track with an offset is moved back by
-// it first.
+// quarter note), each beat of each channel on the triplet grid where the
+// distances of its note starts from it add up to less than half of those
+// from the straight grid, else on the straight one. A track with an offset
+// is moved back by it first.
 //
 // A note starts at its nearest grid point. Where notes of one key come
 // faster than the grid holds them (a roll, a flam: two that would start at
