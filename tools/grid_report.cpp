@@ -2,7 +2,7 @@
 // conversion places them (the core's preview, which is the conversion's own
 // view). For each file: its notes, the grid's step, the largest start shift
 // in steps, and how many notes start more than half a step from where they
-// were played.
+// were played (without a grid, how many notes the MML holds).
 //
 //   vantrel_grid_report [OPTIONS] FILE...     (options as the program takes them)
 
@@ -33,7 +33,14 @@ int main(int argc, char** argv) {
     std::ifstream in(name, std::ios::binary);
     const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     const Preview p = makePreview(bytes, parsed.options.settings);
-    if (p.gridNote == 0 || !p.fault.empty()) continue;
+    if (!p.fault.empty()) continue;
+    if (p.gridNote == 0) {
+      std::size_t sounding = 0;
+      for (const PreviewNote& n : p.notes) sounding += n.end > n.start;
+      allNotes += sounding;
+      std::printf("%s\tnotes=%zu\n", name.c_str(), sounding);
+      continue;
+    }
     const double step = 4.0 * p.division / p.gridNote;
     double most = 0;
     std::uint64_t far = 0;
