@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cassert>
+#include <algorithm>
 #include <cstdint>
 
 #include "rhythm/rhythm_table.h"
@@ -33,6 +34,20 @@ class Bars {
   const Bar& at(std::uint64_t tick) {
     if (tick < last_.start || tick >= last_.end) last_ = find(tick);
     return last_;
+  }
+
+  // The beat of `beat` ticks that holds `tick` in its bar: counted from
+  // the bar's first tick (a pickup's from its end), the last one of a bar
+  // that is no whole number of beats shorter.
+  Bar beatAt(std::uint64_t tick, std::uint32_t beat) {
+    const Bar& bar = at(tick);
+    if (bar.fromEnd) {
+      const std::uint64_t back = (bar.end - tick - 1) / beat * beat;
+      const std::uint64_t end = bar.end - back;
+      return {end > bar.start + beat ? end - beat : bar.start, end, true};
+    }
+    const std::uint64_t start = bar.start + (tick - bar.start) / beat * beat;
+    return {start, std::min(start + beat, bar.end), false};
   }
 
  private:
@@ -63,9 +78,10 @@ class Grid {
   }
 
   std::uint32_t step() const { return step_; }
+  Bars& bars() { return bars_; }
 
-  // The grid points of steps of `step` around `tick` in its bar `bar`: the
-  // last at or before it and the first after it.
+  // The grid points of steps of `step` around `tick` in its bar (or beat)
+  // `bar`: the last at or before it and the first after it.
   static void around(std::uint64_t tick, const Bars::Bar& bar, std::uint32_t step,
                      std::uint64_t& before, std::uint64_t& next) {
     assert(step > 0 && tick >= bar.start && tick < bar.end);

@@ -11,10 +11,12 @@ BarClock::BarClock(const RhythmTable& rhythm, const Settings& settings, std::str
       tie_(tie),
       output_(output),
       lengths_(lengths),
+      exactLengths_(dynamic_cast<LengthCache*>(&lengths)),
       lines_(lines),
       longPickup_(settings.pickupTicks > 0 &&
                   static_cast<std::uint32_t>(settings.pickupTicks) > rhythm[0].barLength),
-      wholePickup_(longPickup_ && lengths.noteValues()) {
+      wholePickup_(longPickup_ && lengths.noteValues()),
+      restsAgain_(lengths.noteValues()) {
   barLength_ = rhythm_[0].barLength;
   if (settings_.pickupTicks == 0) {
     ticksSinceBar_ = 0;
@@ -32,8 +34,10 @@ std::uint64_t BarClock::ticksToNextChange() const {
 }
 
 void BarClock::checkBoundaries() {
+  atBarLine_ = false;
   const RhythmEntry& next = rhythm_[current_ + 1];
   if (writtenTick_ == next.tick) {
+    atBarLine_ = true;
     output_.write("\n\t");
     ticksSinceBar_ = 0;
     ticksSinceLine_ = 0;
@@ -53,6 +57,7 @@ void BarClock::checkBoundaries() {
   if (ticksSinceBar_ >= barLength_) {
     ticksSinceBar_ -= barLength_;
     output_.writePlain("\t|\t");
+    atBarLine_ = true;
   }
   // A negative /C means no counted line breaks, whatever its size.
   if (settings_.lineBars < 0) return;
@@ -63,8 +68,8 @@ void BarClock::checkBoundaries() {
   }
 }
 
-void BarClock::writePiece(std::uint64_t ticks, bool first) {
-  if (!first) output_.writePlain(tie_);
+void BarClock::writePiece(std::uint64_t ticks, bool first, std::string_view restWord) {
+  if (!first) output_.writePlain(restsAgain_ && atBarLine_ && !restWord.empty() ? restWord : tie_);
   writeLength(ticks);
   pendingTicks_ -= ticks;
   ticksSinceBar_ += static_cast<std::uint32_t>(ticks);
@@ -73,10 +78,10 @@ void BarClock::writePiece(std::uint64_t ticks, bool first) {
   checkBoundaries();
 }
 
-void BarClock::writePendingTicks() {
+void BarClock::writePendingTicks(std::string_view restWord) {
   bool first = true;
   auto piece = [&](std::uint64_t ticks) {
-    writePiece(ticks, first);
+    writePiece(ticks, first, restWord);
     first = false;
   };
 

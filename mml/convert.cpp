@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "grid/grid.h"
 #include "mml/text_writer.h"
 
 namespace vantrel {
@@ -24,15 +25,32 @@ void writeFileHeader(TextWriter& output, const SmfHeader& header) {
   output.write(";\n\nInclude(stdmsg.h);\n\n\n\n");
 }
 
-// The listing of the bar structure, and on a grid the grid's line after it
-// ("Grid:1/16\tStep:120"). A console that refuses it does not stop the
-// conversion: the MML is what was asked for first, and the console keeps
-// its own fault for the front end to report.
+// The grid's line: "Grid:1/16\tStep:120"; with the triplet grid chosen beside
+// it, "Grid:1/16+1/24\tStep:120+80"; and the tracks moved back by an offset,
+// "\tOffset:TR(2)=7,TR(3)=-5".
+std::string gridLine(const OpenedSong& song) {
+  const GridPlan& grid = song.grid;
+  std::string line = "Grid:1/" + std::to_string(grid.note);
+  if (grid.tripletNote != 0) line += "+1/" + std::to_string(grid.tripletNote);
+  line += "\tStep:" + std::to_string(song.gridStep);
+  if (grid.tripletNote != 0) line += "+" + std::to_string(gridStep(grid.tripletNote, song.header.division));
+  const char* between = "\tOffset:";
+  for (std::size_t t = 0; t < grid.offsets.size(); ++t) {
+    if (grid.offsets[t] == 0) continue;
+    line += between + std::string("TR(") + std::to_string(t) + ")=" + std::to_string(grid.offsets[t]);
+    between = ",";
+  }
+  return line + "\n";
+}
+
+// The listing of the bar structure, and on a grid the grid's line after it.
+// A console that refuses it does not stop the conversion: the MML is what
+// was asked for first, and the console keeps its own fault for the front end
+// to report.
 void writeListing(const OpenedSong& song, Sink& console) {
   if (song.rhythm.writeListing(console)) return;
   if (song.gridStep != 0) {
-    const std::string line = "Grid:1/" + std::to_string(song.settings.gridNote) +
-                             "\tStep:" + std::to_string(song.gridStep) + "\n";
+    const std::string line = gridLine(song);
     if (console.write(line.data(), line.size())) return;
   }
   console.flush();

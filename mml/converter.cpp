@@ -10,7 +10,8 @@ namespace {
 
 std::unique_ptr<LengthWriter> lengthsOf(const OpenedSong& song, const Vocabulary& words) {
   if (song.gridStep != 0) {
-    return std::make_unique<GridLengthCache>(song.header.division, song.settings.gridNote, words.tie);
+    return std::make_unique<GridLengthCache>(song.header.division, song.grid.note,
+                                             song.grid.tripletNote, words.tie);
   }
   return std::make_unique<LengthCache>(song.header.division);
 }
@@ -30,7 +31,8 @@ Converter::Converter(const OpenedSong& song, TextWriter& output, PreviewCollecto
                song.settings.velocityStep > 1 ? &velocityPlan_ : nullptr,
                preview != nullptr ? &preview->lineMarks() : nullptr} {
   if (song.gridStep != 0) {
-    steps_.push_back(std::make_unique<Quantizer>(song.rhythm, song.settings.pickupTicks, song.gridStep));
+    steps_.push_back(std::make_unique<Quantizer>(song.rhythm, song.settings.pickupTicks,
+                                                 song.header.division, song.grid));
   }
 }
 
@@ -61,7 +63,7 @@ void Converter::convertTrack(std::uint32_t index) {
   output_.write(");\n");
   track_.decode(song_.smf, filter_, chunk, song_.written(index));
   spans_.find(track_);
-  const TrackView decoded{&track_, &spans_};
+  const TrackView decoded{&track_, &spans_, index};
   TrackView view = decoded;
   for (const auto& step : steps_) view = step->apply(view);
   context_.view = view;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <numeric>
 
 namespace vantrel {
 
@@ -46,13 +47,23 @@ void appendValue(std::string& text, const Value& value, std::string_view tie) {
 
 }  // namespace
 
-std::string gridLengthText(std::uint64_t ticks, std::uint16_t division, std::uint32_t note,
-                           std::string_view tie) {
-  const std::uint64_t whole = 4 * std::uint64_t{division};
-  assert(ticks > 0 && note > 0 && whole % note == 0);  // a grid whose step is whole
+GridLengthCache::GridLengthCache(std::uint16_t division, std::uint32_t note,
+                                 std::uint32_t tripletNote, std::string_view tie)
+    : division_(division),
+      note_(tripletNote != 0 ? std::lcm(note, tripletNote) : note),
+      step_(4 * std::uint64_t{division} / note_),
+      fineNote_(note_ * static_cast<std::uint32_t>(step_ & (~step_ + 1))),
+      tie_(tie),
+      entries_(kSize) {
+  assert(note_ > 0 && (4 * std::uint64_t{division}) % note_ == 0);
+}
+
+namespace {
+
+// The values the grid of `note` makes whole, longest first: whole / d for
+// each d that divides `note`, and their dotted forms that are whole steps.
+std::vector<Value> gridValues(std::uint64_t whole, std::uint32_t note) {
   const std::uint64_t step = whole / note;
-  // The values the grid makes whole, longest first: whole / d for each d
-  // that divides `note`, and their dotted forms that are whole steps.
   std::vector<Value> values;
   for (std::uint64_t d = 1; d <= note; ++d) {
     if (note % d != 0) continue;
@@ -62,35 +73,60 @@ std::string gridLengthText(std::uint64_t ticks, std::uint16_t division, std::uin
   }
   std::stable_sort(values.begin(), values.end(),
                    [](const Value& a, const Value& b) { return a.ticks > b.ticks; });
-  std::string text;
-  // One value where one fits: plain before dotted.
+  return values;
+}
+
+// One value of `values` that is `ticks` long, plain before dotted.
+const Value* oneValue(const std::vector<Value>& values, std::uint64_t ticks) {
   for (const Value& value : values) {
-    if (value.ticks == ticks && !value.dotted) {
-      appendValue(text, value, tie);
-      return text;
-    }
+    if (value.ticks == ticks && !value.dotted) return &value;
   }
   for (const Value& value : values) {
-    if (value.ticks == ticks) {
+    if (value.ticks == ticks) return &value;
+  }
+  return nullptr;
+}
+
+// The longest values of `values` that fit, one after the other, while
+// `left` is at least `least`.
+void appendLongest(std::string& text, const std::vector<Value>& values, std::uint64_t& left,
+                   std::uint64_t least, std::string_view tie) {
+  for (const Value& value : values) {
+    while (left >= value.ticks && left >= least) {
       appendValue(text, value, tie);
-      return text;
+      left -= value.ticks;
     }
+  }
+}
+
+}  // namespace
+
+std::string gridLengthText(std::uint64_t ticks, std::uint16_t division, std::uint32_t note,
+                           std::uint32_t fineNote, std::string_view tie) {
+  const std::uint64_t whole = 4 * std::uint64_t{division};
+  assert(ticks > 0 && note > 0 && whole % note == 0);  // a grid whose step is whole
+  assert(fineNote % note == 0 && whole % fineNote == 0);
+  const std::uint64_t step = whole / note;
+  const std::vector<Value> values = gridValues(whole, note);
+  const bool steps = ticks % step == 0;
+  // A length of the finer grid: its values too.
+  const std::vector<Value> fine = steps || fineNote == note ? std::vector<Value>() : gridValues(whole, fineNote);
+  std::string text;
+  if (const Value* one = oneValue(steps ? values : fine, ticks)) {
+    appendValue(text, *one, tie);
+    return text;
   }
   // Whole notes, then the longest values that fit. Every value is a whole
   // number of steps, and the step itself is one: a length of whole steps
-  // ends exactly.
+  // ends exactly; what is left of another, with the finer grid's values.
   std::uint64_t left = ticks;
   const Value wholeNote{whole, 1, false};
   while (left > whole) {
     appendValue(text, wholeNote, tie);
     left -= whole;
   }
-  for (const Value& value : values) {
-    while (left >= value.ticks) {
-      appendValue(text, value, tie);
-      left -= value.ticks;
-    }
-  }
+  appendLongest(text, values, left, step, tie);
+  appendLongest(text, fine, left, 1, tie);
   // What is no whole number of steps: the largest values that divide the
   // whole note, down to a tick ("1920" at 480 ticks a quarter).
   while (left > 0) {

@@ -66,17 +66,21 @@ class LengthCache final : public LengthWriter {
 // tied values (joined by `tie`), longest first ("4^16"). The values are
 // those the grid's step makes whole (for sixteenths 1, 2, 4, 8, 16 and
 // their dotted forms that are whole steps); a length that is no whole
-// number of steps (a bar whose length is not) ends in the largest values
-// that divide the whole note. Never "%".
+// number of steps (a bar whose length is not, a stretch of the grid made
+// finer) ends in the values of the grid of `fineNote` (a multiple of
+// `note`), then in the largest values that divide the whole note. Never "%".
 std::string gridLengthText(std::uint64_t ticks, std::uint16_t division, std::uint32_t note,
-                           std::string_view tie);
+                           std::uint32_t fineNote, std::string_view tie);
 
-// Lengths on a grid, with the texts of recent ones kept as LengthCache keeps
-// them.
+// Lengths on the grid of note value `note`, and of `tripletNote` beside it
+// where one is (0: none), with the texts of recent ones kept as LengthCache
+// keeps them. A length that is no whole number of the grids' common step (on
+// a stretch of the grid halved, say) ends in the values of the step halved as
+// often as it can be.
 class GridLengthCache final : public LengthWriter {
  public:
-  GridLengthCache(std::uint16_t division, std::uint32_t note, std::string_view tie)
-      : division_(division), note_(note), tie_(tie), entries_(kSize) {}
+  GridLengthCache(std::uint16_t division, std::uint32_t note, std::uint32_t tripletNote,
+                  std::string_view tie);
 
   bool noteValues() const override { return true; }
 
@@ -98,7 +102,7 @@ class GridLengthCache final : public LengthWriter {
     Entry& entry = entries_[ticks % kSize];
     if (entry.ticks != ticks) {
       entry.ticks = ticks;
-      entry.text = gridLengthText(ticks, division_, note_, tie_);
+      entry.text = gridLengthText(ticks, division_, note_, fineNote_, tie_);
     }
     return entry.text;
   }
@@ -110,7 +114,9 @@ class GridLengthCache final : public LengthWriter {
   };
   static constexpr std::size_t kSize = 256;
   std::uint16_t division_;
-  std::uint32_t note_;
+  std::uint32_t note_;      // of the common step
+  std::uint64_t step_;
+  std::uint32_t fineNote_;  // of the common step halved as often as it can be
   std::string tie_;
   std::vector<Entry> entries_;
 };

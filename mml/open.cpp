@@ -135,11 +135,13 @@ Fault openSong(std::span<const std::uint8_t> bytes, const Settings& settings,
     song.channels.assign(walked.tracks.size(), 0);
   }
   if (settings.gridNote == kAutoGrid) {
-    song.settings.gridNote =
-        song.chunksWhole() ? chooseGridNote(song.smf, walked.tracks, song.channels,
-                                            EventFilter(settings.filterMask), song.rhythm,
-                                            settings.pickupTicks, division)
-                           : 0;
+    if (song.chunksWhole()) {
+      song.grid = chooseGrid(song.smf, walked.tracks, song.channels, EventFilter(settings.filterMask),
+                             song.rhythm, settings.pickupTicks, division);
+    }
+    song.settings.gridNote = song.grid.note;
+  } else {
+    song.grid.note = settings.gridNote;
   }
   song.gridStep = gridStep(song.settings.gridNote, division);
   song.tracks = std::move(walked.tracks);

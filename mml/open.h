@@ -13,6 +13,7 @@
 #include <span>
 #include <vector>
 
+#include "grid/grid_choice.h"
 #include "mml/schedule.h"
 #include "mml/settings.h"
 #include "rhythm/rhythm_table.h"
@@ -30,7 +31,8 @@ struct OpenedSong {
   // As the user asked, but resolved: `gridNote` is the grid's note value
   // (chosen from the file where auto was asked for), or 0 for none.
   Settings settings;
-  std::uint32_t gridStep = 0;  // ticks of the grid's step; 0 for none
+  std::uint32_t gridStep = 0;  // ticks of the grid's (straight) step; 0 for none
+  GridPlan grid;               // the grid in full (see chooseGrid)
   RhythmTable rhythm;
   // The tracks the walk found: after a fault of the chunks, those before it.
   std::vector<TrackChunk> tracks;

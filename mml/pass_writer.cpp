@@ -185,7 +185,7 @@ void PassWriter::writeVoiceComment() {
 template <bool kExtras>
 void PassWriter::flushPending() {
   writeNoteHead<kExtras>();
-  clock_.writePendingTicks();
+  clock_.writePendingTicks(pendingKey_ == kNoKey ? words_.rest : std::string_view());
   noteOpen_ = false;
 }
 

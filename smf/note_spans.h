@@ -64,6 +64,12 @@ class NoteSpans {
   }
 
  private:
+  // The spans of a pass's notes as the next event of their key ends them;
+  // true when a note ends at its own tick (a key struck again, maybe).
+  bool sweepBack(const DecodedTrack& track, int pass);
+  // The spans of a pass's notes, a key struck again included.
+  void pairForward(const DecodedTrack& track, int pass);
+
   // One per channel message of the track, in the same order (the channels'
   // groups follow the system events); only a note's has a meaning.
   PopulatedArray<NoteSpan> spans_;

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 #include "smf/decoded_track.h"
 #include "smf/note_spans.h"
@@ -15,6 +16,7 @@ namespace vantrel {
 struct TrackView {
   const DecodedTrack* track = nullptr;
   const NoteSpans* spans = nullptr;
+  std::uint32_t index = 0;  // the track's number in the file, from 0
 };
 
 class TrackTransform {

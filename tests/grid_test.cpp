@@ -49,8 +49,8 @@ TEST(Grid, NotesAndEventsOnTheGrid) {
        "v100o5c12d12e12"},
       {"a pickup is divided from its downbeat", notesFile({{470, 480, 60}, {950, 480, 62}}),
        {"/Q16", "/A480"}, "r4\n\t//Rhythm = 4/4\n\tv100o5c4d4"},
-      {"two notes of a key that meet: the later takes the next point",
-       notesFile({{0, 100, 60}, {10, 100, 60}, {130, 200, 62}}), {"/Q16"}, "v100o5c16 Sub{c16}d8"},
+      {"two notes of a key that meet: placed on a finer grid, neither moved far",
+       notesFile({{0, 100, 60}, {10, 100, 60}, {130, 200, 62}}), {"/Q16"}, "v100o5c128c32.^128d8"},
       {"a note shorter than a step lasts a step", notesFile({{0, 10, 60}, {480, 480, 62}}), {"/Q16"},
        "v100o5c16r8.d4"},
       {"a controller between notes", notesFile({{0, 235, 60}, {245, 235, 62}}, {{235, {0xB0, 7, 90}}}),
@@ -71,6 +71,50 @@ TEST(Grid, NotesAndEventsOnTheGrid) {
   }
 }
 
+// Every note in time: where notes come faster than the grid, a finer grid
+// for them; a beat of triplets among straight ones; a file played late; and
+// only what sounds of a controller.
+TEST(Grid, NoNoteDrifts) {
+  struct Case {
+    const char* what;
+    Bytes smf;
+    std::vector<std::string> options;
+    std::string pass;   // the text of channel 1
+    std::string grid;   // the grid's line
+  };
+  std::vector<Note> roll, late;
+  for (std::uint32_t k = 0; k < 8; ++k) roll.push_back({60 * k, 30, 38});
+  for (std::uint32_t k = 0; k < 4; ++k) late.push_back({7 + 240 * k, 233, 60 + static_cast<int>(k)});
+  const Bytes restruck =
+      makeSmf(0, 480, {Track().on(0, 1, 60).on(480, 1, 60).off(0, 1, 60).off(480, 1, 60).end(0)});
+  const std::vector<Case> cases = {
+      {"a roll of 32nds under a grid of 16ths", notesFile(roll), {"/Q16"},
+       "v100o3d32d32d32d32d32d32d32d32", "Grid:1/16\tStep:120"},
+      {"a flam: its grace note on a 128th before the beat", notesFile({{470, 10, 38}, {480, 240, 38}}),
+       {"/Q16"}, "r8.^32.^128v100o3d128d8", "Grid:1/16\tStep:120"},
+      {"a key struck again", restruck, {"/Q16"}, "v100o5c4c4", "Grid:1/16\tStep:120"},
+      {"a beat of triplets among straight eighths",
+       notesFile({{0, 230, 60}, {240, 230, 62}, {480, 150, 64}, {640, 150, 65}, {800, 150, 67},
+                  {960, 470, 69}}),
+       {"/Q"}, "v100o5c8d8e12f12g12a4", "Grid:1/8+1/12\tStep:240+160"},
+      {"played seven ticks late", notesFile(late), {"/Q"}, "v100o5c8c+8d8d+8",
+       "Grid:1/8+1/12\tStep:240+160\tOffset:TR(0)=7"},
+      {"a pitch-bend stream: the last at each point, no value again",
+       notesFile({{0, 960, 60}}, {{0, {0xE0, 0, 64}}, {10, {0xE0, 0, 66}}, {20, {0xE0, 0, 68}},
+                                  {250, {0xE0, 0, 68}}, {480, {0xE0, 0, 70}}, {490, {0xE0, 0, 64}}}),
+       {"/Q16"}, " Sub{v100o5c2}PitchBend(512); r4PitchBend(0); r4", "Grid:1/16\tStep:120"},
+      {"a rest over bar lines starts again after each", notesFile({{0, 480, 60}, {3840, 480, 62}}),
+       {"/Q16"}, "v100o5c4r2.\t|\tr1\t|\td4", "Grid:1/16\tStep:120"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const Conversion result = convertBytes(c.smf, c.options);
+    EXPECT_EQ(result.status, 0) << result.error;
+    EXPECT_EQ(passText(result.mml, 1), c.pass);
+    EXPECT_NE(result.listing.find(c.grid + "\n"), std::string::npos) << result.listing;
+  }
+}
+
 TEST(Grid, ItsLineAfterTheListingAndTheValuesRefused) {
   const Bytes song = notesFile({{0, 470, 60}, {478, 250, 62}});
   const std::string listing = "Pointer:0\tLength:1920\tKey:0\tmi:0\nPointer:-1\tLength:1920\tKey:0\tmi:0\n";
@@ -84,8 +128,9 @@ TEST(Grid, ItsLineAfterTheListingAndTheValuesRefused) {
   const std::vector<Case> cases = {
       {{"/Q16", "song"}, 0, names + listing + "Grid:1/16\tStep:120\n", ""},
       {{"--quantize=12", "song"}, 0, names + listing + "Grid:1/12\tStep:160\n", ""},
-      // Its two notes lie within 2 ticks of quarters: the coarsest grid serves.
-      {{"--quantize=auto", "song"}, 0, names + listing + "Grid:1/4\tStep:480\n", ""},
+      // Its two notes lie within 2 ticks of quarters: the coarsest pair of
+      // grids serves.
+      {{"--quantize=auto", "song"}, 0, names + listing + "Grid:1/8+1/12\tStep:240+160\n", ""},
       // The step is known only with the file's time base: 1920 / 7 is no whole number.
       {{"/Q7", "song"}, 1, names, std::string(ex::kOptionFault) + "/Q7" + refused},
       {{"/Q0", "song"}, 1, "", std::string(ex::kOptionFault) + "/Q0" + refused},
