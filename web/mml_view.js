@@ -1,6 +1,6 @@
 // MmlView: the MML text with syntax colours and, in the gutter, the number of
-// the bar each line starts in, as the conversion that wrote it says (its
-// preview's lines).
+// the bar each line of music (notes, rests, bar lines) starts in, as the
+// conversion that wrote it says (its preview's lines).
 'use strict';
 
 const MmlView = (() => {
@@ -115,7 +115,7 @@ const MmlView = (() => {
   // budget is shown whole, its colours only to there. `bars[i]` is
   // {bar, lastBar} of line i where the conversion lists it (bars counted
   // from 1), else null.
-  // Gives {noteLines, lineCount}: the lines with a bar, [{element, bar,
+  // Gives {noteLines, lineCount}: the lines of music with a bar, [{element, bar,
   // lastBar, pitch}] in text order (pitch: it holds a note), and the number
   // of lines shown.
   function render(pre, text, bars, budget = 16000) {
@@ -128,6 +128,7 @@ const MmlView = (() => {
       let out = '';
       let at = 0;
       let hasPitch = false;
+      let music = false;
       spent += 1;
       scan(line, (kind, from, to) => {
         if (spent < budget) {
@@ -137,9 +138,10 @@ const MmlView = (() => {
           spent += 1;
         }
         if (kind === kNote) hasPitch = true;
+        if (kind === kNote || kind === kRest || kind === kBar) music = true;
       });
       out += escape(line.slice(at));
-      const bar = bars[index] || null;
+      const bar = music ? bars[index] || null : null;
       const attribute = bar === null ? '' : ` data-bar="${bar.bar}"`;
       html.push(`<span class="line"${attribute}>${out}</span>`);
       if (bar !== null) noteLines.push({ index, bar: bar.bar, lastBar: bar.lastBar, pitch: hasPitch });

@@ -24,8 +24,7 @@ const Vantrel = (() => {
   let biggest = 0;  // the biggest input given to this worker, in bytes
   const waiting = new Map();
   let readyNow = null;
-  // Resolved with what the module says of itself once it is ready:
-  // {faultKinds, filterBits, autoGrid}.
+  // Resolved once the converter has started and practised (see worker.js).
   const ready = new Promise((resolve) => { readyNow = resolve; });
 
   function startWorker() {

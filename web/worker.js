@@ -133,19 +133,25 @@ function buffersOf(result) {
 if (typeof module === 'object' && module.exports) {
   module.exports = { vantrelCalls, startVantrelWasm, practiceFile };
 } else if (typeof WorkerGlobalScope !== 'undefined' && self instanceof WorkerGlobalScope) {
-  const ready = startVantrelWasm(createVantrelWasm).then(vantrelCalls).then((calls) => {
-    // Twice, over 400,000 notes: the engine compiles the code that runs hot
-    // to its fastest only once it has run for a while (a fresh page's first
-    // conversion of a million notes took 1.3 times as long after a practice
-    // of 100,000).
-    for (let i = 0; i < 2; ++i) calls.run(['practice.mid'], practiceFile(400000));
-    self.postMessage({ ready: true, faultKinds: calls.faultKinds(), filterBits: calls.filterBits(),
-      autoGrid: calls.autoGrid });
-    return calls;
+  const ready = startVantrelWasm(createVantrelWasm).then(vantrelCalls);
+  let asked = false;
+  // Practice while nothing is asked: the engine compiles the code that runs
+  // hot to its fastest only once it has run for a while (the module's part
+  // of a fresh page's first conversion of a million notes took 1.3 times as
+  // long after a practice of 200,000 notes as after one of 800,000). A file
+  // that comes stops it: its own conversion is the practice then.
+  ready.then(async (calls) => {
+    const file = practiceFile(100000);
+    for (let i = 0; i < 8 && !asked; ++i) {
+      calls.run(['practice.mid'], file);
+      await new Promise((resolve) => { setTimeout(resolve, 0); });
+    }
+    self.postMessage({ ready: true });
   });
   self.onmessage = async (event) => {
     const { id, kind, settings, name, args, bytes, headSize } = event.data;
     const input = bytes && bytes.buffer;
+    asked = true;
     let calls = null;
     try {
       calls = await ready;
