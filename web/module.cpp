@@ -19,6 +19,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -109,7 +110,7 @@ struct Kept {
   std::vector<std::int8_t> keySignatures;
   std::vector<std::uint32_t> barLengths;
 };
-Kept* kept = nullptr;
+std::unique_ptr<Kept> kept;
 
 template <typename T>
 val view(const std::vector<T>& numbers) {
@@ -201,8 +202,8 @@ val previewOf(Kept& k) {
 // Starts a call: what the last one kept goes, and `bytes` (a Uint8Array) is
 // copied once, into the file the program reads.
 Kept& start(const std::string& inputName, const val& bytes) {
-  delete kept;
-  kept = new Kept;
+  kept.reset();  // before the next is made: a big file's memory is used again
+  kept = std::make_unique<Kept>();
   if (!bytes.isNull() && !bytes.isUndefined()) {
     std::string input(bytes["length"].as<std::size_t>(), '\0');
     val(typed_memory_view(input.size(), reinterpret_cast<std::uint8_t*>(input.data())))

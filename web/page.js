@@ -20,7 +20,7 @@
 
   const state = {
     // {id, name, bytes, status, result, url}; a result is what
-    // Vantrel.convertToBlob gives, or {error, detail} when the converter failed.
+    // Vantrel.convertFile gives, or {error, detail} when the converter failed.
     files: [],
     current: null,      // the file shown
     generation: 0,      // of the latest request; older replies are dropped

@@ -51,15 +51,12 @@ const Vantrel = (() => {
       }
       const failure = new Error(error);
       // A module that stopped cannot be called again: the next call gets a
-      // new one, and so do the calls that waited behind this one.
+      // new one.
       if (broken && worker === mine) {
         failure.broken = true;
         failure.memory = /abort|memory|oom|alloc/i.test(error);
-        const behind = [...waiting.values()];
-        waiting.clear();
         worker.terminate();
         worker = null;
-        for (const other of behind) other.retry();
       }
       call.reject(failure);
     };
@@ -73,36 +70,33 @@ const Vantrel = (() => {
   }
 
   // Sends `message` with the bytes that `lend()` gives, moved to the worker
-  // (not copied); `giveBack(bytes)` has them when the answer comes. Calls go
-  // to the worker in order.
+  // (not copied); `giveBack(bytes)` has them when the answer comes. One call
+  // at a time goes to the worker, the next when the last is answered: no
+  // bytes wait in a worker that may stop, and bytes lent by one call are
+  // back before the next lends them again.
+  let last = Promise.resolve();
   function call(message, lend, giveBack) {
     const send = (resolve, reject) => {
       if (!worker) startWorker();
       const bytes = lend();
       const id = nextId++;
       biggest = Math.max(biggest, bytes ? bytes.length : 0);
-      waiting.set(id, { resolve, reject, giveBack, retry: () => send(resolve, reject) });
+      waiting.set(id, { resolve, reject, giveBack });
       worker.postMessage({ ...message, id, bytes }, bytes ? [bytes.buffer] : []);
     };
-    return new Promise(send);
+    const answer = last.then(() => new Promise(send));
+    last = answer.catch(() => {});
+    return answer;
   }
 
   // The page's call: `file` ({name, bytes}) converted with `settings`, the
   // MML as a Blob and only its first `headSize` bytes copied: {status,
   // faultKind, faultSubject, stdout, stderr, blob, head, size, name,
   // preview}. The file's bytes are lent to the worker and come back with the
-  // answer; a call for a file whose bytes are out waits for them.
-  async function convertFile(file, settings, headSize) {
-    while (file.lent) await file.lent;
-    let back = null;
-    file.lent = new Promise((resolve) => { back = resolve; });
-    try {
-      return await call({ kind: 'convert', settings, name: file.name, headSize },
-        () => file.bytes, (bytes) => { if (bytes) file.bytes = bytes; });
-    } finally {
-      file.lent = null;
-      back();
-    }
+  // answer.
+  function convertFile(file, settings, headSize) {
+    return call({ kind: 'convert', settings, name: file.name, headSize },
+      () => file.bytes, (bytes) => { if (bytes) file.bytes = bytes; });
   }
 
   // A command line, on a copy of `bytes`: the caller's stay usable.
