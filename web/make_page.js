@@ -41,7 +41,8 @@ function checkTables() {
   }
   if (vm.runInContext('Options.kAutoGrid', page) !== core.autoGrid) problems.push('the value of /Q');
   if (problems.length > 0) {
-    throw new Error(`the page does not match the program: ${problems.join('; ')}`);
+    console.error(`web/make_page.js: the page does not match the program: ${problems.join('; ')}`);
+    process.exit(1);
   }
 }
 checkTables();
