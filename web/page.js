@@ -702,7 +702,7 @@
       // Windows' line ends: most who read it will open it there.
       const visible = (name) => name.replace(/[\u0000-\u001F\u007F-\u009F]/g, '\uFFFD');
       const lines = [I18n.text('zipListingTitle', failed.length, state.files.length,
-        Options.commandLineText(argumentsFor(null, readOptions().args)).replace(/ song\.mid$/, '')), '',
+        Options.commandLineText(readOptions().args)), '',
       ...failed.map((f) => `${visible(f.name)}: ${faultLine(f)}`)];
       entries.push({ name: names.at(-1), bytes: new TextEncoder().encode(`${lines.join('\r\n')}\r\n`) });
     }

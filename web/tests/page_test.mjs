@@ -1156,24 +1156,35 @@ describe('a million notes', () => {
       + `within ${slowest.toFixed(0)} ms`);
     // The page's own call on a fresh page, once its converter is ready: the
     // first conversion of the file, from the call to the result on the page;
-    // the best of three pages, each alone.
+    // the best of three pages, each alone. Also after a pause of a second
+    // and a half, as a person takes to choose a file: the machine is then
+    // no longer busy with the page's start.
     await page.close();
-    const firsts = [];
-    for (let i = 0; i < 3; ++i) {
-      const fresh = await openPage(`${origin}/`);
-      firsts.push(await fresh.evaluate(async (url) => {
-        const file = { name: 'dense-1M.mid', bytes: new Uint8Array(await (await fetch(url)).arrayBuffer()) };
-        await Vantrel.ready;
-        const start = performance.now();
-        const r = await Vantrel.convertFile(file, Options.read(document).settings, 1 << 16);
-        return { ms: performance.now() - start, size: r.size, notes: r.preview.keys.length };
-      }, `/data/${name}`));
-      await fresh.close();
-    }
+    const firstCalls = async (pause) => {
+      const times = [];
+      for (let i = 0; i < 3; ++i) {
+        const fresh = await openPage(`${origin}/`);
+        times.push(await fresh.evaluate(async ({ url, pause }) => {
+          const file = { name: 'dense-1M.mid', bytes: new Uint8Array(await (await fetch(url)).arrayBuffer()) };
+          await Vantrel.ready;
+          await new Promise((resolve) => { setTimeout(resolve, pause); });
+          const start = performance.now();
+          const r = await Vantrel.convertFile(file, Options.read(document).settings, 1 << 16);
+          return { ms: performance.now() - start, size: r.size, notes: r.preview.keys.length };
+        }, { url: `/data/${name}`, pause }));
+        await fresh.close();
+      }
+      return times;
+    };
+    const firsts = await firstCalls(0);
+    const paused = await firstCalls(1500);
     const first = firsts.reduce((a, b) => (b.ms < a.ms ? b : a));
     const firstRatio = first.ms / best(nativeTimes);
+    const pausedBest = Math.min(...paused.map((f) => f.ms));
     console.log(`# the page's first call on a fresh page: ${firsts.map((f) => f.ms.toFixed(0)).join(', ')} ms, `
-      + `the best ${firstRatio.toFixed(2)}× the command line's best`);
+      + `the best ${firstRatio.toFixed(2)}× the command line's best; after a pause: `
+      + `${paused.map((f) => f.ms.toFixed(0)).join(', ')} ms, the best `
+      + `${(pausedBest / best(nativeTimes)).toFixed(2)}×`);
     assert.deepStrictEqual({ size: first.size, notes: first.notes }, { size: native.mml.length, notes: 1000000 });
     // The aim is 3×; asserted with a generous margin (6×) so that a busy
     // 2-core machine does not fail it by chance.
