@@ -89,12 +89,18 @@ std::string argumentOf(FaultKind kind, const Options& options) {
 }
 
 // Reads, converts and writes; returns whether everything went. With a
-// `preview`, it is the conversion's own view of what it wrote.
+// `preview`, it is the conversion's own view of what it wrote; `first` gets
+// the first fault reported.
 bool convertFile(const Options& options, FileSystem& files, Console& out, Console& err,
-                 const Schedule& schedule, Preview* preview) {
+                 const Schedule& schedule, Preview* preview, Fault& first) {
+  // Every fault is reported, and the first kept for the caller.
+  auto tell = [&](const Fault& fault) {
+    if (fault && !first) first = fault;
+    report(err, fault);
+  };
   InputBytes input;
   if (const Fault fault = readInput(files, options.inputName, input)) {
-    report(err, fault);
+    tell(fault);
     return false;
   }
   // Writing onto the input would destroy it before it is converted.
@@ -102,19 +108,19 @@ bool convertFile(const Options& options, FileSystem& files, Console& out, Consol
   if (!files.info(options.inputName, in) && !files.info(options.outputName, existing) &&
       in.kind != NodeKind::kMissing && existing.kind != NodeKind::kMissing &&
       in.device == existing.device && in.inode == existing.inode) {
-    report(err, Fault(FaultKind::kOutputIsInput, 0, options.outputName));
+    tell(Fault(FaultKind::kOutputIsInput, 0, options.outputName));
     return false;
   }
   // A file that is not MIDI at all touches no output.
   OpenedSong song;
   if (const Fault fault = openSong(input, options.settings, schedule, song)) {
-    report(err, Fault(fault.kind, 0, argumentOf(fault.kind, options)));
+    tell(Fault(fault.kind, 0, argumentOf(fault.kind, options)));
     if (preview != nullptr) *preview = makePreview(input, options.settings);
     return false;
   }
   OutputFile output;
   if (const Fault fault = output.open(files, options.outputName, options.outputLimit)) {
-    report(err, fault);
+    tell(fault);
     return false;
   }
   // After a fault in the data the MML written before it is kept; a refused
@@ -125,9 +131,9 @@ bool convertFile(const Options& options, FileSystem& files, Console& out, Consol
   if (collector) *preview = collector->finish(fault);
   // Past the cap the conversion stops there: its fault, if any, is not what
   // the user is told.
-  if (output.error().kind != FaultKind::kOutputTooLong) report(err, fault);
+  if (output.error().kind != FaultKind::kOutputTooLong) tell(fault);
   const Fault written = output.commit();
-  report(err, written);
+  tell(written);
   return !fault && !written;
 }
 
@@ -190,21 +196,26 @@ int runProgram(std::span<const std::string> arguments, FileSystem& files, Consol
 }
 
 int runConversion(const Options& options, FileSystem& files, Console& out, Console& err,
-                  const Schedule& schedule, Preview* preview) {
+                  const Schedule& schedule, Preview* preview, Fault* reported) {
   put(out, "SMF = " + options.inputName + "\nMML = " + options.outputName + "\n");
+  Fault first;
   bool done = true;
   try {
-    done = convertFile(options, files, out, err, schedule, preview);
+    done = convertFile(options, files, out, err, schedule, preview, first);
   } catch (const std::bad_alloc&) {
     // Memory that ran out: the earlier output stays as it was.
-    report(err, fileFault(options.inputName, ENOMEM));
+    first = fileFault(options.inputName, ENOMEM);
+    report(err, first);
     done = false;
   }
   // What the console did not take was asked for too.
   if (out.error() != 0) {
-    report(err, fileFault("stdout", out.error()));
+    const Fault fault = fileFault("stdout", out.error());
+    if (!first) first = fault;
+    report(err, fault);
     done = false;
   }
+  if (reported != nullptr) *reported = first;
   return done ? 0 : 1;
 }
 

@@ -27,9 +27,12 @@ int runProgram(std::span<const std::string> arguments, FileSystem& files, Consol
 // The conversion of one file as the command line makes it for `options`
 // (what runProgram does once the arguments are parsed): the two names on
 // `out`, the file read and converted, every fault reported on `err`. With
-// a `preview`, what the conversion wrote (mml/preview.h) goes there too.
+// a `preview`, what the conversion wrote (mml/preview.h) goes there too;
+// with `reported`, the first fault reported on `err` (kNone when none was),
+// for a front end that says it in words of its own.
 int runConversion(const Options& options, FileSystem& files, Console& out, Console& err,
-                  const Schedule& schedule = {}, Preview* preview = nullptr);
+                  const Schedule& schedule = {}, Preview* preview = nullptr,
+                  Fault* reported = nullptr);
 
 // The threads a conversion may use: VANTREL_THREADS when it holds a number
 // from 1 up, else as many as the cores the program may run on, at most 16.

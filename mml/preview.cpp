@@ -75,6 +75,13 @@ void PreviewCollector::addTrack(std::uint32_t index, TrackView original, TrackVi
   // the events it moves, and in each channel's group of the decoded track
   // the orders ascend.
   const DecodedTrack& was = *original.track;
+  // Room for every note at once: a file of a million notes is not copied
+  // again and again as its vector grows.
+  std::size_t starts = 0;
+  for (std::uint32_t i = track.passBegin[1]; i < track.passBegin[kPassCount]; ++i) {
+    starts += isNoteStart(track.events[i]) ? 1 : 0;
+  }
+  out.notes.reserve(starts);
   for (int pass = 1; pass < kPassCount; ++pass) {
     const DecodedEvent* const wasBegin = was.events.data() + was.passBegin[pass];
     const DecodedEvent* const wasEnd = was.events.data() + was.passBegin[pass + 1];
@@ -107,7 +114,9 @@ Preview PreviewCollector::finish(const Fault& fault) {
   if (!song_.chunksWhole()) return preview;
   preview.rhythm.assign(song_.rhythm.entries().begin(), song_.rhythm.entries().end());
   for (TrackNotes& track : tracks_) {
-    preview.notes.insert(preview.notes.end(), track.notes.begin(), track.notes.end());
+    // The first track's notes are taken over, not copied.
+    if (preview.notes.empty()) preview.notes.swap(track.notes);
+    else preview.notes.insert(preview.notes.end(), track.notes.begin(), track.notes.end());
     preview.tempos.insert(preview.tempos.end(), track.tempos.begin(), track.tempos.end());
     preview.trackNames.push_back(std::move(track.name));
     preview.lastEnd = std::max(preview.lastEnd, track.end);

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -221,6 +222,38 @@ TEST(Preview, ComesWithTheConversion) {
   EXPECT_EQ(preview.gridNote, 16u);
   EXPECT_FALSE(preview.lines.empty());
   EXPECT_EQ(preview.barStarts.front(), 0u);
+}
+
+// The fault a front end says in its own words is the first the program
+// reported, with its subject.
+TEST(Preview, TheFirstFaultReported) {
+  const Bytes song = twoTracks();
+  struct Case {
+    const char* what;
+    const char* name;  // the file the folder holds
+    Options options;
+    Fault fault;
+  };
+  Options capped = optionsFor("song", {});
+  capped.outputLimit = 10;
+  Options grid = optionsFor("song", settingsFor({"/Q7"}));
+  grid.gridArgument = "/Q7";
+  const std::vector<Case> cases = {
+      {"converted", "song.mid", optionsFor("song", {}), {}},
+      {"no such file", "other.mid", optionsFor("song", {}), fileFault("song.mid", ENOENT)},
+      {"past the cap", "song.mid", capped, Fault(FaultKind::kOutputTooLong, 0, "song.mml")},
+      {"a grid that does not fit", "song.mid", grid, Fault(FaultKind::kBadGrid, 0, "/Q7")},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    MemoryFileSystem files;
+    files.addFile(c.name, std::string(song.begin(), song.end()));
+    StringConsole out, err;
+    Fault reported(FaultKind::kBadOption);
+    const int status = runConversion(c.options, files, out, err, {}, nullptr, &reported);
+    EXPECT_EQ(reported, c.fault);
+    EXPECT_EQ(status, c.fault ? 1 : 0);
+  }
 }
 
 }  // namespace

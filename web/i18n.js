@@ -1,6 +1,6 @@
-// I18n: the page's words in Japanese and English, plain words for each of the
-// program's messages (which are Japanese, code page 932, and are also shown
-// decoded as they are), and the names of keys and bars for the listing.
+// I18n: the page's words in Japanese and English, plain words for each kind
+// of fault the program reports (its own message, Japanese, is shown beside
+// them as it is), and the names of keys and bars for the listing.
 'use strict';
 
 const I18n = (() => {
@@ -52,6 +52,11 @@ const I18n = (() => {
       grid32: 'thirty-seconds',
       gridChosen: (note) => `the program chose 1/${note}; faint: where the notes were played`,
       gridShown: 'faint: where the notes were played',
+      choiceLegend: 'Tracks and channels (--tracks, --channels)',
+      tracksLabel: 'Tracks',
+      channelsLabel: 'Channels',
+      noTrackTicked: 'Tick at least one track.',
+      noChannelTicked: 'Tick at least one channel.',
       commandLine: 'The same on the command line:',
       convert: 'Convert now',
       busy: 'Converting…',
@@ -90,6 +95,7 @@ const I18n = (() => {
       statusBusy: (name) => `Converting ${name}…`,
       statusDone: (name, size) => `${name} converted: ${size.toLocaleString('en')} bytes of MML.`,
       statusFault: (name) => `${name}: stopped by a fault in the file.`,
+      statusRefused: (name) => `${name}: the options chosen do not fit this file.`,
       statusIncomplete: (size) => `The ${size.toLocaleString('en')} bytes of MML written before it `
         + 'are incomplete.',
       statusNoMml: 'No MML was written.',
@@ -176,6 +182,11 @@ const I18n = (() => {
       grid32: '32分音符',
       gridChosen: (note) => `1/${note} を選びました。薄い色は演奏された位置です`,
       gridShown: '薄い色は演奏された位置です',
+      choiceLegend: 'トラックとチャンネル (--tracks, --channels)',
+      tracksLabel: 'トラック',
+      channelsLabel: 'チャンネル',
+      noTrackTicked: 'トラックを 1 つ以上選んでください。',
+      noChannelTicked: 'チャンネルを 1 つ以上選んでください。',
       commandLine: 'コマンドラインでは：',
       convert: '今すぐ変換',
       busy: '変換中…',
@@ -213,6 +224,7 @@ const I18n = (() => {
       statusBusy: (name) => `${name} を変換中…`,
       statusDone: (name, size) => `${name} を変換しました（MML ${size.toLocaleString('ja')} バイト）。`,
       statusFault: (name) => `${name}：ファイルの誤りで変換が止まりました。`,
+      statusRefused: (name) => `${name}：選んだオプションはこのファイルに合いません。`,
       statusIncomplete: (size) => `それまでに出力された MML ${size.toLocaleString('ja')} バイトは`
         + '不完全です。',
       statusNoMml: 'MML は出力されませんでした。',
@@ -255,87 +267,63 @@ const I18n = (() => {
     },
   };
 
-  // The program's words when a run reaches its --max-output.
-  const kCapMessage = 'MMLが--max-outputの上限を超えるため、書き出しを止めました。';
-
-  // The program's messages as they read decoded: the plain words for each,
-  // in both languages. The first matching entry explains a line.
-  const messages = [
-    ['MThdチャンクがありません。', {
-      en: 'This is not a MIDI file (or it is damaged at its very start): a Standard MIDI File begins with "MThd".',
-      ja: 'MIDI ファイルではありません（または先頭から壊れています）。' }],
-    ['Format 2には対応しておりません。', {
-      en: 'This is a format 2 MIDI file (independent patterns), which vantrel cannot convert.',
-      ja: 'Format 2 の MIDI ファイル（独立したパターンの集まり）は変換できません。' }],
-    ['未知のフォーマットです。', {
-      en: 'The file says it has a format that no MIDI file has.',
-      ja: 'MIDI ファイルにはない形式が書かれています。' }],
-    ['トラック数が0です。', {
-      en: 'The file says it holds no tracks.', ja: 'トラックが 1 つもないと書かれています。' }],
-    ['Format 0なのに、複数のトラックがあります。', {
-      en: 'A format 0 file must hold one track, and this one says it holds more.',
-      ja: 'Format 0 のファイルなのに複数のトラックがあると書かれています。' }],
-    ['timebaseが0tickです。', {
-      en: 'The file gives 0 ticks per quarter note, so no note has a length.',
-      ja: '四分音符が 0 tick とされていて、音の長さが決まりません。' }],
-    ['秒指定の時間単位には対応しておりません。', {
-      en: 'The file counts time in SMPTE frames (seconds), not in beats; vantrel needs beats.',
-      ja: '時間が拍ではなく SMPTE のフレーム（秒）で数えられていて、変換できません。' }],
-    ['MTrkチャンクがありません。', {
-      en: 'A track is missing: the file ends, or holds something else, where a track should start.',
-      ja: 'トラックが足りません。トラックが始まるはずの所でファイルが終わっているか、別のものがあります。' }],
-    ['トラックの途中でファイルが終わっています。', {
-      en: 'The file is cut short: it ends in the middle of a track.',
-      ja: 'ファイルが途中で切れています（トラックの途中で終わっています）。' }],
-    ['無効なMIDIイベントを検出しました。', {
-      en: 'The file holds a byte that is no MIDI event: it is damaged there.',
-      ja: 'MIDI イベントではないバイトがあります。その所でファイルが壊れています。' }],
-    ['無効なシーケンス番号。', {
-      en: 'A sequence number event has the wrong length.', ja: 'シーケンス番号イベントの長さが違います。' }],
-    ['無効なチャンネルプリフィックス。', {
-      en: 'A channel prefix event has the wrong length.', ja: 'チャンネルプリフィックスの長さが違います。' }],
-    ['無効なポート番号。', {
-      en: 'A port number event has the wrong length.', ja: 'ポート番号イベントの長さが違います。' }],
-    ['無効なEnd of Track。', {
-      en: 'An end-of-track event has the wrong length.', ja: 'トラックの終わりのイベントの長さが違います。' }],
-    ['無効なTempo。', {
-      en: 'A tempo event has the wrong length.', ja: 'テンポイベントの長さが違います。' }],
-    ['無効なSMPTEオフセット。', {
-      en: 'An SMPTE offset event has the wrong length.', ja: 'SMPTE オフセットイベントの長さが違います。' }],
-    ['無効な拍子。', {
-      en: 'A time signature event has the wrong length.', ja: '拍子イベントの長さが違います。' }],
-    ['無効な調号。', {
-      en: 'A key signature event has the wrong length.', ja: '調号イベントの長さが違います。' }],
-    ['無効なMeta Event', {
-      en: 'A meta event has the wrong length.', ja: 'メタイベントの長さが違います。' }],
-    ['SMFファイルが2回以上指定されました。', {
-      en: 'More than one MIDI file was named.', ja: 'MIDI ファイルが 2 つ以上指定されました。' }],
-    ['/F ファイル名が書いてありません。', {
-      en: '/F has no file name.', ja: '/F にファイル名がありません。' }],
-    ['/F MMLファイルが2回以上指定されました。', {
-      en: 'More than one MML file was named.', ja: 'MML ファイルが 2 つ以上指定されました。' }],
-    ['SMFファイルと同じファイルには出力できません。', {
-      en: 'The MML cannot be written over the MIDI file.', ja: 'MIDI ファイルに MML を上書きすることはできません。' }],
-    [kCapMessage, {
-      en: 'The MML would be longer than --max-output allows: writing stopped, and nothing was kept.',
-      ja: 'MML が --max-output の上限を超えるため、書き出しを止めました。何も残していません。' }],
-    ['オプションが不正です。：', {
-      en: 'An option is not valid:', ja: 'オプションが正しくありません：' }],
-    ['SMFファイルのデータが不正です。', {
-      en: 'The MIDI file is damaged.', ja: 'MIDI ファイルのデータが壊れています。' }],
-  ];
-
-  // Plain words for the program's message `text` (decoded) in `language`:
-  // the most specific explanation found, or ''.
-  function plainWords(text, language) {
-    for (const [japanese, meaning] of messages) {
-      const at = text.indexOf(japanese);
-      if (at < 0) continue;
-      const rest = japanese.endsWith('：') ? ` ${text.slice(at + japanese.length).split('\n')[0]}` : '';
-      return meaning[language] + rest;
-    }
-    return '';
-  }
+  // Plain words for each kind of fault the program reports (the core's list
+  // of kinds, as the module names them: web/make_page.js stops the build
+  // when one has no entry here). Each gives the words in both languages for
+  // the fault's subject (an argument or a file's name) and {division}.
+  const both = (en, ja) => ({ en: () => en, ja: () => ja });
+  const faults = {
+    badOption: { en: (s) => `An option is not valid: ${s}`, ja: (s) => `オプションが正しくありません：${s}` },
+    secondSmfName: both('More than one MIDI file was named.', 'MIDI ファイルが 2 つ以上指定されました。'),
+    noOutputName: both('/F has no file name.', '/F にファイル名がありません。'),
+    secondOutputName: both('More than one MML file was named.', 'MML ファイルが 2 つ以上指定されました。'),
+    badGrid: {
+      en: (s, { division }) => `The grid (${s}) does not fit this file: its step must be a whole number of `
+        + `ticks, and the file has ${division} ticks per quarter note.`,
+      ja: (s, { division }) => `クオンタイズ (${s}) はこのファイルに合いません。単位が整数の tick にならなければ`
+        + `なりませんが、このファイルは四分音符 = ${division} tick です。` },
+    badList: { en: (s) => `${s} is no list of numbers such as 1-3,5.`,
+      ja: (s) => `${s} は 1-3,5 のような番号の並びではありません。` },
+    noSuchTrack: { en: (s) => `The file has no such track (${s}).`,
+      ja: (s) => `指定したトラックはこのファイルにありません（${s}）。` },
+    noSuchChannel: { en: (s) => `No note or message of the file is on that channel (${s}).`,
+      ja: (s) => `指定したチャンネルはこのファイルで使われていません（${s}）。` },
+    nothingChosen: { en: (s) => `The tracks and channels chosen hold no notes and no channel messages (${s}).`,
+      ja: (s) => `選んだトラックとチャンネルには音符もチャンネルメッセージもありません（${s}）。` },
+    fileError: { en: (s) => `${s} could not be read or written.`, ja: (s) => `${s} を読み書きできませんでした。` },
+    outputIsInput: both('The MML cannot be written over the MIDI file.',
+      'MIDI ファイルに MML を上書きすることはできません。'),
+    outputTooLong: both('The MML would be longer than --max-output allows: writing stopped, and nothing was kept.',
+      'MML が --max-output の上限を超えるため、書き出しを止めました。何も残していません。'),
+    noMThd: both('This is not a MIDI file (or it is damaged at its very start): a Standard MIDI File begins '
+      + 'with "MThd".', 'MIDI ファイルではありません（または先頭から壊れています）。'),
+    format2: both('This is a format 2 MIDI file (independent patterns), which vantrel cannot convert.',
+      'Format 2 の MIDI ファイル（独立したパターンの集まり）は変換できません。'),
+    unknownFormat: both('The file says it has a format that no MIDI file has.',
+      'MIDI ファイルにはない形式が書かれています。'),
+    noTracks: both('The file says it holds no tracks.', 'トラックが 1 つもないと書かれています。'),
+    format0Tracks: both('A format 0 file must hold one track, and this one says it holds more.',
+      'Format 0 のファイルなのに複数のトラックがあると書かれています。'),
+    zeroDivision: both('The file gives 0 ticks per quarter note, so no note has a length.',
+      '四分音符が 0 tick とされていて、音の長さが決まりません。'),
+    smpteDivision: both('The file counts time in SMPTE frames (seconds), not in beats; vantrel needs beats.',
+      '時間が拍ではなく SMPTE のフレーム（秒）で数えられていて、変換できません。'),
+    noMTrk: both('A track is missing: the file ends, or holds something else, where a track should start.',
+      'トラックが足りません。トラックが始まるはずの所でファイルが終わっているか、別のものがあります。'),
+    trackCutShort: both('The file is cut short: it ends in the middle of a track.',
+      'ファイルが途中で切れています（トラックの途中で終わっています）。'),
+    invalidMidiEvent: both('The file holds a byte that is no MIDI event: it is damaged there.',
+      'MIDI イベントではないバイトがあります。その所でファイルが壊れています。'),
+    badSequenceNumber: both('A sequence number event has the wrong length.', 'シーケンス番号イベントの長さが違います。'),
+    badChannelPrefix: both('A channel prefix event has the wrong length.', 'チャンネルプリフィックスの長さが違います。'),
+    badPort: both('A port number event has the wrong length.', 'ポート番号イベントの長さが違います。'),
+    badEndOfTrack: both('An end-of-track event has the wrong length.', 'トラックの終わりのイベントの長さが違います。'),
+    badTempo: both('A tempo event has the wrong length.', 'テンポイベントの長さが違います。'),
+    badSmpteOffset: both('An SMPTE offset event has the wrong length.', 'SMPTE オフセットイベントの長さが違います。'),
+    badTimeSignature: both('A time signature event has the wrong length.', '拍子イベントの長さが違います。'),
+    badKeySignature: both('A key signature event has the wrong length.', '調号イベントの長さが違います。'),
+    badMetaEvent: both('A meta event has the wrong length.', 'メタイベントの長さが違います。'),
+  };
 
   // Key names: [major, minor] for sharps -7 .. 7.
   const keyNames = {
@@ -373,12 +361,13 @@ const I18n = (() => {
       const index = Math.max(-7, Math.min(7, sharps)) + 7;
       return minor ? this.text('minor', names.minor[index]) : this.text('major', names.major[index]);
     },
-    plainWords(text) {
-      return plainWords(text, this.language);
+    // The plain words for a fault of `kind` about `subject`; '' for none.
+    faultWords(kind, subject, context) {
+      const entry = faults[kind];
+      return entry ? entry[this.language](subject, context) : '';
     },
-    // Whether the program's message `text` (decoded) says that the run
-    // reached its --max-output.
-    isCapMessage: (text) => text.includes(kCapMessage),
+    // The kinds the table has words for.
+    faultKinds: Object.keys(faults),
     preferred() {
       const wanted = (navigator.languages && navigator.languages[0]) || navigator.language || 'en';
       return wanted.toLowerCase().startsWith('ja') ? 'ja' : 'en';

@@ -8,15 +8,44 @@
 // Writes OUTDIR/index.html (the page: it works opened from disk, from a
 // folder or a package, and served by any static server) and
 // OUTDIR/worker_source.js (the worker's text alone, for timing it in Node).
+//
+// It first holds the page's tables against the module's: words for every
+// kind of fault the program reports, and the bits and values of the
+// settings the page gives it. A kind added to the program without words on
+// the page stops the build here.
 'use strict';
 
 const crypto = require('crypto');
 const fs = require('fs');
 const path = require('path');
+const vm = require('vm');
 
 const [wasmJs, out] = process.argv.slice(2);
 const web = __dirname;
 const read = (name) => fs.readFileSync(path.join(web, name), 'utf8');
+
+function checkTables() {
+  const core = require(path.resolve(wasmJs))();
+  const page = vm.createContext({});
+  vm.runInContext(`${read('i18n.js')}\n${read('options.js')}`, page);
+  const words = vm.runInContext('I18n.faultKinds', page);
+  const kinds = core.faultKinds().filter((kind) => kind !== 'none');
+  const problems = [
+    ...kinds.filter((kind) => !words.includes(kind)).map((kind) => `no words for the fault ${kind}`),
+    ...words.filter((kind) => !kinds.includes(kind)).map((kind) => `words for ${kind}, which is no fault`),
+  ];
+  const bits = core.filterBits();
+  const pageBits = vm.runInContext('Options.filterBits', page);
+  for (const letter of Object.keys(bits)) {
+    if (letter !== 'all' && pageBits[letter] !== bits[letter]) problems.push(`the bits of /M${letter}`);
+  }
+  if (vm.runInContext('Options.kAutoGrid', page) !== core.autoGrid) problems.push('the value of /Q');
+  if (problems.length > 0) {
+    console.error(`web/make_page.js: the page does not match the program: ${problems.join('; ')}`);
+    process.exit(1);
+  }
+}
+checkTables();
 
 // A string constant that no HTML parser ends early.
 const constant = (name, text) => `const ${name} = ${JSON.stringify(text).replace(/<\//g, '<\\/')};\n`;

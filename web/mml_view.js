@@ -1,8 +1,6 @@
 // MmlView: the MML text with syntax colours and, in the gutter, the number of
-// the bar each line of notes starts in, counted as the converter writes them:
-// each pass of a track starts at its Time(bar:beat:tick) line, a bar line
-// "|" ends a bar, and a "//Rhythm" comment after notes of an unfinished bar
-// starts a new one (a change of time signature ends the bar it cuts).
+// the bar each line of music (notes, rests, bar lines) starts in, as the
+// conversion that wrote it says (its preview's lines).
 'use strict';
 
 const MmlView = (() => {
@@ -110,42 +108,27 @@ const MmlView = (() => {
       at = end;
     }
   }
-  const timeLine = /^(?:Time\(|時間（)\s*([0-9０-９]+)/;
-  const fullWidth = (text) => text.replace(/[０-９]/g, (d) => String.fromCharCode(d.charCodeAt(0) - 0xFEE0));
-
   // Renders the lines of `text` into `pre` until they have made `budget`
   // elements (a line and each token of it count one): the browser's time
   // to lay the text out grows with them, and a text dense with notes makes
   // many more than one of comments. A first line that alone is over the
-  // budget is shown whole, its colours only to there.
-  // Gives {noteLines, lineCount}: the lines of notes and rests, [{element,
-  // bar, lastBar, pitch}] in text order (pitch: it holds a note), and the
-  // number of lines shown.
-  function render(pre, text, budget = 16000) {
+  // budget is shown whole, its colours only to there. `bars[i]` is
+  // {bar, lastBar} of line i where the conversion lists it (bars counted
+  // from 1), else null.
+  // Gives {noteLines, lineCount}: the lines of music with a bar, [{element, bar,
+  // lastBar, pitch}] in text order (pitch: it holds a note), and the number
+  // of lines shown.
+  function render(pre, text, bars, budget = 16000) {
     const lines = text.split('\n');
     const html = [];
     const noteLines = [];
-    let bar = 1;
-    let dirty = false;  // notes written in the current bar
     let spent = 0;
     for (let index = 0; index < lines.length && (index === 0 || spent < budget); ++index) {
       const line = lines[index].replace(/\r$/, '');
-      const time = timeLine.exec(line);
-      let startBar = null;
-      let lastBar = null;
-      if (time) {
-        bar = Number(fullWidth(time[1])) || 1;
-        dirty = false;
-      } else if (/^\s*\/\/Rhythm/.test(line)) {
-        if (dirty) bar += 1;
-        dirty = false;
-      }
       let out = '';
       let at = 0;
-      let hasNotes = false;
       let hasPitch = false;
-      let barLines = 0;
-      let afterLastBar = false;
+      let music = false;
       spent += 1;
       scan(line, (kind, from, to) => {
         if (spent < budget) {
@@ -154,22 +137,14 @@ const MmlView = (() => {
           at = to;
           spent += 1;
         }
-        if (kind === kNote || kind === kRest) { hasNotes = true; afterLastBar = true; }
         if (kind === kNote) hasPitch = true;
-        if (kind === kBar) { barLines += 1; afterLastBar = false; }
+        if (kind === kNote || kind === kRest || kind === kBar) music = true;
       });
       out += escape(line.slice(at));
-      if (!time && (hasNotes || barLines > 0)) {
-        startBar = bar;
-        bar += barLines;
-        lastBar = afterLastBar ? bar : bar - 1;
-        dirty = afterLastBar || (dirty && barLines === 0);
-      }
-      const attribute = startBar === null ? '' : ` data-bar="${startBar}"`;
+      const bar = music ? bars[index] || null : null;
+      const attribute = bar === null ? '' : ` data-bar="${bar.bar}"`;
       html.push(`<span class="line"${attribute}>${out}</span>`);
-      if (startBar !== null) {
-        noteLines.push({ index, bar: startBar, lastBar: Math.max(startBar, lastBar), pitch: hasPitch });
-      }
+      if (bar !== null) noteLines.push({ index, bar: bar.bar, lastBar: bar.lastBar, pitch: hasPitch });
     }
     pre.innerHTML = html.join('\n');
     const elements = pre.children;

@@ -1,19 +1,25 @@
-// The web page's entry points into the program, compiled to WebAssembly.
+// The web page's way into the program, compiled to WebAssembly: one call
+// per conversion, typed on both sides (embind).
 //
-// vantrel_run runs the command-line program itself (runProgram) on files in
-// memory (a MemoryFileSystem holding just the input), so that the page gives
-// exactly what the command line gives in a folder that holds just that file.
-// vantrel_preview reads the notes and the bar structure of a file for the
-// piano roll, through the core's makePreview; vantrel_output_name gives the
-// name the program writes its MML under.
+// convert(settings, name, bytes) converts `bytes` as the command line does
+// a file called `name` in a folder that holds just that file, for the
+// settings the page's controls give (every field of Settings, the output
+// cap, and the options' texts as the page's command line writes them, for
+// the faults' messages); run(args, bytes) does the same for a command line,
+// for tests and for anything that holds arguments rather than settings.
+// Both give one result: the exit status, the first fault's kind and subject,
+// the bytes of standard output, standard error and the MML, the MML's name,
+// and the conversion's own preview (mml/preview.h).
 //
-// Results stay in the module until the next call of the same function; the
-// page copies them out through the accessor functions.
+// The bytes of a result are views of the module's memory, valid until the
+// next call: the caller copies what it keeps before it calls again.
 
-#include <emscripten/emscripten.h>
+#include <emscripten/bind.h>
+#include <emscripten/val.h>
 
+#include <cmath>
 #include <cstdint>
-#include <span>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -22,175 +28,293 @@
 #include "app/memory_file_system.h"
 #include "app/program.h"
 #include "mml/preview.h"
-#include "rhythm/rhythm_table.h"
+#include "smf/events.h"
+#include "util/fault.h"
 
 namespace {
 
 using namespace vantrel;
+using emscripten::typed_memory_view;
+using emscripten::val;
 
-struct RunResult {
-  std::string out;
-  std::string err;
-  std::string mml;
-  bool wroteMml = false;
-};
-RunResult lastRun;
-
-// `packed` holds `count` arguments, each ending in a NUL byte.
-std::vector<std::string> unpackArguments(const char* packed, int count) {
-  std::vector<std::string> arguments;
-  for (int i = 0; i < count; ++i) {
-    arguments.emplace_back(packed);
-    packed += arguments.back().size() + 1;
+// The name the page knows each fault by. No default: a kind added to the
+// core's list stops this file compiling until it has a name, and the page's
+// build stops until the page has words for that name (web/make_page.js).
+const char* faultName(FaultKind kind) {
+  switch (kind) {
+    case FaultKind::kNone: return "none";
+    case FaultKind::kBadOption: return "badOption";
+    case FaultKind::kSecondSmfName: return "secondSmfName";
+    case FaultKind::kNoOutputName: return "noOutputName";
+    case FaultKind::kSecondOutputName: return "secondOutputName";
+    case FaultKind::kBadGrid: return "badGrid";
+    case FaultKind::kBadList: return "badList";
+    case FaultKind::kNoSuchTrack: return "noSuchTrack";
+    case FaultKind::kNoSuchChannel: return "noSuchChannel";
+    case FaultKind::kNothingChosen: return "nothingChosen";
+    case FaultKind::kFileError: return "fileError";
+    case FaultKind::kOutputIsInput: return "outputIsInput";
+    case FaultKind::kOutputTooLong: return "outputTooLong";
+    case FaultKind::kNoMThd: return "noMThd";
+    case FaultKind::kFormat2: return "format2";
+    case FaultKind::kUnknownFormat: return "unknownFormat";
+    case FaultKind::kNoTracks: return "noTracks";
+    case FaultKind::kFormat0Tracks: return "format0Tracks";
+    case FaultKind::kZeroDivision: return "zeroDivision";
+    case FaultKind::kSmpteDivision: return "smpteDivision";
+    case FaultKind::kNoMTrk: return "noMTrk";
+    case FaultKind::kTrackCutShort: return "trackCutShort";
+    case FaultKind::kInvalidMidiEvent: return "invalidMidiEvent";
+    case FaultKind::kBadSequenceNumber: return "badSequenceNumber";
+    case FaultKind::kBadChannelPrefix: return "badChannelPrefix";
+    case FaultKind::kBadPort: return "badPort";
+    case FaultKind::kBadEndOfTrack: return "badEndOfTrack";
+    case FaultKind::kBadTempo: return "badTempo";
+    case FaultKind::kBadSmpteOffset: return "badSmpteOffset";
+    case FaultKind::kBadTimeSignature: return "badTimeSignature";
+    case FaultKind::kBadKeySignature: return "badKeySignature";
+    case FaultKind::kBadMetaEvent: return "badMetaEvent";
   }
-  return arguments;
+  return nullptr;
 }
 
-// What the preview found, packed for the page (see vantrel_preview).
-struct PackedPreview {
-  std::string fault;                // the whole message as the program prints it, or empty
-  std::vector<double> numbers;      // see vantrel_preview
-  std::vector<std::uint32_t> keys;  // per note: track << 16 | channel << 8 | key
-  std::vector<std::uint8_t> velocities;  // per note
-  std::string names;                // the tracks' names, one after the other
-};
-PackedPreview lastPreview;
-
-// The name of the output that the last vantrel_output_name call derived.
-std::string lastOutputName;
-
-}  // namespace
-
-extern "C" {
-
-// Runs the program with `argumentCount` arguments (packed, each ending in a
-// NUL byte) in an empty folder holding `input` under the name the arguments
-// give it. Returns the exit status; the outputs are read with vantrel_result.
-EMSCRIPTEN_KEEPALIVE int vantrel_run(const char* packedArguments, int argumentCount,
-                                     const std::uint8_t* input, std::size_t inputSize) {
-  const std::vector<std::string> arguments = unpackArguments(packedArguments, argumentCount);
-  lastRun = RunResult{};
-  const CommandLine line = parseCommandLine(arguments);
-  MemoryFileSystem files;
-  if (line.action == CommandLine::Action::kConvert) {
-    files.addFile(line.options.inputName, std::string(reinterpret_cast<const char*>(input), inputSize));
+// Every kind's name, in the order of the core's list.
+val faultKinds() {
+  val names = val::array();
+  for (int kind = 0; kind < 256; ++kind) {
+    const char* name = faultName(static_cast<FaultKind>(kind));
+    if (name == nullptr) break;
+    names.call<void>("push", val(name));
   }
+  return names;
+}
+
+// What the last call made, kept for the views its result holds.
+struct Kept {
+  MemoryFileSystem files;
   StringConsole out;
   StringConsole err;
-  const int status = runProgram(arguments, files, out, err);
-  lastRun.out = std::move(out.text);
-  lastRun.err = std::move(err.text);
+  Preview preview;
+  std::vector<double> ticks;     // per note: start, end
+  std::vector<double> original;  // per note on a grid: start, end as played
+  std::vector<std::uint32_t> keys;
+  std::vector<std::uint8_t> velocities;
+  std::vector<double> tempoTicks;
+  std::vector<double> tempoMicroseconds;
+  std::vector<double> barStarts;
+  std::vector<double> lineOffsets;
+  std::vector<std::uint32_t> lineBars;
+  std::vector<std::uint32_t> lineLastBars;
+  std::vector<double> rhythmTicks;  // the sentinel's as -1
+  std::vector<std::uint8_t> numerators, denominators, modes;
+  std::vector<std::int8_t> keySignatures;
+  std::vector<std::uint32_t> barLengths;
+};
+std::unique_ptr<Kept> kept;
+
+template <typename T>
+val view(const std::vector<T>& numbers) {
+  return val(typed_memory_view(numbers.size(), numbers.data()));
+}
+
+val bytesView(const std::string& bytes) {
+  return val(typed_memory_view(bytes.size(), reinterpret_cast<const std::uint8_t*>(bytes.data())));
+}
+
+// The preview as the page reads it: one typed array per field of the notes,
+// tempos, bars, lines and rhythm entries.
+val previewOf(Kept& k) {
+  const Preview& p = k.preview;
+  const bool onGrid = p.gridNote != 0;
+  k.ticks.reserve(2 * p.notes.size());
+  if (onGrid) k.original.reserve(2 * p.notes.size());
+  k.keys.reserve(p.notes.size());
+  k.velocities.reserve(p.notes.size());
+  for (const PreviewNote& n : p.notes) {
+    k.ticks.push_back(static_cast<double>(n.start));
+    k.ticks.push_back(static_cast<double>(n.end));
+    if (onGrid) {
+      k.original.push_back(static_cast<double>(n.originalStart));
+      k.original.push_back(static_cast<double>(n.originalEnd));
+    }
+    k.keys.push_back(n.track << 16 | std::uint32_t{n.channel} << 8 | n.key);
+    k.velocities.push_back(n.velocity);
+  }
+  for (const PreviewTempo& t : p.tempos) {
+    k.tempoTicks.push_back(static_cast<double>(t.tick));
+    k.tempoMicroseconds.push_back(t.microseconds);
+  }
+  k.barStarts.assign(p.barStarts.begin(), p.barStarts.end());
+  for (const PreviewLine& line : p.lines) {
+    k.lineOffsets.push_back(static_cast<double>(line.offset));
+    k.lineBars.push_back(line.bar);
+    k.lineLastBars.push_back(line.lastBar);
+  }
+  for (const RhythmEntry& e : p.rhythm) {
+    k.rhythmTicks.push_back(e.tick == kSentinelTick ? -1.0 : static_cast<double>(e.tick));
+    k.numerators.push_back(e.numerator);
+    k.denominators.push_back(e.denominator);
+    k.keySignatures.push_back(e.key);
+    k.modes.push_back(e.mode);
+    k.barLengths.push_back(e.barLength);
+  }
+
+  val notes = val::object();
+  notes.set("ticks", view(k.ticks));
+  notes.set("original", onGrid ? view(k.original) : val::null());
+  notes.set("keys", view(k.keys));
+  notes.set("velocities", view(k.velocities));
+  val tempos = val::object();
+  tempos.set("ticks", view(k.tempoTicks));
+  tempos.set("microseconds", view(k.tempoMicroseconds));
+  val lines = val::object();
+  lines.set("offsets", view(k.lineOffsets));
+  lines.set("bars", view(k.lineBars));
+  lines.set("lastBars", view(k.lineLastBars));
+  val rhythm = val::object();
+  rhythm.set("ticks", view(k.rhythmTicks));
+  rhythm.set("numerators", view(k.numerators));
+  rhythm.set("denominators", view(k.denominators));
+  rhythm.set("keys", view(k.keySignatures));
+  rhythm.set("modes", view(k.modes));
+  rhythm.set("barLengths", view(k.barLengths));
+  // The names' bytes as the file holds them (code page 932, mostly).
+  val names = val::array();
+  for (const std::string& name : p.trackNames) names.call<void>("push", bytesView(name));
+
+  val preview = val::object();
+  preview.set("headerRead", p.headerRead);
+  preview.set("format", p.format);
+  preview.set("trackCount", p.trackCount);
+  preview.set("division", p.division);
+  preview.set("gridNote", p.gridNote);
+  preview.set("songEnd", static_cast<double>(p.lastEnd));
+  preview.set("faultKind", val(faultName(p.faultKind)));
+  preview.set("notes", notes);
+  preview.set("tempos", tempos);
+  preview.set("barStarts", view(k.barStarts));
+  preview.set("lines", lines);
+  preview.set("rhythm", rhythm);
+  preview.set("trackNames", names);
+  return preview;
+}
+
+// Starts a call: what the last one kept goes, and `bytes` (a Uint8Array) is
+// copied once, into the file the program reads.
+Kept& start(const std::string& inputName, const val& bytes) {
+  kept.reset();  // before the next is made: a big file's memory is used again
+  kept = std::make_unique<Kept>();
+  if (!bytes.isNull() && !bytes.isUndefined()) {
+    std::string input(bytes["length"].as<std::size_t>(), '\0');
+    val(typed_memory_view(input.size(), reinterpret_cast<std::uint8_t*>(input.data())))
+        .call<void>("set", bytes);
+    kept->files.addFile(inputName, std::move(input));
+  }
+  return *kept;
+}
+
+// The conversion of the file that `start` put in, for `options`.
+val conversion(Kept& k, const Options& options) {
+  Fault fault;
+  const int status = runConversion(options, k.files, k.out, k.err, {}, &k.preview, &fault);
   // Only a file the run made is its MML: the output named as the input, say,
   // was there before and is not written.
-  if (line.action == CommandLine::Action::kConvert &&
-      line.options.outputName != line.options.inputName) {
-    if (const std::string* mml = files.file(line.options.outputName)) {
-      lastRun.mml = *mml;
-      lastRun.wroteMml = true;
-    }
-  }
-  return status;
+  const std::string* mml =
+      options.outputName != options.inputName ? k.files.file(options.outputName) : nullptr;
+  val result = val::object();
+  result.set("status", status);
+  result.set("faultKind", val(faultName(fault.kind)));
+  result.set("faultSubject", fault.subject);
+  result.set("stdout", bytesView(k.out.text));
+  result.set("stderr", bytesView(k.err.text));
+  result.set("mml", mml != nullptr ? bytesView(*mml) : val::null());
+  result.set("name", options.outputName);
+  result.set("preview", previewOf(k));
+  return result;
 }
 
-// The bytes of the last run's output `which` (0 standard output, 1 standard
-// error, 2 the MML file) and their number; the size is -1 when no MML file
-// was written.
-EMSCRIPTEN_KEEPALIVE const char* vantrel_result_data(int which) {
-  return which == 0 ? lastRun.out.data() : which == 1 ? lastRun.err.data() : lastRun.mml.data();
-}
-EMSCRIPTEN_KEEPALIVE int vantrel_result_size(int which) {
-  if (which == 2 && !lastRun.wroteMml) return -1;
-  const std::string& text = which == 0 ? lastRun.out : which == 1 ? lastRun.err : lastRun.mml;
-  return static_cast<int>(text.size());
+std::vector<std::uint32_t> numbers(const val& list) {
+  return emscripten::vecFromJSArray<std::uint32_t>(list);
 }
 
-// The preview of `smf` (makePreview, mml/preview.h) with the pickup and
-// event filter that `packedArguments` (as for vantrel_run) ask for. Returns
-// 0, or 1 when the file has a fault (its message from vantrel_preview_fault);
-// the tracks before a fault still give their notes.
-//
-// vantrel_preview_numbers then holds: division, format, track count, the
-// tick of the last end of track, the number of rhythm entries R, of notes N,
-// of tempo events T and of track names K, and the grid's note value (0 off
-// the grid); R entries of tick, numerator, denominator, key, mode and bar
-// length (the sentinel's tick as -1); N pairs of start and end tick; on a
-// grid, N pairs of the notes' start and end before they moved; T pairs of
-// tick and microseconds per quarter note; and the K names' lengths in bytes.
-// vantrel_preview_keys holds the N notes' track, channel and key,
-// vantrel_preview_velocities their velocities, vantrel_preview_names the
-// names' bytes one after the other.
-EMSCRIPTEN_KEEPALIVE int vantrel_preview(const char* packedArguments, int argumentCount,
-                                         const std::uint8_t* smf, std::size_t size) {
-  lastPreview = PackedPreview{};
-  const CommandLine line = parseCommandLine(unpackArguments(packedArguments, argumentCount));
-  const Settings settings = line.action == CommandLine::Action::kConvert ? line.options.settings
-                                                                          : Settings{};
-  const Preview preview = makePreview({smf, size}, settings);
-  lastPreview.fault = preview.fault;
-
-  const bool onGrid = preview.gridNote != 0;
-  std::vector<double>& numbers = lastPreview.numbers;
-  numbers.reserve(9 + 6 * preview.rhythm.size() + (onGrid ? 4 : 2) * preview.notes.size() +
-                  2 * preview.tempos.size() + preview.trackNames.size());
-  numbers = {double(preview.division), double(preview.format), double(preview.trackCount),
-             double(preview.lastEnd), double(preview.rhythm.size()), double(preview.notes.size()),
-             double(preview.tempos.size()), double(preview.trackNames.size()),
-             double(preview.gridNote)};
-  for (const RhythmEntry& e : preview.rhythm) {
-    numbers.insert(numbers.end(), {e.tick == kSentinelTick ? -1.0 : double(e.tick),
-                                   double(e.numerator), double(e.denominator), double(e.key),
-                                   double(e.mode), double(e.barLength)});
+// The settings of the page's call (see the top), in the fields' own names.
+Options optionsOf(const val& s, const std::string& name) {
+  Settings settings;
+  settings.barLines = s["barLines"].as<bool>();
+  settings.lineBars = s["lineBars"].as<std::int32_t>();
+  settings.pickupTicks = s["pickupTicks"].as<std::int32_t>();
+  settings.dialect = s["kana"].as<bool>() ? Dialect::kKana : Dialect::kMml;
+  settings.filterMask = s["filterMask"].as<std::int32_t>();
+  settings.gridNote = s["gridNote"].as<std::uint32_t>();
+  settings.tracks = numbers(s["tracks"]);
+  settings.channels = numbers(s["channels"]);
+  Options options = optionsFor(name, settings);
+  // A name that starts like an option follows "--" on the page's command
+  // line, and is named as it is there.
+  if (!name.empty() && (name[0] == '-' || name[0] == '/')) {
+    options.inputName = inputNameOf(name, true);
+    options.outputName = outputNameOf(options.inputName, true);
   }
-  lastPreview.keys.reserve(preview.notes.size());
-  lastPreview.velocities.reserve(preview.notes.size());
-  for (const PreviewNote& n : preview.notes) {
-    numbers.push_back(double(n.start));
-    numbers.push_back(double(n.end));
-    lastPreview.keys.push_back(n.track << 16 | std::uint32_t{n.channel} << 8 | n.key);
-    lastPreview.velocities.push_back(n.velocity);
-  }
-  if (onGrid) {
-    for (const PreviewNote& n : preview.notes) {
-      numbers.push_back(double(n.originalStart));
-      numbers.push_back(double(n.originalEnd));
-    }
-  }
-  for (const PreviewTempo& t : preview.tempos) {
-    numbers.push_back(double(t.tick));
-    numbers.push_back(double(t.microseconds));
-  }
-  for (const std::string& name : preview.trackNames) {
-    numbers.push_back(double(name.size()));
-    lastPreview.names += name;
-  }
-  return preview.fault.empty() ? 0 : 1;
+  const double limit = s["outputLimit"].as<double>();
+  options.outputLimit = std::isfinite(limit) && limit >= 0 && limit < 1.8e19
+                            ? static_cast<std::uint64_t>(limit) : UINT64_MAX;
+  options.gridArgument = s["gridArgument"].as<std::string>();
+  options.tracksArgument = s["tracksArgument"].as<std::string>();
+  options.channelsArgument = s["channelsArgument"].as<std::string>();
+  return options;
 }
 
-// The name of the MML file that the command line `packedArguments` (as for
-// vantrel_run) writes, as the program derives it (its "MML = " line); empty
-// when those arguments convert nothing.
-EMSCRIPTEN_KEEPALIVE const char* vantrel_output_name(const char* packedArguments,
-                                                     int argumentCount) {
-  const CommandLine line = parseCommandLine(unpackArguments(packedArguments, argumentCount));
-  lastOutputName = line.action == CommandLine::Action::kConvert ? line.options.outputName : "";
-  return lastOutputName.c_str();
+val convert(val settings, std::string name, val bytes) {
+  const Options options = optionsOf(settings, name);
+  return conversion(start(options.inputName, bytes), options);
+}
+
+// The command line `args` (those after the program's name) in a folder
+// holding `bytes` under the name they give it.
+val run(val args, val bytes) {
+  const std::vector<std::string> arguments = emscripten::vecFromJSArray<std::string>(args);
+  const CommandLine line = parseCommandLine(arguments);
+  if (line.action == CommandLine::Action::kConvert) {
+    return conversion(start(line.options.inputName, bytes), line.options);
+  }
+  Kept& k = start("", val::null());
+  const int status = runProgram(arguments, k.files, k.out, k.err);
+  val result = val::object();
+  result.set("status", status);
+  result.set("faultKind", val(faultName(line.fault.kind)));
+  result.set("faultSubject", line.fault.subject);
+  result.set("stdout", bytesView(k.out.text));
+  result.set("stderr", bytesView(k.err.text));
+  result.set("mml", val::null());
+  result.set("name", std::string());
+  result.set("preview", previewOf(k));
+  return result;
 }
 
 // The bytes of the module's memory: a page may start a new module to give
 // back what a big file made it take.
-EMSCRIPTEN_KEEPALIVE double vantrel_memory_size() {
-  return static_cast<double>(__builtin_wasm_memory_size(0)) * 65536.0;
+double memorySize() { return static_cast<double>(__builtin_wasm_memory_size(0)) * 65536.0; }
+
+// The /M letters' bits, as the command line sets them; "all" for /MA.
+val filterBits() {
+  val bits = val::object();
+  bits.set("a", kFilterKeyPressure | kFilterChannelPressure);
+  bits.set("b", static_cast<int>(kFilterPitchBend));
+  bits.set("c", static_cast<int>(kFilterControlChange));
+  bits.set("m", static_cast<int>(kFilterMeta));
+  bits.set("p", static_cast<int>(kFilterProgramChange));
+  bits.set("x", kFilterSysEx | kFilterSysExEscape);
+  bits.set("all", 0xFFFF);
+  return bits;
 }
 
-EMSCRIPTEN_KEEPALIVE const double* vantrel_preview_numbers() { return lastPreview.numbers.data(); }
-EMSCRIPTEN_KEEPALIVE int vantrel_preview_number_count() {
-  return static_cast<int>(lastPreview.numbers.size());
-}
-EMSCRIPTEN_KEEPALIVE const std::uint32_t* vantrel_preview_keys() { return lastPreview.keys.data(); }
-EMSCRIPTEN_KEEPALIVE const std::uint8_t* vantrel_preview_velocities() {
-  return lastPreview.velocities.data();
-}
-EMSCRIPTEN_KEEPALIVE const char* vantrel_preview_names() { return lastPreview.names.data(); }
-EMSCRIPTEN_KEEPALIVE const char* vantrel_preview_fault() { return lastPreview.fault.c_str(); }
+}  // namespace
 
-}  // extern "C"
+EMSCRIPTEN_BINDINGS(vantrel) {
+  emscripten::function("convert", &convert);
+  emscripten::function("run", &run);
+  emscripten::function("faultKinds", &faultKinds);
+  emscripten::function("filterBits", &filterBits);
+  emscripten::function("memorySize", &memorySize);
+  emscripten::constant("autoGrid", kAutoGrid);
+}

@@ -45,36 +45,98 @@ const Options = (() => {
     return { ticks };
   }
 
-  // The options the controls ask for, in the order the usage text lists
-  // them, and the problems found: {args, problems: {id: text key}}. A control
-  // left at the program's default gives no argument.
-  function read(doc, beatTicks = 480) {
+  // The /M letters' bits in Settings.filterMask, and the grid's "auto", as
+  // the program has them (web/make_page.js checks them against the module).
+  const filterBits = { a: 0x24, b: 0x40, c: 0x08, p: 0x10, x: 0x300, m: 0x400 };
+  const kAllFilters = 0xFFFF;
+  const kAutoGrid = 0xFFFFFFFF;
+  const kNoLimit = Infinity;
+
+  // The numbers ticked among the boxes in `box` ([] where every box is
+  // ticked, as where there are none), or null where none is.
+  function ticked(doc, box) {
+    const boxes = [...doc.querySelectorAll(`#${box} input[type="checkbox"]`)];
+    const chosen = boxes.filter((b) => b.checked).map((b) => Number(b.dataset.number));
+    if (chosen.length === boxes.length) return [];
+    return chosen.length === 0 ? null : chosen;
+  }
+
+  // "1-3,5" for [1, 2, 3, 5] (ascending).
+  function listText(numbers) {
+    const parts = [];
+    for (let i = 0; i < numbers.length;) {
+      let j = i;
+      while (j + 1 < numbers.length && numbers[j + 1] === numbers[j] + 1) ++j;
+      parts.push(j > i ? `${numbers[i]}-${numbers[j]}` : String(numbers[i]));
+      i = j + 1;
+    }
+    return parts.join(',');
+  }
+
+  // The command line's options for `settings` (Settings' fields, as the page
+  // gives them to the program), in the order the usage text lists them; an
+  // option left at the program's default gives no argument.
+  function argumentsOf(settings) {
     const args = [];
+    if (settings.kana) args.push('/J');
+    if (!settings.barLines) args.push('/B-');
+    if (settings.lineBars !== 4) args.push(`/C${settings.lineBars}`);
+    if (settings.pickupTicks > 0) args.push(`/A${settings.pickupTicks}`);
+    if (settings.filterMask === kAllFilters) {
+      args.push('/MA');
+    } else {
+      for (const [letter, bits] of Object.entries(filterBits)) {
+        if ((settings.filterMask & bits) === bits) args.push(`/M${letter}`);
+      }
+    }
+    if (settings.gridNote === kAutoGrid) args.push('/Q');
+    else if (settings.gridNote !== 0) args.push(`/Q${settings.gridNote}`);
+    if (settings.tracks.length > 0) args.push(`--tracks=${listText(settings.tracks)}`);
+    if (settings.channels.length > 0) args.push(`--channels=${listText(settings.channels)}`);
+    return args;
+  }
+
+  // The settings the controls ask for, the command line's options that give
+  // them, and the problems found: {settings, args, problems: {id: text
+  // key}}. The settings hold every field of the program's Settings, the cap
+  // on the MML (none) and the options' texts as `args` writes them (the
+  // program's messages name them).
+  function read(doc, beatTicks = 480) {
     const problems = {};
-    if (get(doc, 'dialect-kana').checked) args.push('/J');
-    if (!get(doc, 'bar-lines').checked) args.push('/B-');
     const mode = get(doc, 'line-mode').value;
     let lineBars = mode === 'note' ? 0 : mode === 'never' ? -1 : digits(get(doc, 'line-bars').value);
     if (lineBars === null || (mode === 'bars' && (lineBars < 1 || lineBars > kMaxTicks))) {
       problems['line-bars'] = 'lineBarsInvalid';
       lineBars = 4;
     }
-    if (lineBars !== 4) args.push(`/C${lineBars}`);
     const pickup = pickupTicks(doc, beatTicks);
     if (pickup.error) problems.pickup = pickup.error;
-    else if (pickup.ticks > 0) args.push(`/A${pickup.ticks}`);
     // "Everything but notes" is /MA; the single choices stay as they were
     // set, and count again when it is cleared.
+    let filterMask = 0;
     if (get(doc, 'filter-all').checked) {
-      args.push('/MA');
+      filterMask = kAllFilters;
     } else {
-      for (const id of filterIds) if (get(doc, id).checked) args.push(get(doc, id).value);
+      for (const id of filterIds) if (get(doc, id).checked) filterMask |= filterBits[id.slice(-1)];
     }
     // The grid: a note value, or the program's choice.
     const grid = get(doc, 'grid') ? get(doc, 'grid').value : '';
-    if (grid === 'auto') args.push('/Q');
-    else if (grid !== '') args.push(`/Q${grid}`);
-    return { args, problems };
+    const tracks = ticked(doc, 'track-boxes');
+    const channels = ticked(doc, 'channel-boxes');
+    if (tracks === null) problems.tracks = 'noTrackTicked';
+    if (channels === null) problems.channels = 'noChannelTicked';
+    const settings = {
+      barLines: get(doc, 'bar-lines').checked, lineBars, pickupTicks: pickup.error ? 0 : pickup.ticks,
+      kana: get(doc, 'dialect-kana').checked, filterMask,
+      gridNote: grid === 'auto' ? kAutoGrid : grid === '' ? 0 : Number(grid),
+      tracks: tracks || [], channels: channels || [], outputLimit: kNoLimit,
+    };
+    const args = argumentsOf(settings);
+    const argument = (prefix) => args.find((a) => a.startsWith(prefix)) || '';
+    settings.gridArgument = argument('/Q');
+    settings.tracksArgument = argument('--tracks=');
+    settings.channelsArgument = argument('--channels=');
+    return { settings, args, problems };
   }
 
   // All the arguments for converting the file called `name`. A name that
@@ -117,5 +179,5 @@ const Options = (() => {
     }
   }
 
-  return { read, withName, commandLineText, save, restore, filterIds, digits };
+  return { read, withName, commandLineText, save, restore, filterIds, digits, filterBits, kAutoGrid };
 })();

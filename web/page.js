@@ -20,16 +20,18 @@
 
   const state = {
     // {id, name, bytes, status, result, url}; a result is what
-    // Vantrel.convertToBlob gives, or {error, detail} when the converter failed.
+    // Vantrel.convertFile gives, or {error, detail} when the converter failed.
     files: [],
     current: null,      // the file shown
     generation: 0,      // of the latest request; older replies are dropped
-    preview: null,      // the core's preview of the current file, without its arrays
-    previewKey: '',
+    preview: null,      // the conversion's preview of the current file, without its notes
     previewFileId: -1,
-    barStarts: new Float64Array([0]),
+    barStarts: new Float64Array([0]),  // the core's: bar n starts at barStarts[n - 1]
     noteLines: [],
     pickup: 0,
+    // The tracks (with their names) and the channels with notes of the
+    // current file, for the tick boxes: from a conversion that chose them all.
+    inventory: null,
     zipUrl: null,
     playFrom: 0,        // the tick the player starts from
     playingBar: null,   // the bar marked in the MML while it plays
@@ -49,6 +51,7 @@
     $('language').value = I18n.language;
     try { localStorage.setItem('vantrel-language', I18n.language); } catch { /* not kept */ }
     showFiles();
+    showChoice();
     showOptions();
     showPreviewWords();
     showResult();
@@ -72,17 +75,18 @@
     const files = [];
     for (const file of chosen) {
       files.push({ id: nextFileId++, name: file.name, bytes: new Uint8Array(await file.arrayBuffer()),
-        status: 'waiting', result: null, url: null });
+        size: file.size, status: 'waiting', result: null, url: null });
     }
     for (const old of state.files) if (old.url) URL.revokeObjectURL(old.url);
     state.files = files;
     state.current = files[0];
     state.preview = null;
-    state.previewKey = '';
+    state.inventory = null;
     stopPlaying();
     PianoRoll.clear();
     $('roll-box').hidden = true;
     showPreviewWords();
+    showChoice();
     clearResults(true);
     // The memory a big file made the module take comes back with the next.
     Vantrel.giveMemoryBack();
@@ -95,7 +99,7 @@
     const info = $('file-info');
     const file = state.current;
     info.textContent = !file ? I18n.text('noFile') : state.files.length === 1
-      ? I18n.text('fileInfo', file.name, file.bytes.length)
+      ? I18n.text('fileInfo', file.name, file.size)
       : state.files.map((f) => f.name).join(', ');
     $('file-list-box').hidden = state.files.length < 2;
     $('convert').disabled = !file;
@@ -112,6 +116,8 @@
       show.setAttribute('aria-current', f === state.current ? 'true' : 'false');
       show.addEventListener('click', () => {
         state.current = f;
+        state.inventory = null;
+        showChoice();
         showFiles();
         schedule(0);
       });
@@ -160,14 +166,41 @@
   function showOptions() {
     $('line-bars').disabled = $('line-mode').value !== 'bars';
     for (const id of Options.filterIds) $(id).disabled = $('filter-all').checked;
-    const { args, problems } = readOptions();
-    for (const id of ['line-bars', 'pickup']) {
+    const { settings, args, problems } = readOptions();
+    for (const id of ['line-bars', 'pickup', 'tracks', 'channels']) {
       const problem = problems[id];
       $(`${id}-problem`).textContent = problem ? I18n.text(problem) : '';
-      $(id).setAttribute('aria-invalid', problem ? 'true' : 'false');
+      if ($(id)) $(id).setAttribute('aria-invalid', problem ? 'true' : 'false');
     }
     $('command-line').textContent = Options.commandLineText(argumentsFor(state.current, args));
-    return { args, problems };
+    return { settings, args, problems };
+  }
+
+  // The tick boxes of the current file's tracks (by name, the number where
+  // a track has none) and of its channels with notes. A new file has every
+  // box ticked; the same file keeps its choice.
+  function showChoice() {
+    const inventory = state.inventory;
+    $('choice-box').hidden = !inventory;
+    const fill = (id, numbers, label) => {
+      const box = $(id);
+      const was = new Map([...box.querySelectorAll('input')].map((b) => [b.dataset.number, b.checked]));
+      for (const old of box.querySelectorAll('label')) old.remove();
+      for (const n of inventory ? numbers : []) {
+        const item = document.createElement('label');
+        const tick = document.createElement('input');
+        tick.type = 'checkbox';
+        tick.dataset.number = String(n);
+        tick.checked = was.get(String(n)) ?? true;
+        item.append(tick, ` ${label(n)}`);
+        box.append(item);
+      }
+    };
+    fill('track-boxes', inventory ? inventory.tracks : [], (n) => {
+      const name = displayName(inventory.names[n]);
+      return name ? `${n}: ${name}` : I18n.text('track', n);
+    });
+    fill('channel-boxes', inventory ? inventory.channels : [], (n) => I18n.text('channel', n));
   }
 
   function optionsChanged(event) {
@@ -197,22 +230,24 @@
     }
   }
 
-  // Converts the current file (its preview first, when the file, the pickup
-  // or the filter changed), then the other files of the list, with the
-  // options on the page. A later call makes this one's replies void.
+  // Converts the current file, then the other files of the list, with the
+  // options on the page: one call each, which gives the MML and the preview
+  // together. A later call makes this one's replies void.
   async function run() {
     clearTimeout(timer);
     const generation = ++state.generation;
     const current = state.current;
     if (!current) return;
     const stale = () => generation !== state.generation;
-    // A pickup in beats needs the file's first time signature.
+    // A pickup in beats needs the file's first time signature: the file is
+    // converted without it first.
     if ($('pickup-unit').value === 'beats' && state.previewFileId !== current.id) {
       setBusy(true);
-      await preview(current, Options.read(document).args.filter((a) => !a.startsWith('/A')), generation);
+      const first = await convert(current, { ...Options.read(document).settings, pickupTicks: 0 });
       if (stale()) return;
+      if (!first.error) showPreview(current, first);
     }
-    const { args, problems } = showOptions();
+    const { settings, problems } = showOptions();
     if (Object.keys(problems).length > 0) {
       setBusy(false);
       clearResults(true);
@@ -228,15 +263,9 @@
     current.status = 'busy';
     setStatus(I18n.text('statusBusy', current.name));
     showFiles();
-    const previewArgs = args.filter((a) => /^\/[AMQ]/.test(a));
-    const key = `${current.id} ${previewArgs.join(' ')}`;
-    if (key !== state.previewKey) {
-      await preview(current, args, generation, key);
-      if (stale()) return;
-    }
-    const result = await convert(current, args);
+    const result = await convert(current, settings);
     if (stale()) return;
-    result.kana = args.includes('/J');
+    if (!result.error) showPreview(current, result);
     setResult(current, result);
     showResult(true);
     setStale(false);
@@ -245,7 +274,7 @@
       if (f === current) continue;
       f.status = 'busy';
       showFiles();
-      const other = await convert(f, args);
+      const other = await convert(f, settings);
       if (stale()) return;
       setResult(f, other);
     }
@@ -253,22 +282,32 @@
     setBusy(false);
   }
 
-  // The result of converting `file` with `args`: the MML stays in a Blob,
-  // of which only the part shown is copied. When the converter failed:
+  // The result of converting `file` with `settings`: the MML stays in a
+  // Blob, of which only the part shown is copied. When the converter failed:
   // {error: 'memory' (the module ran out of it), 'crash' (another fault of
   // the module) or 'failed', detail}.
-  async function convert(file, args) {
+  async function convert(file, settings) {
     try {
-      const result = await Vantrel.convertToBlob(file.bytes,
-        [`--max-output=${kHeldMml}`, ...argumentsFor(file, args)], kShownMml);
-      // Stopped at the cap: no MML was written.
-      result.capped = result.status !== 0 && !result.blob
-        && I18n.isCapMessage(Vantrel.decodeConsole(result.stderr));
+      const result = await Vantrel.convertFile(file, { ...settings, outputLimit: kHeldMml }, kShownMml);
+      result.kana = settings.kana;
+      result.pickup = settings.pickupTicks;
+      result.chosen = settings.tracks.length > 0 || settings.channels.length > 0;
+      // Stopped at the page's cap: no MML was written.
+      result.capped = result.faultKind === 'outputTooLong';
       return result;
     } catch (error) {
       const kind = !error.broken ? 'failed' : error.memory ? 'memory' : 'crash';
       return { error: kind, detail: String(error.message || error) };
     }
+  }
+
+  // The faults of the options rather than of the file.
+  const optionFaults = new Set(['badOption', 'secondSmfName', 'noOutputName', 'secondOutputName', 'badGrid',
+    'badList', 'noSuchTrack', 'noSuchChannel', 'nothingChosen']);
+
+  // The program's fault in the page's words.
+  function plainWords(result) {
+    return I18n.faultWords(result.faultKind, result.faultSubject, { division: result.preview.division });
   }
 
   // The converter's failure in the page's words (never its stack).
@@ -279,7 +318,7 @@
 
   // The page's cap, in its words, with the file's size.
   function cappedText(file) {
-    return I18n.text('mmlCapped', file.name, file.bytes.length, kHeldMml >> 20);
+    return I18n.text('mmlCapped', file.name, file.size, kHeldMml >> 20);
   }
 
   function setResult(file, result) {
@@ -296,29 +335,30 @@
 
   // ---- the preview
 
-  async function preview(file, args, generation, key = '') {
-    let p;
-    try {
-      p = await Vantrel.preview(file.bytes, argumentsFor(file, args));
-    } catch (error) {
-      p = null;
-    }
-    if (generation !== state.generation || !p) return;
-    state.previewKey = key;
+  // Shows the preview that came with `result`, the conversion of `file`:
+  // the notes' arrays move to the roll's worker.
+  function showPreview(file, result) {
+    const p = result.preview;
     state.previewFileId = file.id;
-    const pickupArg = args.find((a) => a.startsWith('/A'));
-    state.pickup = pickupArg ? Number(pickupArg.slice(2)) : 0;
+    state.pickup = result.pickup;
     const noteCount = p.keys.length;
     const onGrid = p.original !== null;
     stopPlaying();
     state.playFrom = 0;
-    // The notes' arrays move to the roll's worker.
+    // The tick boxes list what a conversion of every track and channel found.
+    if (!result.chosen && p.headerRead && p.rhythm.length > 0) {
+      const channels = new Set();
+      for (const key of p.keys) channels.add(((key >> 8) & 0x0F) + 1);
+      state.inventory = { tracks: p.trackNames.map((_, n) => n), names: p.trackNames,
+        channels: [...channels].sort((a, b) => a - b) };
+    }
     if (noteCount > 0 || !p.fault) PianoRoll.setData(p);
     else PianoRoll.clear();
     state.preview = { ...p, noteCount, onGrid, ticks: null, keys: null, velocities: null, original: null };
-    state.barStarts = Bars.starts(p.rhythm, state.pickup, p.songEnd);
+    state.barStarts = p.barStarts.length > 0 ? p.barStarts : new Float64Array([0]);
     $('roll-box').hidden = p.division === 0 || (noteCount === 0 && p.fault !== null);
     PianoRoll.setView({ pickup: state.pickup });
+    showChoice();
     showPreviewWords();
     bump('previews');
   }
@@ -331,10 +371,12 @@
     showPlayControl();
   }
 
-  // The name of track `n` for display (control characters as spaces), or ''.
+  // A track's name for display (control characters as spaces), or ''.
+  const displayName = (name) => (name || '').replace(/[\u0000-\u001F\u007F]/g, ' ').trim();
+
+  // The name of track `n` for display, or ''.
   function trackName(n) {
-    const names = state.preview ? state.preview.trackNames : [];
-    return (names[n] || '').replace(/[\u0000-\u001F\u007F]/g, ' ').trim();
+    return displayName(state.preview ? state.preview.trackNames[n] : '');
   }
 
   function keyName(key) {
@@ -348,10 +390,14 @@
     $('roll-legend').textContent = '';
     $('roll-summary').textContent = '';
     $('roll-info').textContent = '';
-    $('preview-fault').hidden = !(p && p.fault);
-    $('preview-fault').textContent = p && p.fault ? I18n.text('previewFault') : '';
+    // Notes before a fault of the file's data are shown; a fault of the
+    // options or the header leaves nothing to show.
+    const partial = Boolean(p && p.fault && p.headerRead && p.rhythm.length > 0);
+    $('preview-fault').hidden = !partial;
+    $('preview-fault').textContent = partial ? I18n.text('previewFault') : '';
     $('listing-box').hidden = !p || p.rhythm.length === 0;
     if (!p) return;
+    if (!p.headerRead) return;
     $('roll-info').textContent = I18n.text('rollInfo', p.noteCount, p.trackCount, p.division);
     $('grid-chosen').textContent = !p.gridNote ? ''
       : $('grid').value === 'auto' ? I18n.text('gridChosen', p.gridNote) : I18n.text('gridShown');
@@ -424,6 +470,24 @@
     $('copy-mml').disabled = true;
   }
 
+  // The bar of each line of `shown` (the MML's first bytes) that the
+  // conversion lists, or null: its lines are given by their offsets in the
+  // text's bytes (a line end is one byte, 0x0A, which no other character of
+  // the text holds).
+  function barsOfLines(shown, lines) {
+    const bars = [];
+    let k = 0;
+    for (let at = 0; at < shown.length;) {
+      const lineEnd = shown.indexOf(0x0A, at);
+      const end = lineEnd < 0 ? shown.length : lineEnd + 1;
+      while (k < lines.offsets.length && lines.offsets[k] < at) ++k;
+      bars.push(k < lines.offsets.length && lines.offsets[k] < end
+        ? { bar: lines.bars[k], lastBar: lines.lastBars[k] } : null);
+      at = end;
+    }
+    return bars;
+  }
+
   // Shows the current file's result in the result bar and the MML section;
   // `fresh` when it just came (the text is rendered and scrolled again).
   function showResult(fresh = false) {
@@ -435,7 +499,7 @@
     if (!result) {
       if (file && document.body.dataset.state === 'busy') setStatus(I18n.text('statusBusy', file.name));
       offerNoMml();
-      $('result-file').textContent = file ? I18n.text('fileInfo', file.name, file.bytes.length) : '';
+      $('result-file').textContent = file ? I18n.text('fileInfo', file.name, file.size) : '';
       if (!file) setStatus(I18n.text('statusNone'));
       if (fresh || !file) {
         $('console').textContent = '';
@@ -444,7 +508,7 @@
       }
       return;
     }
-    $('result-file').textContent = I18n.text('fileInfo', file.name, file.bytes.length);
+    $('result-file').textContent = I18n.text('fileInfo', file.name, file.size);
     if (result.error) {
       setStatus(failureText(result));
       offerNoMml();
@@ -463,14 +527,14 @@
     } else if (result.capped) {
       setStatus(cappedText(file));
     } else {
-      setStatus(`${I18n.text('statusFault', file.name)} ${mml ? I18n.text('statusIncomplete', result.size)
+      setStatus(`${I18n.text(optionFaults.has(result.faultKind) ? 'statusRefused' : 'statusFault', file.name)} ${mml ? I18n.text('statusIncomplete', result.size)
         : I18n.text('statusNoMml')}`);
     }
     if (faultText) {
       $('fault').hidden = false;
       $('fault-plain').textContent = result.capped
         ? I18n.text('mmlCappedHow', Options.commandLineText(argumentsFor(file, readOptions().args)))
-        : I18n.plainWords(faultText) || faultText.trim();
+        : plainWords(result);
       $('fault-message').textContent = faultText.trim();
     }
     if (mml) {
@@ -507,7 +571,7 @@
     // The kana dialect's text is Japanese.
     if (result.kana) pre.lang = 'ja';
     else pre.removeAttribute('lang');
-    const view = MmlView.render(pre, Vantrel.decodeText(shown));
+    const view = MmlView.render(pre, Vantrel.decodeText(shown), barsOfLines(shown, result.preview.lines));
     state.noteLines = view.noteLines;
     state.playingBar = null;  // marked again in the new text
     // The lines shown end where as many line ends have passed (a line end
@@ -621,8 +685,7 @@
     const result = file.result;
     if (result.error) return failureText(result);
     if (result.capped) return cappedText(file);
-    const fault = Vantrel.decodeConsole(result.stderr);
-    const words = (I18n.plainWords(fault) || fault).replace(/\s+/g, ' ').trim();
+    const words = plainWords(result).replace(/\s+/g, ' ').trim();
     return file.status === 'incomplete' ? `${words} (${I18n.text('zipIncomplete')})` : words;
   }
 
@@ -639,7 +702,7 @@
       // Windows' line ends: most who read it will open it there.
       const visible = (name) => name.replace(/[\u0000-\u001F\u007F-\u009F]/g, '\uFFFD');
       const lines = [I18n.text('zipListingTitle', failed.length, state.files.length,
-        Options.commandLineText(argumentsFor(null, readOptions().args)).replace(/ song\.mid$/, '')), '',
+        Options.commandLineText(readOptions().args)), '',
       ...failed.map((f) => `${visible(f.name)}: ${faultLine(f)}`)];
       entries.push({ name: names.at(-1), bytes: new TextEncoder().encode(`${lines.join('\r\n')}\r\n`) });
     }

@@ -93,7 +93,8 @@ const PianoRoll = (() => {
     const moved = [ticks.buffer, keys.buffer, velocities.buffer];
     if (original) moved.push(original.buffer);
     worker.postMessage({
-      type: 'data', seq, ticks, keys, velocities, rhythm: preview.rhythm, songEnd: preview.songEnd,
+      type: 'data', seq, ticks, keys, velocities, rhythm: preview.rhythm, barStarts: preview.barStarts,
+      songEnd: preview.songEnd,
       original,
     }, moved);
     preview.ticks = null;

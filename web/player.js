@@ -7,8 +7,8 @@
 //   Player.stop()
 //   Player.playing
 //
-// `tempos` holds pairs of tick and microseconds per quarter note, as the
-// preview gives them; the song plays from tick `from` to tick `end`.
+// `tempos` holds the tempo events' ticks and microseconds per quarter note
+// ({ticks, microseconds}), as the preview gives them; the song plays from tick `from` to tick `end`.
 // ask(from, to) gives a promise of the notes that start in ticks [from, to)
 // ({starts, ends, keys, velocities}, keys as the preview packs them), or of
 // null when there are none to play any more: the notes are asked for a
@@ -36,10 +36,10 @@ const Player = (() => {
     const ticks = [0];
     const seconds = [0];
     const rates = [0.5 / division];  // seconds per tick
-    for (let i = 0; i + 1 < tempos.length; i += 2) {
-      const tick = tempos[i];
+    for (let i = 0; i < tempos.ticks.length; ++i) {
+      const tick = tempos.ticks[i];
       // A tempo of 0 would stop time; the fastest one played is 1 ms a beat.
-      const rate = Math.max(tempos[i + 1], 1000) / 1e6 / division;
+      const rate = Math.max(tempos.microseconds[i], 1000) / 1e6 / division;
       const last = ticks.length - 1;
       if (tick <= ticks[last]) {
         rates[last] = rate;

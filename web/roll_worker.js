@@ -7,10 +7,11 @@
 // The page starts it from the text of bars.js followed by this file.
 //
 // Messages in:
-//   {type: 'data', seq, ticks, keys, velocities, rhythm, songEnd, original?}
+//   {type: 'data', seq, ticks, keys, velocities, rhythm, barStarts, songEnd, original?}
 //       the notes (ticks[2i], ticks[2i + 1]: start and end; keys[i]: track << 16 |
 //       channel << 8 | key). `original`, when given, holds the notes' ticks
 //       before a change of place (the grid), drawn faintly behind them.
+//       `barStarts`: where the conversion's bars start (bar n at barStarts[n - 1]).
 //   {type: 'view', seq, width, height?, fullWidth, left, dpr, colourBy, pickup, theme, labels}
 //   {type: 'notes', seq, id, from, to, original, max}
 //       asks for the notes that start in ticks [from, to), at most `max`
@@ -28,7 +29,7 @@ const kHeader = 26;  // the band above the notes: signatures and bar numbers
 const kPalette = 16;
 
 let canvas = null;  // an OffscreenCanvas of the view's size
-let notes = null;  // {ticks, keys, rhythm, songEnd, end, low, high, rowHeight, barStarts, original}
+let notes = null;  // {ticks, keys, rhythm, barStarts, end, low, high, rowHeight, original}
 let pendingView = null;
 let drawScheduled = false;
 
@@ -82,7 +83,8 @@ function takeData(message) {
   const rows = high - low + 1;
   const rowHeight = Math.max(3, Math.min(9, Math.floor(320 / rows)));
   notes = {
-    seq: message.seq, ticks, keys, velocities: message.velocities, rhythm, end, low, high, rowHeight,
+    seq: message.seq, ticks, keys, velocities: message.velocities, rhythm, barStarts: message.barStarts, end,
+    low, high, rowHeight,
     original: message.original || null, height: kHeader + rows * rowHeight,
     chunks: indexChunks(ticks, keys), byStart: null, originalByStart: null,
   };
@@ -300,9 +302,7 @@ function drawRuns(ticks, keys, groupFor, groups, scale, left, pw, rowOf, rowHeig
 }
 
 function drawBars(ctx, view, scale, left, right, height, pickup, dark) {
-  const barStarts = notes.barStarts && notes.barPickup === pickup ? notes.barStarts
-    : (notes.barStarts = Bars.starts(notes.rhythm, pickup, notes.end));
-  notes.barPickup = pickup;
+  const { barStarts } = notes;
   const entries = notes.rhythm.filter((e) => e.tick >= 0);
   // Lines closer than 4 pixels are thinned out; numbers need 40.
   let firstBar = Bars.barAt(barStarts, left / scale) - 1;

@@ -1,15 +1,17 @@
 // Vantrel: the program behind the page, run in a Web Worker.
 //
 //   window.vantrel.convert(bytes, args) -> Promise<{status, stdout, stderr, mml, name}>
-//   window.vantrel.preview(bytes, args) -> Promise<the core's preview>
-//   window.vantrel.outputName(args)     -> Promise<string>
+//   window.vantrel.preview(bytes, args) -> Promise<the conversion's preview>
 //
 // `args` are the command line's arguments (after the program's name) and
 // name the input file, which holds `bytes`; the results are what the command
 // line gives in an empty folder holding just that file: the exit status, the
 // bytes of standard output and standard error, the bytes of the MML file it
 // writes (null when it writes none) and that file's name as the program
-// derives it.
+// derives it. The preview's `fault` names the fault's kind when there is one.
+//
+// The page itself calls Vantrel.convertFile with the settings its controls
+// give (Options.settings), never with a command line.
 //
 // The worker is started from the text in vantrelWorkerSource (the module and
 // worker.js), since a page opened from disk may not start one from a file.
@@ -21,6 +23,9 @@ const Vantrel = (() => {
   let memory = 0;  // the module's memory after its last call, in bytes
   let biggest = 0;  // the biggest input given to this worker, in bytes
   const waiting = new Map();
+  let readyNow = null;
+  // Resolved once the converter has started and practised (see worker.js).
+  const ready = new Promise((resolve) => { readyNow = resolve; });
 
   function startWorker() {
     const url = URL.createObjectURL(new Blob([vantrelWorkerSource], { type: 'text/javascript' }));
@@ -30,26 +35,28 @@ const Vantrel = (() => {
     biggest = 0;
     const mine = worker;
     worker.onmessage = (event) => {
-      const { id, result, error, broken } = event.data;
+      const { id, result, error, broken, input } = event.data;
+      if (event.data.ready) {
+        readyNow(event.data);
+        return;
+      }
       if (event.data.memory) memory = event.data.memory;
       const call = waiting.get(id);
       if (!call) return;
       waiting.delete(id);
+      call.giveBack(input);
       if (error === undefined) {
         call.resolve(result);
         return;
       }
       const failure = new Error(error);
       // A module that stopped cannot be called again: the next call gets a
-      // new one, and so do the calls that waited behind this one.
+      // new one.
       if (broken && worker === mine) {
         failure.broken = true;
         failure.memory = /abort|memory|oom|alloc/i.test(error);
-        const behind = [...waiting.values()];
-        waiting.clear();
         worker.terminate();
         worker = null;
-        for (const other of behind) other.retry();
       }
       call.reject(failure);
     };
@@ -62,20 +69,40 @@ const Vantrel = (() => {
     };
   }
 
-  // The calls go to the worker in order; the input is copied, so the
-  // caller's bytes stay usable.
-  function call(kind, bytes, args, headSize = 0) {
-    const source = bytes instanceof ArrayBuffer ? new Uint8Array(bytes) : bytes;
+  // Sends `message` with the bytes that `lend()` gives, moved to the worker
+  // (not copied); `giveBack(bytes)` has them when the answer comes. One call
+  // at a time goes to the worker, the next when the last is answered: no
+  // bytes wait in a worker that may stop, and bytes lent by one call are
+  // back before the next lends them again.
+  let last = Promise.resolve();
+  function call(message, lend, giveBack) {
     const send = (resolve, reject) => {
       if (!worker) startWorker();
-      const copy = new Uint8Array(source);
+      const bytes = lend();
       const id = nextId++;
-      biggest = Math.max(biggest, copy.length);
-      waiting.set(id, { resolve, reject, retry: () => send(resolve, reject) });
-      worker.postMessage({ id, kind, bytes: copy, args: Array.from(args, String), headSize },
-        [copy.buffer]);
+      biggest = Math.max(biggest, bytes ? bytes.length : 0);
+      waiting.set(id, { resolve, reject, giveBack });
+      worker.postMessage({ ...message, id, bytes }, bytes ? [bytes.buffer] : []);
     };
-    return new Promise(send);
+    const answer = last.then(() => new Promise(send));
+    last = answer.catch(() => {});
+    return answer;
+  }
+
+  // The page's call: `file` ({name, bytes}) converted with `settings`, the
+  // MML as a Blob and only its first `headSize` bytes copied: {status,
+  // faultKind, faultSubject, stdout, stderr, blob, head, size, name,
+  // preview}. The file's bytes are lent to the worker and come back with the
+  // answer.
+  function convertFile(file, settings, headSize) {
+    return call({ kind: 'convert', settings, name: file.name, headSize },
+      () => file.bytes, (bytes) => { if (bytes) file.bytes = bytes; });
+  }
+
+  // A command line, on a copy of `bytes`: the caller's stay usable.
+  function run(bytes, args) {
+    const source = bytes instanceof ArrayBuffer ? new Uint8Array(bytes) : bytes;
+    return call({ kind: 'run', args: Array.from(args, String) }, () => new Uint8Array(source), () => {});
   }
 
   // A new worker, when this one was given a big file (`big` bytes or more)
@@ -122,15 +149,12 @@ const Vantrel = (() => {
   startWorker();
 
   const api = {
-    convert: (bytes, args) => call('convert', bytes, args),
-    preview: (bytes, args) => call('preview', bytes, args),
-    outputName: (args) => call('outputName', new Uint8Array(0), args),
+    convert: async (bytes, args) => {
+      const r = await run(bytes, args);
+      return { status: r.status, stdout: r.stdout, stderr: r.stderr, mml: r.mml, name: r.name };
+    },
+    preview: async (bytes, args) => (await run(bytes, args)).preview,
   };
   window.vantrel = api;
-  return {
-    ...api, decodeText, decodeConsole, giveMemoryBack, memory: () => memory,
-    // As convert, with the MML as a Blob and only its first `headSize` bytes
-    // copied: {status, stdout, stderr, blob, head, size, name}.
-    convertToBlob: (bytes, args, headSize) => call('convertToBlob', bytes, args, headSize),
-  };
+  return { ...api, convertFile, ready, decodeText, decodeConsole, giveMemoryBack, memory: () => memory };
 })();

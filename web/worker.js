@@ -2,166 +2,116 @@
 // vantrel_wasm.js followed by this file (a worker cannot be started from a
 // file when the page is opened from disk), so createVantrelWasm is defined.
 //
-// Messages in: {id, kind: 'convert' | 'convertToBlob' | 'preview' | 'outputName', bytes, args}.
-// Messages out: {id, result, memory} or {id, error, broken}; memory is the
-// size of the module's memory in bytes, which never shrinks: the page starts
-// a new worker to give it back. `broken` says that the module stopped (ran
-// out of memory, say) and cannot be called again: the page starts a new one.
+// Messages in: {id, kind: 'convert', settings, name, bytes, headSize} (the
+// page's call, with its settings) or {id, kind: 'run', args, bytes} (a
+// command line). Messages out: {id, result, input, memory} or {id, error,
+// broken, input}. `input` gives back the bytes the message brought (the
+// page lends them rather than copying them); memory is the size of the
+// module's memory in bytes, which never shrinks: the page starts a new
+// worker to give it back. `broken` says that the module stopped (ran out of
+// memory, say) and cannot be called again: the page starts a new one.
 //
 // Node loads this file too (for timing the module outside the browser): it
 // then only exports vantrelCalls.
 
 'use strict';
 
-// The module's two calls, with their bytes copied in and out of its memory.
+// The module's calls, their results copied out of its memory (which the
+// next call reuses) into arrays of their own.
 function vantrelCalls(core) {
-  const encoder = new TextEncoder();
-
-  // The arguments as the module reads them: UTF-8, each ending in a NUL.
-  function packArguments(args) {
-    const parts = args.map((arg) => encoder.encode(String(arg)));
-    const packed = new Uint8Array(parts.reduce((sum, p) => sum + p.length + 1, 0));
-    let at = 0;
-    for (const part of parts) {
-      packed.set(part, at);
-      at += part.length + 1;
-    }
-    return packed;
-  }
-
-  // Calls fn(argumentsPointer, argumentCount, bytesPointer, bytesLength) with
-  // both copied into the module's memory, which is freed afterwards.
-  function withInput(bytes, args, fn) {
-    const packed = packArguments(args);
-    const argsPointer = core._malloc(packed.length + 1);
-    const bytesPointer = core._malloc(bytes.length + 1);
-    try {
-      core.HEAPU8.set(packed, argsPointer);
-      core.HEAPU8.set(bytes, bytesPointer);
-      return fn(argsPointer, args.length, bytesPointer, bytes.length);
-    } finally {
-      core._free(argsPointer);
-      core._free(bytesPointer);
-    }
-  }
-
-  // A copy of `size` bytes at `pointer` (the memory may grow and move later).
-  function copyOut(pointer, size) {
-    return core.HEAPU8.slice(pointer, pointer + size);
-  }
-
-  // A copy of the text at `pointer`, up to its NUL.
-  function copyText(pointer) {
-    return copyOut(pointer, core.HEAPU8.indexOf(0, pointer) - pointer);
-  }
-
-  function result(which) {
-    const size = core._vantrel_result_size(which);
-    return size < 0 ? null : copyOut(core._vantrel_result_data(which), size);
-  }
-
   const shiftJis = new TextDecoder('shift_jis');
+  const copy = (view) => (view ? view.slice() : null);
 
-  // The name the program gives the MML file for `args`, or '' for none.
-  function outputName(args) {
-    return withInput(new Uint8Array(0), args, (argsPointer, count) =>
-      new TextDecoder().decode(copyText(core._vantrel_output_name(argsPointer, count))));
+  // The conversion's preview: the notes as the roll and the player read
+  // them (ticks[2i], ticks[2i + 1] start and end; keys[i] track << 16 |
+  // channel << 8 | key; velocities[i] 1 .. 127; on a grid, `original` holds
+  // their places before it, as `ticks` does), tempos, bars and lines.
+  function previewOf(p) {
+    const r = p.rhythm;
+    const rhythm = Array.from(r.ticks, (tick, i) => ({ tick, numerator: r.numerators[i],
+      denominator: r.denominators[i], key: r.keys[i], mi: r.modes[i], barLength: r.barLengths[i] }));
+    return {
+      headerRead: p.headerRead, format: p.format, trackCount: p.trackCount, division: p.division,
+      gridNote: p.gridNote, songEnd: p.songEnd, faultKind: p.faultKind,
+      fault: p.faultKind === 'none' ? null : p.faultKind,
+      rhythm,
+      // The names are mostly code page 932, as the MML text is.
+      trackNames: p.trackNames.map((name) => shiftJis.decode(name)),
+      ticks: copy(p.notes.ticks), original: copy(p.notes.original), keys: copy(p.notes.keys),
+      velocities: copy(p.notes.velocities),
+      tempos: { ticks: copy(p.tempos.ticks), microseconds: copy(p.tempos.microseconds) },
+      barStarts: copy(p.barStarts),
+      lines: { offsets: copy(p.lines.offsets), bars: copy(p.lines.bars), lastBars: copy(p.lines.lastBars) },
+    };
+  }
+
+  // What every call gives: {status, faultKind, faultSubject, stdout, stderr,
+  // name, preview}.
+  function resultOf(r) {
+    return { status: r.status, faultKind: r.faultKind, faultSubject: r.faultSubject, stdout: copy(r.stdout),
+      stderr: copy(r.stderr), name: r.name, preview: previewOf(r.preview) };
   }
 
   return {
-    outputName: (bytes, args) => outputName(args),
-    memory: () => core._vantrel_memory_size(),
+    memory: () => core.memorySize(),
+    faultKinds: () => core.faultKinds(),
+    filterBits: () => core.filterBits(),
+    autoGrid: core.autoGrid,
 
-    // What the command line gives for `args` in an empty folder holding just
-    // the file that they name, with `bytes` in it.
-    convert(bytes, args) {
-      const status = withInput(bytes, args, core._vantrel_run);
-      // The name of the MML file, as the program derives it ('' when the
-      // arguments convert nothing).
-      return { status, stdout: result(0), stderr: result(1), mml: result(2), name: outputName(args) };
+    // The page's call: the MML as a Blob (made here, off the page's
+    // thread), its size and a copy of its first `headSize` bytes to show;
+    // blob and head are null when no MML was written.
+    convert(settings, name, bytes, headSize) {
+      const r = core.convert(settings, name, bytes);
+      const result = resultOf(r);
+      result.blob = r.mml && new Blob([r.mml], { type: 'application/octet-stream' });
+      result.head = r.mml && r.mml.slice(0, headSize);
+      result.size = r.mml ? r.mml.length : 0;
+      return result;
     },
 
-    // The same for the page, which must not hold a big text on its own
-    // thread: the MML as a Blob (made here, off the page's thread), its size,
-    // and a copy of its first `headSize` bytes to show.
-    convertToBlob(bytes, args, headSize) {
-      const status = withInput(bytes, args, core._vantrel_run);
-      const size = core._vantrel_result_size(2);
-      let blob = null;
-      let head = null;
-      if (size >= 0) {
-        const at = core._vantrel_result_data(2);
-        blob = new Blob([core.HEAPU8.subarray(at, at + size)], { type: 'application/octet-stream' });
-        head = copyOut(at, Math.min(size, headSize));
-      }
-      return { status, stdout: result(0), stderr: result(1), mml: null, blob, head,
-        size: Math.max(size, 0), name: outputName(args) };
-    },
-
-    // The notes and the bar structure of `bytes`, with the pickup and the
-    // event filter that `args` ask for.
-    preview(bytes, args) {
-      const faulty = withInput(bytes, args, core._vantrel_preview) !== 0;
-      const count = core._vantrel_preview_number_count();
-      const numbers = new Float64Array(count);
-      numbers.set(new Float64Array(core.HEAPU8.buffer, core._vantrel_preview_numbers(), count));
-      const [division, format, trackCount, songEnd, rhythmCount, noteCount, tempoCount, nameCount,
-        gridNote] = numbers;
-      let at = 9;
-      const rhythm = [];
-      for (let i = 0; i < rhythmCount; ++i, at += 6) {
-        const [tick, numerator, denominator, key, mode, barLength] = numbers.subarray(at, at + 6);
-        rhythm.push({ tick, numerator, denominator, key, mi: mode, barLength });
-      }
-      const ticks = numbers.slice(at, at += 2 * noteCount);
-      const original = gridNote ? numbers.slice(at, at += 2 * noteCount) : null;
-      const tempos = numbers.slice(at, at += 2 * tempoCount);
-      const keys = new Uint32Array(noteCount);
-      keys.set(new Uint32Array(core.HEAPU8.buffer, core._vantrel_preview_keys(), noteCount));
-      const velocities = copyOut(core._vantrel_preview_velocities(), noteCount);
-      // The names are mostly code page 932, as the MML text is.
-      const trackNames = [];
-      for (let i = 0, from = core._vantrel_preview_names(); i < nameCount; ++i) {
-        const length = numbers[at + i];
-        trackNames.push(shiftJis.decode(copyOut(from, length)));
-        from += length;
-      }
-      return {
-        division, format, trackCount, songEnd, rhythm, trackNames,
-        fault: faulty ? copyText(core._vantrel_preview_fault()) : null,
-        // Notes: ticks[2i], ticks[2i + 1] start and end; keys[i] track << 16 |
-        // channel << 8 | key; velocities[i] 1 .. 127. On a grid, `original`
-        // holds their places before it, as `ticks` does, and gridNote is its
-        // note value.
-        ticks, keys, velocities, original, gridNote,
-        // Tempo changes: tempos[2i] the tick, tempos[2i + 1] microseconds
-        // per quarter note.
-        tempos,
-      };
+    // What the command line `args` gives in an empty folder holding just
+    // the file that they name, with `bytes` in it; the MML's bytes are null
+    // when it writes none.
+    run(args, bytes) {
+      const r = core.run(args.map(String), bytes);
+      return { ...resultOf(r), mml: copy(r.mml) };
     },
   };
 }
 
-// A file of `count` notes in one track, for a practice conversion when the
-// worker starts: the first conversion of a big file pays for compiling the
-// module's code and for growing its memory for the first time, and a practice
-// run pays most of that before the user's file comes.
+// A file of about `count` notes, for a practice conversion when the worker
+// starts: the first conversion of a big file pays for compiling the module's
+// code to its fastest and for growing its memory for the first time, and a
+// practice run pays most of that before the user's file comes. Its notes are
+// much as songs have them (chords of three in four channels, of four
+// lengths, with rests, controllers and a program change now and then), so
+// that the practice runs the code that songs run.
 function practiceFile(count) {
-  const head = [0x4D, 0x54, 0x68, 0x64, 0, 0, 0, 6, 0, 0, 0, 1, 0x01, 0xE0, 0x4D, 0x54, 0x72, 0x6B];
-  const start = [0x00, 0xFF, 0x58, 0x04, 0x03, 0x02, 0x18, 0x08, 0x00, 0xB0, 0x07, 0x64];
-  const end = [0x00, 0xFF, 0x2F, 0x00];
-  const length = start.length + 8 * count + end.length;
-  const file = new Uint8Array(head.length + 4 + length);
-  file.set(head);
-  new DataView(file.buffer).setUint32(head.length, length);
-  let at = head.length + 4;
-  file.set(start, at);
-  at += start.length;
-  for (let i = 0; i < count; ++i, at += 8) {
-    const key = 60 + (i % 12);
-    file.set([0x00, 0x90, key, 0x64, 0x60, 0x80, key, 0x00], at);
+  const events = [0x00, 0xFF, 0x58, 0x04, 0x03, 0x02, 0x18, 0x08, 0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20];
+  const delta = (ticks) => {
+    const bytes = [ticks & 0x7F];
+    for (let n = ticks >>> 7; n > 0; n >>>= 7) bytes.unshift((n & 0x7F) | 0x80);
+    events.push(...bytes);
+  };
+  const lengths = [120, 240, 480, 960];
+  for (let chord = 0; 3 * chord < count; ++chord) {
+    const channel = chord % 4;
+    const root = 48 + ((chord * 7) % 24);
+    delta(chord % 5 === 0 ? 240 : 0);
+    if (chord % 16 === 0) events.push(0xB0 | channel, 0x07, 100, 0x00, 0xC0 | channel, chord % 128);
+    else events.push(0x90 | channel, root, 100);
+    if (chord % 16 === 0) events.push(0x00, 0x90 | channel, root, 100);
+    events.push(0x00, 0x90 | channel, root + 4, 90, 0x00, 0x90 | channel, root + 7, 80);
+    delta(lengths[chord % 4]);
+    events.push(0x80 | channel, root, 0, 0x00, 0x80 | channel, root + 4, 0, 0x00, 0x80 | channel, root + 7, 0);
   }
-  file.set(end, at);
+  events.push(0x00, 0xFF, 0x2F, 0x00);
+  const head = [0x4D, 0x54, 0x68, 0x64, 0, 0, 0, 6, 0, 0, 0, 1, 0x01, 0xE0, 0x4D, 0x54, 0x72, 0x6B];
+  const file = new Uint8Array(head.length + 4 + events.length);
+  file.set(head);
+  new DataView(file.buffer).setUint32(head.length, events.length);
+  file.set(events, head.length + 4);
   return file;
 }
 
@@ -172,28 +122,49 @@ function startVantrelWasm(factory) {
   return Promise.resolve(made.ready || made);
 }
 
+// The buffers of a result, moved rather than copied to the page.
+function buffersOf(result) {
+  const p = result.preview;
+  return [result.stdout, result.stderr, result.mml, result.head, p.ticks, p.original, p.keys, p.velocities,
+    p.tempos.ticks, p.tempos.microseconds, p.barStarts, p.lines.offsets, p.lines.bars, p.lines.lastBars]
+    .filter((b) => b).map((b) => b.buffer);
+}
+
 if (typeof module === 'object' && module.exports) {
   module.exports = { vantrelCalls, startVantrelWasm, practiceFile };
 } else if (typeof WorkerGlobalScope !== 'undefined' && self instanceof WorkerGlobalScope) {
-  const ready = startVantrelWasm(createVantrelWasm).then(vantrelCalls).then((calls) => {
-    calls.convert(practiceFile(50000), ['practice.mid']);
-    return calls;
+  const ready = startVantrelWasm(createVantrelWasm).then(vantrelCalls);
+  let asked = false;
+  // Practice while nothing is asked: the engine compiles the code that runs
+  // hot to its fastest only once it has run for a while (the module's part
+  // of a fresh page's first conversion of a million notes took 1.3 times as
+  // long after a practice of 200,000 notes as after one of 800,000). A file
+  // that comes stops it: its own conversion is the practice then.
+  ready.then(async (calls) => {
+    const file = practiceFile(100000);
+    for (let i = 0; i < 8 && !asked; ++i) {
+      calls.run(['practice.mid'], file);
+      await new Promise((resolve) => { setTimeout(resolve, 0); });
+    }
+    self.postMessage({ ready: true });
   });
   self.onmessage = async (event) => {
-    const { id, kind, bytes, args, headSize } = event.data;
+    const { id, kind, settings, name, args, bytes, headSize } = event.data;
+    const input = bytes && bytes.buffer;
+    asked = true;
     let calls = null;
     try {
       calls = await ready;
-      const result = calls[kind](bytes, args, headSize);
-      const buffers = typeof result === 'object' ? [result.stdout, result.stderr, result.mml,
-        result.head, result.fault, result.ticks, result.keys, result.velocities, result.original,
-        result.tempos].filter((b) => b).map((b) => b.buffer) : [];
-      self.postMessage({ id, result, memory: calls.memory() }, buffers);
+      const result = kind === 'convert' ? calls.convert(settings, name, bytes, headSize)
+        : calls.run(args, bytes);
+      self.postMessage({ id, result, input: bytes, memory: calls.memory() },
+        [...buffersOf(result), ...(input ? [input] : [])]);
     } catch (error) {
       // The module's own fault (an abort: no memory left, say) leaves it
       // unusable; so does one while it starts.
       const broken = !calls || error instanceof WebAssembly.RuntimeError || error instanceof RangeError;
-      self.postMessage({ id, error: String(error && error.message || error), broken });
+      self.postMessage({ id, error: String(error && error.message || error), broken, input: bytes },
+        input ? [input] : []);
     }
   };
 }
