@@ -128,7 +128,10 @@ bool checkOne(const std::string& smfPath, const std::string& mmlPath, const std:
               << (result.refused ? "refused as it must be: " + result.refusal : "exact") << " ("
               << result.notes << " notes, " << result.commands << " commands";
     if (result.gridNote != 0) {
-      std::cout << "; grid 1/" << result.gridNote << ", " << result.lengths << " lengths";
+      std::cout << "; grid 1/" << result.gridNote;
+      if (result.tripletNote != 0) std::cout << "+1/" << result.tripletNote;
+      if (result.offsets) std::cout << " with offsets";
+      std::cout << ", " << result.lengths << " lengths, " << result.finerNotes << " notes finer";
     }
     std::cout << ")\n";
   }

@@ -31,6 +31,8 @@ class Comparer {
     }
   }
 
+  std::uint64_t finer = 0;
+
   std::vector<Difference> run(const Model& found) {
     const Model& want = expected_.model;
     compareNumber("header chunk size", want.headerSize, found.headerSize);
@@ -96,7 +98,7 @@ class Comparer {
       }
       const SectionGrid& grid = expected_.sectionGrids.at({track, want.channel});
       std::vector<Difference> notes = checkGridNotes(track, want.channel, want.playedNotes, found.notes, grid,
-                                                     expected_.plan.offset(static_cast<std::size_t>(track)));
+                                                     expected_.plan.offset(static_cast<std::size_t>(track)), finer);
       differences_.insert(differences_.end(), notes.begin(), notes.end());
     } else {
       // The line runs to its last event; only a note still sounding at the
@@ -295,8 +297,11 @@ std::string refusalMessage(const faults::Fault& fault, const ConversionOptions& 
 }  // namespace
 
 std::vector<Difference> compareModels(const Expectation& expected, const Model& found,
-                                      const ConversionOptions& options) {
-  return Comparer(expected, options).run(found);
+                                      const ConversionOptions& options, std::uint64_t* finer) {
+  Comparer comparer(expected, options);
+  std::vector<Difference> differences = comparer.run(found);
+  if (finer) *finer += comparer.finer;
+  return differences;
 }
 
 CheckResult checkConversion(std::span<const std::uint8_t> smf, const ConversionOptions& options,
@@ -309,7 +314,11 @@ CheckResult checkConversion(std::span<const std::uint8_t> smf, const ConversionO
     reported = reportedGrid(*console, printed);
   }
   const Expectation expected = expectFromSmf(smf, options, reported ? &*reported : nullptr);
-  result.gridNote = expected.gridStep != 0 ? expected.gridNote : 0;
+  if (expected.gridStep != 0) {
+    result.gridNote = expected.gridNote;
+    result.tripletNote = expected.plan.tripletNote;
+    result.offsets = !expected.plan.offsets.empty();
+  }
   for (const Track& track : expected.model.tracks) {
     for (const Section& section : track.sections) {
       result.notes += section.notes.size() + section.playedNotes.size();
@@ -348,7 +357,7 @@ CheckResult checkConversion(std::span<const std::uint8_t> smf, const ConversionO
                                   joined("none (the check would choose ",
                                          printable(gridLine(expected.autoPlan, expected.model.division)), ")")});
   }
-  std::vector<Difference> more = compareModels(expected, reading.model, options);
+  std::vector<Difference> more = compareModels(expected, reading.model, options, &result.finerNotes);
   result.differences.insert(result.differences.end(), more.begin(), more.end());
   for (const Track& track : reading.model.tracks) {
     for (const Section& section : track.sections) {

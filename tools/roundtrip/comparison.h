@@ -22,8 +22,9 @@
 
 namespace vantrel::roundtrip {
 
+// On a grid `finer` counts the notes found placed on a finer grid.
 std::vector<Difference> compareModels(const Expectation& expected, const Model& found,
-                                      const ConversionOptions& options);
+                                      const ConversionOptions& options, std::uint64_t* finer = nullptr);
 
 // The outcome of checking one conversion.
 struct CheckResult {
@@ -34,6 +35,9 @@ struct CheckResult {
   std::uint64_t lengthsInTicks = 0;  // of them, written as "%" and ticks
   std::uint64_t lengthsDotted = 0;   // of them, with two dots or more
   std::uint32_t gridNote = 0;  // the grid the events were placed on, 0 none
+  std::uint32_t tripletNote = 0;  // the triplet grid beside it, 0 none
+  bool offsets = false;           // some track was moved back by an offset
+  std::uint64_t finerNotes = 0;   // notes placed on a finer grid than their cell's
   bool refused = false;        // the conversion stopped at a fault
   std::string refusal;         // that fault's name
 };

@@ -24,8 +24,13 @@ struct Placing {
 class KeyCheck {
  public:
   KeyCheck(int track, int channel, const SectionGrid& grid, std::int32_t offset,
-           std::vector<Difference>& differences)
-      : track_(track), channel_(channel), grid_(grid), offset_(offset), differences_(differences) {}
+           std::vector<Difference>& differences, std::uint64_t& finer)
+      : track_(track),
+        channel_(channel),
+        grid_(grid),
+        offset_(offset),
+        differences_(differences),
+        finer_(finer) {}
 
   void run(const std::vector<Note>& played, std::vector<Note> found) {
     std::stable_sort(found.begin(), found.end(),
@@ -136,6 +141,7 @@ class KeyCheck {
     if (found.velocity != p.velocity) {
       add(found.tick, "note velocity", expectedText(p), joined(describe(found), " at tick ", found.tick));
     }
+    if (found.tick != places.front().start) ++finer_;
     if (found.tick != places.front().start && !stretched) {
       add(found.tick, "note start",
           joined(expectedText(p), ": at tick ", places.front().start,
@@ -153,15 +159,17 @@ class KeyCheck {
   }
 
   // Whether each played note lies in a stretch of its key that the grid may
-  // have made finer: notes one after the other less than a step apart (the
-  // later one's), played at two ticks at least.
+  // have made finer: notes one after the other less than a step apart (of
+  // the grid at either: a note that a coarser step before it moves late
+  // meets the next), played at two ticks at least.
   std::vector<bool> inStretches(const std::vector<Note>& played) const {
     std::vector<bool> out(played.size(), false);
+    auto close = [&](const Note& a, const Note& b) {
+      return b.tick - a.tick < std::max(grid_.at(a.tick).step, grid_.at(b.tick).step);
+    };
     for (std::size_t from = 0; from < played.size();) {
       std::size_t to = from + 1;
-      while (to < played.size() && played[to].tick - played[to - 1].tick < grid_.at(played[to].tick).step) {
-        ++to;
-      }
+      while (to < played.size() && close(played[to - 1], played[to])) ++to;
       const bool twoTicks = played[to - 1].tick != played[from].tick;
       for (std::size_t k = from; k < to; ++k) out[k] = twoTicks;
       from = to;
@@ -183,19 +191,20 @@ class KeyCheck {
   const SectionGrid& grid_;
   const std::int32_t offset_;
   std::vector<Difference>& differences_;
+  std::uint64_t& finer_;
 };
 
 }  // namespace
 
 std::vector<Difference> checkGridNotes(int track, int channel, const std::vector<Note>& played,
                                        const std::vector<Note>& found, const SectionGrid& grid,
-                                       std::int32_t offset) {
+                                       std::int32_t offset, std::uint64_t& finer) {
   std::map<int, std::pair<std::vector<Note>, std::vector<Note>>> byKey;
   for (const Note& n : played) byKey[n.key].first.push_back(n);
   for (const Note& n : found) byKey[n.key].second.push_back(n);
   std::vector<Difference> differences;
   for (const auto& [key, notes] : byKey) {
-    KeyCheck(track, channel, grid, offset, differences).run(notes.first, notes.second);
+    KeyCheck(track, channel, grid, offset, differences, finer).run(notes.first, notes.second);
   }
   return differences;
 }
