@@ -81,6 +81,28 @@ TEST_P(PlayedFiles, ConvertOnTheGridAsTheCheckerPlacesThem) {
 // 40 files, 7 conversions each.
 INSTANTIATE_TEST_SUITE_P(Seeds, PlayedFiles, testing::Range(1, 41));
 
+// Those files hold what the grid's rules are for: the program's choice
+// takes the triplet grid beside the straight one and finds tracks played
+// late or early, and /Q16 places stretches of notes on a finer grid.
+TEST(PlayedFiles, NeedEveryRuleOfTheGrid) {
+  std::uint64_t triplets = 0, offsets = 0, finer = 0;
+  for (std::uint64_t seed = 1; seed <= 40; ++seed) {
+    const rt::PlayedSmf file = rt::generatePlayedSmf(seed);
+    for (const char* option : {"/Q", "/Q16"}) {
+      MemoryFileSystem files;
+      const GridRun run = runOn(file.bytes, {option}, files);
+      if (run.status != 0) continue;
+      const rt::CheckResult result = check(file.bytes, {option}, run);
+      triplets += result.tripletNote != 0 ? 1 : 0;
+      offsets += result.offsets ? 1 : 0;
+      finer += result.finerNotes;
+    }
+  }
+  EXPECT_GE(triplets, 10u);
+  EXPECT_GE(offsets, 2u);
+  EXPECT_GE(finer, 500u);
+}
+
 TEST(GridValues, RefusedWithTheOptionFaultAndNoOutputFile) {
   // A file of 480 ticks a quarter note, on which 7 and 9 give no whole step.
   std::uint64_t seed = 1;
