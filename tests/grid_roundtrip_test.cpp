@@ -3,9 +3,9 @@
 // faster than the grid, triplet beats, tracks played late, controller
 // streams) converted by the whole program with /Q16, /Q12 and the program's
 // own choice in both dialects; the checker places every event on its own
-// grid, holds every note to the bounds of the grid and every written length
-// to the grid's note values, and works out the auto choice itself. The
-// check finds each rule of the grid broken. And the grid values that the
+// grid (a stretch of notes faster than it on a finer one), holds every
+// written length to the grid's note values, and works out the auto choice
+// itself. The check finds each rule of the grid broken. And the grid values that the
 // program must refuse, with no output file.
 
 #include <gtest/gtest.h>
@@ -169,6 +169,8 @@ TEST(GridRules, CheckedAndEachBreachFound) {
        "d32d32d32d32d32d32d32d32", "d16d16d16d16d16d16d16d16", "note start"},
       {"a flam merged into its note", song({{470, 10, 38}, {480, 240, 38}}), "/Q16", false,
        "r8.^32.^128v100o3d128d8", "r4 Sub{v100o3d128}d8", "notes of one key merged"},
+      {"a flam left at its tick where a finer grid holds it", song({{470, 10, 38}, {480, 240, 38}}), "/Q16",
+       false, "r8.^32.^128v100o3d128d8", "r8.^32.^96v100o3d192d8", "note start"},
       {"a key struck again, the old note cut short",
        smf_writer::smfFile(0, 480, {struck.events(false, 960)}), "/Q16", false, "v100o5c4c4",
        "v100o5c8r8c4", "note end"},

@@ -5,8 +5,8 @@
 //       and the options it was given. With the exit status and standard
 //       error of a refused run, checks that the refusal is the right one.
 //       With a grid (/Q<n>, --quantize=<n>) every event must be where the
-//       grid puts it (a note within the bounds of a stretch placed on a
-//       finer grid) and every length a note value of the grid. /Q without
+//       grid puts it (a stretch of notes faster than the grid on a finer
+//       one) and every length a note value of the grid. /Q without
 //       a value (/Qa, --quantize, --quantize=auto) needs --stdout, the file
 //       of vantrel's standard output: its line "Grid:1/16+1/24	Step:120+80"
 //       (with "	Offset:TR(1)=7" where tracks were played late) says which

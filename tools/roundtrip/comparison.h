@@ -7,23 +7,19 @@
 // grid that the program said it used when it is not the one asked for (or,
 // for /Q without a value, the one the check chooses).
 //
-// What is checked exactly, from the check's own reading of the SMF: how
-// Note Ons and Note Offs pair into notes (a key struck again included);
-// without a grid every note and command at its tick; the grid line, for /Q
-// without a value the pair of grids and each track's offset as the check
-// chooses them; on a grid every command at the nearest point of its
-// section's grid once its track's offset is taken off, in the file's order,
-// of the values of one controller only the last at each point and none
-// equal to the value in effect; the set of notes of each key, with their
-// velocities and order, none lost or merged; a rest over a bar line written
-// again after it; lengths that are note values, "%" never.
-// What is checked by bounds, where one place would mean doing the
-// conversion's work again: which stretches of notes went on a finer grid,
-// and how fine (see grid_notes.h): a note starts at a point of its cell's
-// step or of that step halved, or at its own tick, and ends as its start
-// and the next note of its key allow; lengths of fewer ticks than a step
-// only in a bar that is no whole number of steps or beside a note placed
-// off the grid.
+// Everything is worked out from the check's own reading of the SMF, and
+// held to exactly: how Note Ons and Note Offs pair into notes (a key struck
+// again included); without a grid every note and command at its tick; the
+// grid line, for /Q without a value the pair of grids and each track's
+// offset as the check chooses them; on a grid every command at the nearest
+// point of its section's grid once its track's offset is taken off, in the
+// file's order, of the values of one controller only the last at each point
+// and none equal to the value in effect; every note where grid_notes.h
+// places it, the stretches put on a finer grid and how fine included; a
+// rest over a bar line written again after it. Bounds remain where the text
+// may spell one length several ways: on a grid a length is note values,
+// never "%", of fewer ticks than a step only in a bar that is no whole
+// number of steps or beside a note placed off the grid.
 #pragma once
 
 #include <cstdint>

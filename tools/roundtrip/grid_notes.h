@@ -1,20 +1,20 @@
-// The notes of one section on a grid, held to the bounds the grid sets them
-// rather than to one place each: where notes of one key come faster than
-// the grid holds them, the conversion places that stretch of them on a
-// finer grid, and which stretches those are and how fine is its choice.
+// The notes of one section on a grid, where each must be: per key, the
+// notes in the order they were played, paired one to one with the text's
+// (velocity and all; notes of one key played at one tick at one point,
+// notes played apart never at one point, none lost, none added).
 //
-// Exact: every note played is in the text and no other, with its key and
-// velocity; the notes of each key in the order they were played; notes of
-// one key played at one tick at one point, and notes played apart never at
-// one point.
-// Bounds: a note starts at the nearest point of its cell's step (see
-// SectionGrid), or of that step halved (as often as the step stays a whole
-// number of ticks), or at its own tick; never more than half that step
-// from where it was played. Only a note that has a note of its key less
-// than a step away (of the grid at either) starts elsewhere than the
-// nearest point of its cell's step. It ends at the nearest grid point to its end, but at least a step
-// (of the grid it was placed on) after its start, and where the next note
-// of its key that starts later starts at the latest.
+// A note starts at the nearest point of its cell's step (see SectionGrid).
+// Where that puts notes of one key out of order (two played apart at one
+// point, or one before the note before), the stretch they lie in (notes of
+// the key one after the other less than a step, the later one's, apart) is
+// placed on its steps halved, the fewest times that put each note after the
+// one before it (and the first after the stretch before), as long as every
+// step stays whole; past that, at the notes' own ticks. So no note moves by
+// more than half the step it was placed with. A note ends at the grid point
+// nearest to its end, one step of its own after its start at the least, and
+// where the next note of its key that starts later starts at the latest.
+// All of this is worked out from the played ticks; only where the stretch
+// before a stretch ended is taken from the text (its notes checked already).
 #pragma once
 
 #include <cstdint>
@@ -27,8 +27,8 @@ namespace vantrel::roundtrip {
 
 // `played`: the notes of the file, in its order, moved back by the track's
 // offset (`offset`, only told in the messages); `found`: the text's. Adds
-// to `finer` the notes found elsewhere than the nearest point of their
-// cell's step (placed on a finer grid, or at their own tick).
+// to `finer` the notes of stretches placed on a finer grid (or at their own
+// ticks).
 std::vector<Difference> checkGridNotes(int track, int channel, const std::vector<Note>& played,
                                        const std::vector<Note>& found, const SectionGrid& grid,
                                        std::int32_t offset, std::uint64_t& finer);

@@ -325,8 +325,8 @@ std::vector<std::uint64_t> noteStarts(const SmfTrack& track, int channel, std::i
 }
 
 // A channel's section on a grid. Its notes are those of the file as played
-// (moved back by the track's offset): where they must stand is a matter of
-// bounds that the comparison checks (see grid_notes.h). Its commands stand
+// (moved back by the track's offset): where they must stand the comparison
+// works out beside the text's (see grid_notes.h). Its commands stand
 // at the nearest point of the section's grid, in the file's order; of the
 // values of one controller at one point only the last is written, and a
 // value equal to the one in effect is not written at all.

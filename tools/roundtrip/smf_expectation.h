@@ -11,8 +11,8 @@
 // section's grid (see SectionGrid), in the file's order, of the values of
 // one controller at one point only the last, and none equal to the value in
 // effect. The notes are listed as they were played (in `playedNotes`, moved
-// back by the offset): the comparison holds the text's notes to the bounds
-// that the grid sets them (see grid_notes.h).
+// back by the offset): the comparison places them, stretch by stretch of
+// each key, beside the text's (see grid_notes.h).
 #pragma once
 
 #include <cstdint>
