@@ -208,6 +208,18 @@ TEST(GridRules, CheckedAndEachBreachFound) {
   }
 }
 
+// The pressure of a key byte above 127 is a value of its own, not one of
+// the key the byte less its top bit names: with a grid the second
+// message here is dropped as equal to the first (disabled until the
+// conversion tells the two apart).
+TEST(GridRules, DISABLED_KeyPressureOfAKeyByteAbove127Stays) {
+  const Bytes smf = song({}, {{0, {0xA0, 0x7F, 0}}, {480, {0xA0, 0xFF, 0}}});
+  MemoryFileSystem files;
+  const GridRun run = runOn(smf, {"/Q16"}, files);
+  const rt::CheckResult result = check(smf, {"/Q16"}, run);
+  EXPECT_TRUE(result.differences.empty()) << rt::describe(result.differences[0]);
+}
+
 // A chord of two notes of one channel that end apart: d lasts an
 // eighth-note triplet, e a quarter note, one value: " Sub{v100o5d12}e4",
 // not cut where d's sub-block ends.
