@@ -189,18 +189,23 @@ TEST(ExpectedNotes, FollowThePairingRule) {
       .raw(0, {0x90, 67, 0})  // zero length: not written
       .off(480, 1, 65)
       .on(0, 2, 48, 40)  // never ended: lasts to the end
+      .on(0, 3, 60, 30)
+      .on(480, 3, 60, 20)
+      .off(0, 3, 60)  // struck again, its Note On first: the Off ends the note before
+      .off(480, 3, 60)
       .end(960);
   const rt::Expectation e = rt::expectFromSmf(makeSmf(0, 480, {t}), {});
   ASSERT_FALSE(e.refusal);
   ASSERT_EQ(e.model.tracks.size(), 1u);
   const auto& sections = e.model.tracks[0].sections;
-  ASSERT_EQ(sections.size(), 3u);  // system, channel 1, channel 2
+  ASSERT_EQ(sections.size(), 4u);  // system, channels 1 to 3
   EXPECT_EQ(sections[1].notes, (std::vector<rt::Note>{{0, 60, 100, 480},
                                                       {0, 60, 90, 480},
                                                       {480, 62, 80, 480},
                                                       {960, 64, 70, 480},
                                                       {1440, 65, 60, 480}}));
-  EXPECT_EQ(sections[2].notes, (std::vector<rt::Note>{{1920, 48, 40, 960}}));
+  EXPECT_EQ(sections[2].notes, (std::vector<rt::Note>{{1920, 48, 40, 1920}}));
+  EXPECT_EQ(sections[3].notes, (std::vector<rt::Note>{{1920, 60, 30, 480}, {2400, 60, 20, 480}}));
 }
 
 TEST(ExpectedCommands, IdiomsOnlyWhenWholeAndFiltersApplied) {

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The long round trip: thousands of generated SMFs, each converted by the
 # built vantrel with several option sets (dialect, bar layout, pickups,
-# filters) and checked note by note with vantrel_check. Prints every
-# difference and, at the end, how many files, conversions, notes and
-# commands were checked. Exit status 0 when nothing differs.
+# filters; the first of them also with /Q and /Q16) and checked note by
+# note with vantrel_check. Prints every difference and, at the end, how
+# many files, conversions, notes and commands were checked. Exit status 0
+# when nothing differs.
 #
 #   tools/long_roundtrip.sh [BUILD_DIR] [FIRST_SEED] [SEEDS] [SETS]
 #
@@ -33,19 +34,27 @@ cd "$work"
 conversions=0 notes=0 commands=0 refused=0 differences=0 failing=0
 for ((start = first; start < first + seeds; start += batch)); do
   size=$((first + seeds - start < batch ? first + seeds - start : batch))
-  rm -f ./*.mid ./*.mml ./*.err list.txt checks.txt
+  rm -f ./*.mid ./*.mml ./*.err ./*.out list.txt checks.txt
   # File names are relative: vantrel reads a leading "/" as an option.
   "$check" --generate=. "$start" "$size" "$sets" > list.txt
-  n=0
+  n=0 last=
   while IFS=$'\t' read -r smf options; do
-    n=$((n + 1))
-    status=0
-    # shellcheck disable=SC2086  # the options are words of their own
-    "$vantrel" $options "/Fmc$n.mml" "$smf" > /dev/null 2> "c$n.err" || status=$?
-    printf '%s\tc%s.mml\tc%s.err\t%s\t%s\n' "$smf" "$n" "$n" "$status" "$options" >> checks.txt
+    # The first set of each file also on the program's own grid and on
+    # sixteenths; standard output names the grid chosen.
+    runs=("$options")
+    [ "$smf" = "$last" ] || runs+=("$options /Q" "$options /Q16")
+    last=$smf
+    for run in "${runs[@]}"; do
+      n=$((n + 1))
+      status=0
+      # shellcheck disable=SC2086  # the options are words of their own
+      "$vantrel" $run "/Fmc$n.mml" "$smf" > "c$n.out" 2> "c$n.err" || status=$?
+      printf '%s\tc%s.mml\tc%s.err\t%s\t%s\tc%s.out\n' "$smf" "$n" "$n" "$status" "$run" "$n" \
+        >> checks.txt
+    done
   done < list.txt
   "$check" --batch=checks.txt > report.txt || true
-  grep -v -e ': exact (' -e '^checked ' report.txt || true
+  grep -v -e ': exact (' -e ': refused as it must be: ' -e '^checked ' report.txt || true
   # The numbers of "checked N conversions: N notes, N commands; N refused;
   # N differences in N conversions", in that order.
   read -r c n m r d f < <(grep '^checked ' report.txt | tr -cs '0-9\n' ' ')

@@ -43,6 +43,8 @@ while IFS=$'\t' read -r smf options; do
 done < list.txt
 "$check" --batch=checks.txt > report.txt || true
 grep -v -e ': exact (' -e ': refused as it must be: ' -e '^checked ' report.txt || true
-echo "grids used: $(grep -o 'grid 1/[0-9]*' report.txt | sort | uniq -c | sort -rn | tr -s ' ' | tr '\n' ';')"
+echo "grids used: $(grep -o 'grid 1/[0-9+/]*\( with offsets\)*' report.txt | sort | uniq -c | sort -rn |
+  tr -s ' ' | tr '\n' ';')"
+echo "notes placed on a finer grid: $(grep -o '[0-9]* notes finer' report.txt | awk '{ n += $1 } END { print n + 0 }')"
 tail -1 report.txt
 ! grep -q -v -e ': exact (' -e ': refused as it must be: ' -e '^checked ' report.txt

@@ -5,12 +5,16 @@
 //       and the options it was given. With the exit status and standard
 //       error of a refused run, checks that the refusal is the right one.
 //       With a grid (/Q<n>, --quantize=<n>) every event must be where the
-//       grid puts it and every length a note value of the grid. /Q without
+//       grid puts it (a stretch of notes faster than the grid on a finer
+//       one) and every length a note value of the grid. /Q without
 //       a value (/Qa, --quantize, --quantize=auto) needs --stdout, the file
-//       of vantrel's standard output: its line "Grid:1/16	Step:120" says
-//       which grid it chose, and that must be the check's own choice. With
-//       --stdout the line is checked for every conversion (none without a
-//       grid). A grid value that vantrel refuses must leave no MML file.
+//       of vantrel's standard output: its line "Grid:1/16+1/24	Step:120+80"
+//       (with "	Offset:TR(1)=7" where tracks were played late) says which
+//       grids and offsets it chose, and that must be the check's own
+//       choice. With --stdout the line is checked for every conversion
+//       (none without a grid). A grid value that vantrel refuses must leave
+//       no MML file. comparison.h tells what is checked exactly and what
+//       by bounds.
 //   vantrel_check --batch=LIST [--length-forms] [--figures]
 //       Checks many: each line of LIST holds, separated by tabs, the SMF,
 //       the MML, the file of standard error, the exit status, the options
@@ -138,7 +142,10 @@ bool checkOne(const std::string& smfPath, const std::string& mmlPath, const std:
               << (result.refused ? "refused as it must be: " + result.refusal : "exact") << " ("
               << result.notes << " notes, " << result.commands << " commands";
     if (result.gridNote != 0) {
-      std::cout << "; grid 1/" << result.gridNote << ", " << result.lengths << " lengths";
+      std::cout << "; grid 1/" << result.gridNote;
+      if (result.tripletNote != 0) std::cout << "+1/" << result.tripletNote;
+      if (result.offsets) std::cout << " with offsets";
+      std::cout << ", " << result.lengths << " lengths, " << result.finerNotes << " notes finer";
     }
     std::cout << ")\n";
   }

@@ -4,10 +4,12 @@
 #include <cstdlib>
 #include <tuple>
 #include <map>
+#include <numeric>
 #include <optional>
 #include <string>
 
 #include "tools/roundtrip/grid_lengths.h"
+#include "tools/roundtrip/grid_notes.h"
 #include "tools/roundtrip/grid_points.h"
 #include "tools/roundtrip/text_forms.h"
 
@@ -21,8 +23,17 @@ class Comparer {
  public:
   Comparer(const Expectation& expected, const ConversionOptions& options)
       : expected_(expected), options_(options) {
-    if (expected.gridStep != 0) grid_.emplace(expected.rhythm, options.pickupTicks > 0, expected.gridStep);
+    if (expected.gridStep != 0) {
+      // Lengths are whole steps of the grids' common step, its note value
+      // the least that both grids' values divide.
+      const std::uint64_t triplet = expected.tripletStep;
+      const std::uint64_t common = triplet != 0 ? std::gcd(expected.gridStep, triplet) : expected.gridStep;
+      lengthNote_ = 4 * static_cast<std::uint64_t>(expected.model.division) / common;
+      grid_.emplace(expected.rhythm, options.pickupTicks > 0, common);
+    }
   }
+
+  std::uint64_t finer = 0;
 
   std::vector<Difference> run(const Model& found) {
     const Model& want = expected_.model;
@@ -81,23 +92,42 @@ class Comparer {
 
   void compareSection(int track, const Section& want, const std::vector<const Section*>& voices) {
     const Section& found = *voices.front();
-    // The line runs to its last event; only a note still sounding at the end
-    // of the track may take it on to there. Time after that is not written.
-    // Of a channel's voices, the first runs so; the others end before.
-    if (found.endTick != want.endTick &&
-        !(want.hangingEndTick && found.endTick == want.hangingEndTick)) {
-      add(track, want.channel, found.endTick, "end of the line",
-          "the line's time up to tick " + std::to_string(want.endTick) +
-              (want.hangingEndTick && want.hangingEndTick != want.endTick
-                   ? joined(" or ", want.hangingEndTick)
-                   : std::string()),
-          "up to tick " + std::to_string(found.endTick));
-    }
     std::vector<Note> notes;
+    for (const Section* voice : voices) notes.insert(notes.end(), voice->notes.begin(), voice->notes.end());
+    // The line runs to its last event; only a note still sounding at the end
+    // of the track may take it on to there (on a grid: to the end of the
+    // last note as placed). Time after that is not written. Of a channel's
+    // voices, the first runs so; the others end before.
+    std::uint64_t last = std::max(want.endTick, want.hangingEndTick);
+    if (grid_) {
+      std::uint64_t end = want.endTick;
+      for (const Note& n : notes) end = std::max(end, n.tick + n.duration);
+      last = end;
+      if (found.endTick != end) {
+        add(track, want.channel, found.endTick, "end of the line",
+            joined("the line's time up to its last event, tick ", end),
+            joined("up to tick ", found.endTick));
+      }
+      const SectionGrid& grid = expected_.sectionGrids.at({track, want.channel});
+      const int tolerance = options_.velocityStep > 1 ? static_cast<int>(options_.velocityStep) - 1 : 0;
+      std::vector<Difference> placed =
+          checkGridNotes(track, want.channel, want.playedNotes, notes, grid,
+                         expected_.plan.offset(static_cast<std::size_t>(track)), tolerance, finer);
+      differences_.insert(differences_.end(), placed.begin(), placed.end());
+    } else {
+      if (found.endTick != want.endTick &&
+          !(want.hangingEndTick && found.endTick == want.hangingEndTick)) {
+        add(track, want.channel, found.endTick, "end of the line",
+            "the line's time up to tick " + std::to_string(want.endTick) +
+                (want.hangingEndTick && want.hangingEndTick != want.endTick
+                     ? joined(" or ", want.hangingEndTick)
+                     : std::string()),
+            "up to tick " + std::to_string(found.endTick));
+      }
+      compareNotes(track, want.channel, want.notes, notes);
+    }
     for (const Section* voice : voices) {
-      notes.insert(notes.end(), voice->notes.begin(), voice->notes.end());
       if (voice == &found) continue;
-      const std::uint64_t last = std::max(want.endTick, want.hangingEndTick);
       if (voice->endTick > last) {
         add(track, want.channel, voice->endTick, "end of a voice's line",
             joined("up to tick ", last, " at most"), joined("up to tick ", voice->endTick));
@@ -107,7 +137,6 @@ class Comparer {
             "commands only in the channel's first voice", printable(voice->commands.front().text));
       }
     }
-    compareNotes(track, want.channel, want.notes, std::move(notes), &want.playedNotes);
     compareTimed(track, want.channel, "command", want.commands, found.commands);
     checkVoices(track, want.channel, voices);
     for (const Section* voice : voices) {
@@ -122,7 +151,7 @@ class Comparer {
       checkLayout(track, *voice);
       if (grid_) {
         std::vector<Difference> lengths = checkGridLengths(
-            track, *voice, *grid_, expected_.gridNote, expected_.model.division, options_.barLines);
+            track, *voice, *grid_, lengthNote_, expected_.model.division, options_.barLines);
         differences_.insert(differences_.end(), lengths.begin(), lengths.end());
       }
     }
@@ -182,21 +211,9 @@ class Comparer {
   }
 
   // Notes are a set: same start, key, velocity and length is a match. What is
-  // left is paired by start and key, then by start, to say what differs. On
-  // a grid also by key and velocity alone (a start that is off), and an
-  // expected note says where it was played (`played`, in the order of `want`).
-  void compareNotes(int track, int channel, std::vector<Note> want, std::vector<Note> found,
-                    const std::vector<Note>* played = nullptr) {
-    std::multimap<Note, Note> playedAs;
-    if (played && played->size() == want.size()) {
-      for (std::size_t i = 0; i < want.size(); ++i) playedAs.emplace(want[i], (*played)[i]);
-    }
-    auto expectedText = [&](const Note& note) {
-      const auto it = playedAs.find(note);
-      if (it == playedAs.end()) return describe(note);
-      return joined(describe(note), " at tick ", note.tick, " (played at tick ", it->second.tick,
-                    " for ", it->second.duration, " ticks; grid step ", grid_->step(), ")");
-    };
+  // left is paired by start and key, then by start, to say what differs.
+  void compareNotes(int track, int channel, std::vector<Note> want, std::vector<Note> found) {
+    auto expectedText = [](const Note& note) { return describe(note); };
     std::sort(want.begin(), want.end());
     std::sort(found.begin(), found.end());
     if (options_.velocityStep > 1) matchWithinStep(want, found);
@@ -231,14 +248,6 @@ class Comparer {
     };
     pairUp([](const Note& a, const Note& b) { return a.tick == b.tick && a.key == b.key; });
     pairUp([](const Note& a, const Note& b) { return a.tick == b.tick; });
-    if (!playedAs.empty()) {
-      // A start moved elsewhere than the grid's rule puts it: the nearest
-      // extra note of the same key and velocity (both lists are in order).
-      pairUp([](const Note& a, const Note& b) {
-        return a.key == b.key && a.velocity == b.velocity &&
-               std::max(a.tick, b.tick) - std::min(a.tick, b.tick) <= 4 * a.duration;
-      });
-    }
     for (const Note& n : missing) add(track, channel, n.tick, "note missing", expectedText(n), "none");
     for (const Note& n : extra)
       add(track, channel, n.tick, "note not in the SMF", "none", describe(n));
@@ -354,62 +363,34 @@ class Comparer {
 
   const Expectation& expected_;
   const ConversionOptions& options_;
-  std::optional<GridPoints> grid_;
+  std::optional<GridPoints> grid_;  // of the common step of the grids, for lengths
+  std::uint64_t lengthNote_ = 0;
   std::vector<Difference> differences_;
 };
 
-// The grid that the program's standard output names ("Grid:1/16\tStep:120"
-// on a line of its own after the bar listing): its note value and step, or
-// false when it names none there.
-bool reportedGrid(std::string_view console, std::uint64_t& note, std::uint64_t& step) {
-  for (std::size_t at = 0; at < console.size();) {
-    std::size_t end = console.find('\n', at);
-    if (end == std::string_view::npos) end = console.size();
-    std::string_view line = console.substr(at, end - at);
-    if (line.ends_with('\r')) line.remove_suffix(1);
-    at = end + 1;
-    if (!line.starts_with("Grid:1/")) continue;
-    // It follows the bar listing.
-    if (console.find("\nPointer:", at - 1) != std::string_view::npos) return false;
-    const std::size_t tab = line.find("\tStep:");
-    if (tab == std::string_view::npos) return false;
-    const std::string noteText(line.substr(7, tab - 7)), stepText(line.substr(tab + 6));
-    if (noteText.empty() || stepText.empty() ||
-        noteText.find_first_not_of("0123456789") != std::string::npos ||
-        stepText.find_first_not_of("0123456789") != std::string::npos ||
-        noteText.size() > 9 || stepText.size() > 9) {
-      return false;
-    }
-    note = std::stoull(noteText);
-    step = std::stoull(stepText);
-    return true;
-  }
-  return false;
-}
-
-// What the program said of its grid, against what it was asked for.
+// What the program said of its grid, against what it was asked for and,
+// for /Q without a value, the check's own choice.
 void checkGridReport(const Expectation& expected, const ConversionOptions& options,
                      std::string_view console, std::vector<Difference>& differences) {
-  std::uint64_t note = 0, step = 0;
-  const bool named = reportedGrid(console, note, step);
-  const std::string found =
-      named ? joined("Grid:1/", note, "\\tStep:", step) : std::string("no grid line");
+  std::string printed;
+  const bool readable = reportedGrid(console, printed).has_value();
+  const std::string found = printed.empty() ? std::string("no grid line")
+                                            : printable(printed) + (readable ? "" : " (unreadable)");
   if (options.gridNote == 0) {
-    if (named) differences.push_back({-1, -1, 0, "grid line", "none without /Q", found});
+    if (!printed.empty()) differences.push_back({-1, -1, 0, "grid line", "none without /Q", found});
     return;
   }
-  const std::uint64_t want =
-      options.gridNote == kAutoGridNote ? expected.autoGridNote : options.gridNote;
-  if (want == 0) {
-    if (named) differences.push_back({-1, -1, 0, "grid line", "none: no grid step is whole", found});
+  const bool automatic = options.gridNote == kAutoGridNote;
+  const GridPlan want = automatic ? expected.autoPlan : GridPlan{options.gridNote, 0, {}};
+  if (want.note == 0 || gridStepOf(want.note, expected.model.division) == 0) {
+    if (!printed.empty()) {
+      differences.push_back({-1, -1, 0, "grid line", "none: no grid step is whole", found});
+    }
     return;
   }
-  const std::string wanted =
-      joined("Grid:1/", want, "\\tStep:", gridStepOf(want, expected.model.division));
+  const std::string wanted = printable(gridLine(want, expected.model.division));
   if (found != wanted) {
-    differences.push_back({-1, -1, 0,
-                           options.gridNote == kAutoGridNote ? "grid chosen" : "grid line",
-                           wanted, found});
+    differences.push_back({-1, -1, 0, automatic ? "grid chosen" : "grid line", wanted, found});
   }
 }
 
@@ -424,22 +405,31 @@ std::string refusalMessage(const faults::Fault& fault, const ConversionOptions& 
 }  // namespace
 
 std::vector<Difference> compareModels(const Expectation& expected, const Model& found,
-                                      const ConversionOptions& options) {
-  return Comparer(expected, options).run(found);
+                                      const ConversionOptions& options, std::uint64_t* finer) {
+  Comparer comparer(expected, options);
+  std::vector<Difference> differences = comparer.run(found);
+  if (finer) *finer += comparer.finer;
+  return differences;
 }
 
 CheckResult checkConversion(std::span<const std::uint8_t> smf, const ConversionOptions& options,
                             std::string_view mml, int status, std::string_view error,
                             std::optional<std::string_view> console) {
   CheckResult result;
-  std::uint64_t reportedNote = 0, reportedStep = 0;
-  if (console && options.gridNote == kAutoGridNote) reportedGrid(*console, reportedNote, reportedStep);
-  const Expectation expected =
-      expectFromSmf(smf, options, static_cast<std::uint32_t>(std::min<std::uint64_t>(reportedNote, 1u << 20)));
-  result.gridNote = expected.gridStep != 0 ? expected.gridNote : 0;
+  std::optional<GridPlan> reported;
+  if (console && options.gridNote == kAutoGridNote) {
+    std::string printed;
+    reported = reportedGrid(*console, printed);
+  }
+  const Expectation expected = expectFromSmf(smf, options, reported ? &*reported : nullptr);
+  if (expected.gridStep != 0) {
+    result.gridNote = expected.gridNote;
+    result.tripletNote = expected.plan.tripletNote;
+    result.offsets = !expected.plan.offsets.empty();
+  }
   for (const Track& track : expected.model.tracks) {
     for (const Section& section : track.sections) {
-      result.notes += section.notes.size();
+      result.notes += section.notes.size() + section.playedNotes.size();
       result.commands += section.commands.size();
     }
   }
@@ -465,16 +455,18 @@ CheckResult checkConversion(std::span<const std::uint8_t> smf, const ConversionO
                                   expected.refusal->fault.label, "a finished conversion"});
     return result;
   }
-  const bool grid = options.gridNote != 0;
-  Reading reading = readMml(mml, options.kana, grid);
+  // On a grid only where a step of it is whole: /Q finds none on some time
+  // bases, and the text is then written as without one.
+  Reading reading = readMml(mml, options.kana, expected.gridStep != 0);
   result.differences = std::move(reading.problems);
   if (console) checkGridReport(expected, options, *console, result.differences);
-  if (grid && options.gridNote == kAutoGridNote && !console) {
+  if (options.gridNote == kAutoGridNote && expected.autoPlan.note != 0 && !console) {
     result.differences.push_back({-1, -1, 0, "grid chosen",
                                   "the program's standard output, to read the grid it chose",
-                                  joined("none (the check would choose 1/", expected.autoGridNote, ")")});
+                                  joined("none (the check would choose ",
+                                         printable(gridLine(expected.autoPlan, expected.model.division)), ")")});
   }
-  std::vector<Difference> more = compareModels(expected, reading.model, options);
+  std::vector<Difference> more = compareModels(expected, reading.model, options, &result.finerNotes);
   result.differences.insert(result.differences.end(), more.begin(), more.end());
   for (const Track& track : reading.model.tracks) {
     for (const Section& section : track.sections) {

@@ -6,6 +6,20 @@
 // grid also every written length that is no note value of the grid, and the
 // grid that the program said it used when it is not the one asked for (or,
 // for /Q without a value, the one the check chooses).
+//
+// Everything is worked out from the check's own reading of the SMF, and
+// held to exactly: how Note Ons and Note Offs pair into notes (a key struck
+// again included); without a grid every note and command at its tick; the
+// grid line, for /Q without a value the pair of grids and each track's
+// offset as the check chooses them; on a grid every command at the nearest
+// point of its section's grid once its track's offset is taken off, in the
+// file's order, of the values of one controller only the last at each point
+// and none equal to the value in effect; every note where grid_notes.h
+// places it, the stretches put on a finer grid and how fine included; a
+// rest over a bar line written again after it. Bounds remain where the text
+// may spell one length several ways: on a grid a length is note values,
+// never "%", of fewer ticks than a step only in a bar that is no whole
+// number of steps or beside a note placed off the grid.
 #pragma once
 
 #include <cstdint>
@@ -22,8 +36,9 @@
 
 namespace vantrel::roundtrip {
 
+// On a grid `finer` counts the notes found placed on a finer grid.
 std::vector<Difference> compareModels(const Expectation& expected, const Model& found,
-                                      const ConversionOptions& options);
+                                      const ConversionOptions& options, std::uint64_t* finer = nullptr);
 
 // The outcome of checking one conversion.
 struct CheckResult {
@@ -38,6 +53,9 @@ struct CheckResult {
   // velocity words, and the characters and lines of the text.
   std::uint64_t channelNotes = 0, subNotes = 0, velocityWords = 0;
   std::uint64_t channelBytes = 0, channelLines = 0;
+  std::uint32_t tripletNote = 0;  // the triplet grid beside it, 0 none
+  bool offsets = false;           // some track was moved back by an offset
+  std::uint64_t finerNotes = 0;   // notes placed on a finer grid than their cell's
   bool refused = false;        // the conversion stopped at a fault
   std::string refusal;         // that fault's name
 };

@@ -23,10 +23,17 @@ class LengthCheck {
         found_(found),
         grid_(grid),
         note_(note),
-        whole_(4 * static_cast<std::uint64_t>(division)) {}
+        whole_(4 * static_cast<std::uint64_t>(division)) {
+    for (const Note& n : found.notes) {
+      for (std::uint64_t tick : {n.tick, n.tick + n.duration}) {
+        if (grid.nearest(tick) != tick) offGrid_.insert(tick);
+      }
+    }
+  }
 
   // One value; `from` and `to`: the time of the length it belongs to, in
-  // which a bar that is no whole number of steps allows values of fewer ticks.
+  // which a bar that is no whole number of steps, or a note placed off the
+  // grid, allows values of fewer ticks.
   void atom(const WrittenLength& length, std::uint64_t from, std::uint64_t to) {
     const std::uint64_t step = grid_.step();
     if (length.value == 0) {
@@ -38,12 +45,10 @@ class LengthCheck {
         add(length, "note value", joined("a value of whole steps that 1/", note_, " makes"),
             textOf(length));
       }
-    } else if (length.dots != 0) {
-      add(length, "length of no whole number of steps", "a value that divides the whole note",
-          textOf(length));
-    } else if (!grid_.touchesUnevenBar(from, to)) {
+    } else if (!grid_.touchesUnevenBar(from, to) && offGrid_.lower_bound(from) == offGrid_.upper_bound(to)) {
       add(length, "length of no whole number of steps",
-          joined("whole steps of ", step, " ticks (the bar is whole steps)"), textOf(length));
+          joined("whole steps of ", step, " ticks (the bar is whole steps, no note off the grid)"),
+          textOf(length));
     }
   }
 
@@ -141,6 +146,7 @@ class LengthCheck {
   const GridPoints& grid_;
   const std::uint64_t note_;
   const std::uint64_t whole_;
+  std::set<std::uint64_t> offGrid_;  // the starts and ends of notes off the grid
 };
 
 }  // namespace

@@ -1,10 +1,11 @@
 // The lengths of a text written on a grid, held to what a musician reads:
 // note values, one dotted at most, from those that are whole steps of the
 // grid (for sixteenths 1, 2, 4, 8, 16 and the dotted ones that are whole
-// steps), never "%" ticks. A length written as one is a single value where
-// one fits, else tied values longest first. Only in a bar that is no whole
-// number of steps may a length end in values of fewer ticks than that, which
-// divide the whole note.
+// steps; beside a triplet grid, of the step the two grids share), never "%"
+// ticks. A length written as one is a single value where one fits, else
+// tied values longest first. Only in a bar that is no whole number of steps,
+// and in the time of a note placed off the grid (a stretch of notes placed
+// on a finer one), may a length end in values of fewer ticks than that.
 #pragma once
 
 #include <cstdint>
@@ -16,7 +17,7 @@
 namespace vantrel::roundtrip {
 
 // Checks every written length of `found` (a section of track `track`) on
-// the grid of note value `note`. `wholeGroups`: the main line's lengths are
+// the grid of note value `note` (`grid`, of its step). `wholeGroups`: the main line's lengths are
 // cut only at bar lines and rhythm changes, so that each group of tied
 // values is one length as written (true with bar lines; a sub-block's
 // length always is one).

@@ -10,12 +10,46 @@ std::uint64_t gridStepOf(std::uint64_t note, int division) {
   return whole / note;
 }
 
+void pointsAround(std::uint64_t tick, const Cell& cell, std::uint64_t step,
+                  std::uint64_t& atOrBefore, std::uint64_t& past) {
+  if (!cell.fromEnd) {
+    // Points: start, start + step, ..., and the end.
+    const std::uint64_t steps = (tick - cell.start) / step;
+    atOrBefore = cell.start + steps * step;
+    past = atOrBefore + step < cell.end ? atOrBefore + step : cell.end;
+    return;
+  }
+  // Points: end, end - step, ... down to above the start, and the start.
+  const std::uint64_t stepsBack = (cell.end - tick) / step;  // whole steps from tick to end
+  const std::uint64_t candidate = cell.end - stepsBack * step;  // at or after tick
+  if (candidate == tick) {
+    atOrBefore = tick;
+    past = tick + step;  // tick < end here, so the next point lies within the cell
+  } else {
+    past = candidate;
+    atOrBefore = candidate - cell.start >= step ? candidate - step : cell.start;
+  }
+}
+
+std::uint64_t nearestIn(std::uint64_t tick, const Cell& cell, std::uint64_t step) {
+  std::uint64_t atOrBefore, past;
+  pointsAround(tick, cell, step, atOrBefore, past);
+  if (atOrBefore == tick) return tick;
+  return tick - atOrBefore < past - tick ? atOrBefore : past;
+}
+
+std::uint64_t afterIn(std::uint64_t tick, const Cell& cell, std::uint64_t step) {
+  std::uint64_t atOrBefore, past;
+  pointsAround(tick, cell, step, atOrBefore, past);
+  return past;
+}
+
 GridPoints::GridPoints(const std::vector<RhythmChange>& rhythm, bool pickup, std::uint64_t step)
     : rhythm_(rhythm), step_(step) {
   if (pickup && rhythm_.size() > 1) pickupEnd_ = rhythm_[1].tick;
 }
 
-GridPoints::Bar GridPoints::barHolding(std::uint64_t tick) const {
+Cell GridPoints::barAt(std::uint64_t tick) const {
   if (tick < pickupEnd_) return {0, pickupEnd_, true};
   // The change in effect: the last one at or before `tick`.
   const auto later = std::upper_bound(
@@ -31,44 +65,20 @@ GridPoints::Bar GridPoints::barHolding(std::uint64_t tick) const {
   return {start, end, false};
 }
 
-void GridPoints::pointsAround(std::uint64_t tick, std::uint64_t& atOrBefore,
-                              std::uint64_t& past) const {
-  const Bar bar = barHolding(tick);
-  if (!bar.fromEnd) {
-    // Points: start, start + step, ..., and the end.
-    const std::uint64_t steps = (tick - bar.start) / step_;
-    atOrBefore = bar.start + steps * step_;
-    past = atOrBefore + step_ < bar.end ? atOrBefore + step_ : bar.end;
-    return;
+Cell GridPoints::beatAt(std::uint64_t tick, std::uint64_t beat) const {
+  const Cell bar = barAt(tick);
+  if (bar.fromEnd) {
+    // Whole beats back from the end; the first one may be cut short.
+    const std::uint64_t end = bar.end - (bar.end - tick - 1) / beat * beat;
+    return {end - bar.start > beat ? end - beat : bar.start, end, true};
   }
-  // Points: end, end - step, ... down to above the start, and the start.
-  const std::uint64_t stepsBack = (bar.end - tick) / step_;  // whole steps from tick to end
-  const std::uint64_t candidate = bar.end - stepsBack * step_;  // at or after tick
-  if (candidate == tick) {
-    atOrBefore = tick;
-    past = tick + step_;  // tick < end here, so the next point lies within the pickup
-  } else {
-    past = candidate;
-    atOrBefore = candidate - bar.start >= step_ ? candidate - step_ : bar.start;
-  }
-}
-
-std::uint64_t GridPoints::nearest(std::uint64_t tick) const {
-  std::uint64_t atOrBefore, past;
-  pointsAround(tick, atOrBefore, past);
-  if (atOrBefore == tick) return tick;
-  return tick - atOrBefore < past - tick ? atOrBefore : past;
-}
-
-std::uint64_t GridPoints::after(std::uint64_t tick) const {
-  std::uint64_t atOrBefore, past;
-  pointsAround(tick, atOrBefore, past);
-  return past;
+  const std::uint64_t start = bar.start + (tick - bar.start) / beat * beat;
+  return {start, std::min(start + beat, bar.end), false};
 }
 
 bool GridPoints::touchesUnevenBar(std::uint64_t from, std::uint64_t to) const {
   for (std::uint64_t tick = from; tick < to;) {
-    const Bar bar = barHolding(tick);
+    const Cell bar = barAt(tick);
     if ((bar.end - bar.start) % step_ != 0) return true;
     tick = bar.end;
   }

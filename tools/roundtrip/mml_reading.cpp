@@ -184,6 +184,7 @@ class MmlParser {
     fresh.track = line_.track;
     fresh.section = &track.sections.back();
     line_ = fresh;
+    barBefore_ = false;
     readBody();
     line_.section->endTick = line_.tick;
     return true;
@@ -212,6 +213,7 @@ class MmlParser {
         section.rhythmMarks.push_back(
             {line_.tick, std::to_string(numerator) + "/" + std::to_string(denominator)});
         breaks += 2;
+        barBefore_ = true;
       } else if (take("\n\t")) {
         section.lineBreaks.push_back(line_.tick);
         ++breaks;
@@ -221,6 +223,7 @@ class MmlParser {
         return;
       } else if (take("\t|\t")) {
         section.barLines.push_back(line_.tick);
+        barBefore_ = true;
       } else if (take(" Sub{")) {
         ++group_;
         // A rest in a sub-block holds no note; the comparison tells what is missing.
@@ -235,12 +238,19 @@ class MmlParser {
         ++section.subNotes;
       } else if (take(words_.rest)) {
         ++group_;
+        barBefore_ = false;
         std::optional<std::uint64_t> length = readLength(line_.tick);
         if (!length) return skipSection();
         line_.item = Line::Item::kRest;
         line_.tick += *length;
         afterLength_ = true;
-      } else if (take(words_.tie)) {
+      } else if (peek(words_.tie)) {
+        // On a grid a rest that goes on past a bar line is written again.
+        if (subTies_ && barBefore_ && line_.item == Line::Item::kRest) {
+          problem("rest over a bar line", "the rest written again after the bar line");
+        }
+        take(words_.tie);
+        barBefore_ = false;
         if (!joined) ++group_;
         std::optional<std::uint64_t> length = readLength(line_.tick);
         if (!length) return skipSection();
@@ -250,6 +260,7 @@ class MmlParser {
         afterLength_ = true;
       } else if (headStartsHere()) {
         ++group_;
+        barBefore_ = false;
         std::optional<int> key = readHead();
         std::optional<std::uint64_t> length = key ? readLength(line_.tick) : std::nullopt;
         if (!length) return skipSection();
@@ -444,6 +455,7 @@ class MmlParser {
   // The written length being read: its group, note value and dots.
   std::uint32_t group_ = 0;
   bool afterLength_ = false;
+  bool barBefore_ = false;  // a bar line or rhythm comment since the main line's last length
   std::uint64_t lastValue_ = 0;
   int lastDots_ = 0;
   Reading reading_;

@@ -20,7 +20,9 @@ struct Reading {
 };
 
 // `text` is the file as written, with CR LF line ends. On a grid
-// (`subTies`) a sub-block's length may be tied values ("Sub{c4^16}").
+// (`subTies`) a sub-block's length may be tied values ("Sub{c4^16}"), and a
+// rest that goes on past a bar line must be written again after it
+// ("r1\t|\tr1", not "r1\t|\t^1").
 Reading readMml(std::string_view text, bool kana, bool subTies = false);
 
 }  // namespace vantrel::roundtrip

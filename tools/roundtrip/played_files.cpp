@@ -19,9 +19,15 @@ enum Rank { kNoteOff = 0, kOther = 1, kNoteOn = 2 };
 class TrackEvents {
  public:
   void add(std::uint64_t tick, const Bytes& bytes, Rank rank = kOther) {
+    tick = shift_ >= 0 || tick >= static_cast<std::uint64_t>(-shift_)
+               ? tick + static_cast<std::uint64_t>(shift_)
+               : 0;
     offsFirst_.add(tick, bytes, rank);
     onsFirst_.add(tick, bytes, kNoteOn - rank);
   }
+  // Every event added from now on `ticks` later (earlier when negative, not
+  // before the start): a track that a sequencer delays.
+  void shift(std::int64_t ticks) { shift_ = ticks; }
   void meta(std::uint64_t tick, std::uint8_t type, const Bytes& data) {
     Bytes b{0xFF, type};
     smf_writer::appendVarLen(b, static_cast<std::uint32_t>(data.size()));
@@ -39,6 +45,7 @@ class TrackEvents {
  private:
   smf_writer::TimedTrack offsFirst_;
   smf_writer::TimedTrack onsFirst_;
+  std::int64_t shift_ = 0;
 };
 
 struct Bar {
@@ -126,8 +133,10 @@ class Player {
   }
 
   // A tick a player hits when aiming at `ideal`: off by up to the file's
-  // tightness, and one time in twenty by up to half a unit.
+  // tightness, and one time in twenty by up to half a unit; a sequenced
+  // voice hits it.
   std::uint64_t human(std::uint64_t ideal) {
+    if (sequenced_) return ideal;
     const std::uint64_t reach = random_.chance(5) ? unit_ / 2 : unit_ * tightness_ / 100;
     const std::uint64_t offset = random_.below(2 * reach + 1);
     return ideal + offset >= reach ? ideal + offset - reach : 0;
@@ -188,8 +197,9 @@ class Player {
       case 1:  // as written, with a sequencer's gate
         percent = random_.range(75, 96);
         break;
-      default:  // legato, into the next note
-        percent = random_.range(98, 115);
+      default:  // legato, into the next note; as often just up to it, where
+                // a key struck again has its Note On before the old Off
+        percent = random_.chance(35) ? 100 : random_.range(98, 115);
         break;
     }
     return std::max<std::uint64_t>(1, slot * static_cast<std::uint64_t>(percent) / 100);
@@ -198,6 +208,13 @@ class Player {
   void playVoice(TrackEvents& track, Role role, int channel, const PlayedSmf& out) {
     const std::uint8_t status = static_cast<std::uint8_t>(channel);
     const bool zeroOffs = random_.chance(50);
+    // A voice entered on the grid, now and then in a track the sequencer
+    // plays a few ticks late (or early).
+    sequenced_ = random_.chance(20);
+    const std::int64_t late = static_cast<std::int64_t>(unit_ / 4);
+    track.shift(sequenced_ && late > 0 && random_.chance(60)
+                    ? random_.range(1, static_cast<int>(late)) * (random_.chance(30) ? -1 : 1)
+                    : 0);
     const int articulation = random_.range(0, 2);
     // The bank, program and volume at the start; a bank select spread over
     // a few ticks, as some sequencers store it, comes together on a grid.
@@ -214,7 +231,21 @@ class Player {
       std::uint64_t offset = 0;
       const std::uint64_t barStart = bar.start;
       if (out.pickupTicks > 0 && bar.start == 0) offset = (unit_ - bar.length % unit_) % unit_;
+      if (random_.chance(8)) continue;  // a bar of rest: rests over bar lines
+      const std::uint64_t beat = static_cast<std::uint64_t>(division_);
       for (std::uint64_t at = barStart + offset; at < barStart + bar.length;) {
+        // A beat of triplets among straight sixteenths.
+        if (!out.triplets && division_ % 3 == 0 && role != Role::kChords && (at - barStart) % beat == 0 &&
+            at + beat <= barStart + bar.length && random_.chance(8)) {
+          for (std::uint64_t k = 0; k < 3; ++k) {
+            const std::uint64_t start = human(at + k * beat / 3);
+            note(track, status, key, random_.range(30, 120), start, start + sounding(beat / 3, articulation),
+                 zeroOffs);
+            if (role != Role::kDrums) key = std::clamp(key + random_.range(-2, 2), 24, 100);
+          }
+          at += beat;
+          continue;
+        }
         const std::uint64_t units = static_cast<std::uint64_t>(
             role == Role::kDrums ? random_.pick({1, 1, 2, 2, 3}) : random_.pick({1, 2, 2, 3, 4, 6, 8}));
         const std::uint64_t slot = std::min(units * unit_, barStart + bar.length - at);
@@ -230,6 +261,12 @@ class Player {
           chord(track, status, key, velocity, start, slot, articulation, zeroOffs);
         } else if (random_.chance(2)) {
           note(track, status, key, velocity, start, start, zeroOffs);  // ends where it starts
+        } else if (random_.chance(5) && start > unit_ / 4) {
+          // A flam: a grace note of the key a few ticks before it.
+          const std::uint64_t grace = start - 1 - random_.below(unit_ / 4);
+          note(track, status, key, random_.range(20, 60), grace,
+               grace + std::max<std::uint64_t>(1, (start - grace) / 2), zeroOffs);
+          note(track, status, key, velocity, start, start + sounding(slot, articulation), zeroOffs);
         } else {
           if (role == Role::kDrums) key = random_.pick({35, 36, 38, 42, 44, 46, 49});
           note(track, status, key, velocity, start, start + sounding(slot, articulation), zeroOffs);
@@ -247,6 +284,8 @@ class Player {
       track.add(human(end_), {static_cast<std::uint8_t>(0x90 | status), static_cast<std::uint8_t>(key), 90}, kNoteOn);
       ++noteCount_;
     }
+    track.shift(0);
+    sequenced_ = false;
   }
 
   // Three or four keys struck as a strum, each let go on its own.
@@ -296,12 +335,42 @@ class Player {
       track.add(from + random_.below(span),
                 {static_cast<std::uint8_t>(0xD0 | channel), static_cast<std::uint8_t>(random_.range(0, 127))});
     }
+    if (random_.chance(5)) stream(track, channel, from, to);
+  }
+
+  // A wheel or pedal moved slowly, as a controller keyboard sends it: a
+  // value every few ticks, many of them the same as the one before, and
+  // now and then one sent twice at one tick.
+  void stream(TrackEvents& track, std::uint8_t channel, std::uint64_t from, std::uint64_t to) {
+    const int kind = random_.range(0, 3);  // modulation, expression, pitch bend, channel pressure
+    const std::uint64_t every = 1 + random_.below(unit_ / 6 + 1);
+    int value = random_.range(20, 100);
+    for (std::uint64_t at = from; at < to; at += every) {
+      value = std::clamp(value + random_.range(-1, 1), 0, 127);
+      const int times = random_.chance(10) ? 2 : 1;
+      for (int t = 0; t < times; ++t) {
+        const auto v = static_cast<std::uint8_t>(value);
+        switch (kind) {
+          case 0:
+          case 1:
+            track.add(at, {static_cast<std::uint8_t>(0xB0 | channel), static_cast<std::uint8_t>(kind == 0 ? 1 : 11), v});
+            break;
+          case 2:
+            track.add(at, {static_cast<std::uint8_t>(0xE0 | channel), 0, v});
+            break;
+          default:
+            track.add(at, {static_cast<std::uint8_t>(0xD0 | channel), v});
+            break;
+        }
+      }
+    }
   }
 
   Random random_;
   int division_ = 480;
   std::uint64_t unit_ = 120;
   std::uint64_t tightness_ = 10;
+  bool sequenced_ = false;  // the voice being played is on the grid
   std::uint64_t end_ = 0;
   std::vector<Bar> bars_;
   std::size_t noteCount_ = 0;

@@ -4,10 +4,14 @@
 // sixteenths or of triplets, and notes whose starts and lengths are off the
 // beat by a little (or, now and then, by a lot): staccato, legato that
 // overlaps the next note, chords played as a strum, a key struck again
-// faster than any grid (a trill or a drum roll), notes that end where they
-// start, a note left sounding at the end of its track, controllers, pitch
-// bends, program changes and bank selects between the notes, tempo changes
-// and markers off the beat. With each file come the options it is converted
+// faster than any grid (a trill or a drum roll) or just before its note (a
+// flam), or struck again where the old note ends, notes that end where they
+// start, a note left sounding at the end of its track, beats of triplets
+// among straight ones, bars of rest, controllers, pitch bends, program
+// changes and bank selects between the notes, streams of a controller a
+// few ticks apart with values repeated, tempo changes and markers off the
+// beat. Now and then a voice is sequenced: on the grid, in a track played a
+// few ticks late or early. With each file come the options it is converted
 // with: the grids /Q16, /Q12 and the program's own choice, in both dialects,
 // with the pickup's /A where it has one.
 #pragma once

@@ -6,6 +6,7 @@
 
 #include "tools/roundtrip/auto_grid.h"
 #include "tools/roundtrip/grid_points.h"
+#include "tools/roundtrip/section_grid.h"
 #include "tools/roundtrip/text_forms.h"
 
 namespace vantrel::roundtrip {
@@ -13,10 +14,16 @@ namespace {
 
 bool isChannelMessage(std::uint8_t status) { return status >= 0x80 && status < 0xF0; }
 
-// Where an event of `tick` is written: there, or on a grid its nearest point.
-std::uint64_t placed(const GridPoints* grid, std::uint64_t tick) {
-  return grid ? grid->nearest(tick) : tick;
-}
+// Where an event of the file's `tick` is written: there, or on a grid at the
+// nearest point of its section's grid once the track's offset is taken off.
+struct Placement {
+  const SectionGrid* grid = nullptr;
+  std::int32_t offset = 0;
+
+  std::uint64_t operator()(std::uint64_t tick) const {
+    return grid ? grid->nearest(movedBack(tick, offset)) : tick;
+  }
+};
 
 // The check that writing a system event makes first, if it fails.
 std::optional<faults::Fault> systemEventFault(const SmfEvent& event) {
@@ -136,7 +143,7 @@ const char* namedController(std::uint8_t controller) {
 // tick, are one command. Returns it, or nothing when the two events after
 // `index` are not the idiom's.
 std::optional<std::string> idiom(const std::vector<SmfEvent>& events, std::size_t index,
-                                 const GridPoints* grid) {
+                                 const Placement& placed) {
   const SmfEvent& first = events[index];
   const std::uint8_t controller = first.data1;
   if (controller != 0 && controller != 99 && controller != 101) return std::nullopt;
@@ -145,12 +152,12 @@ std::optional<std::string> idiom(const std::vector<SmfEvent>& events, std::size_
   const SmfEvent& third = events[index + 2];
   const std::uint8_t secondController = controller == 0 ? 32 : controller == 99 ? 98 : 100;
   // On a grid, three messages that the grid puts on one tick.
-  const std::uint64_t tick = placed(grid, first.tick);
-  if (placed(grid, second.tick) != tick || second.status != first.status ||
+  const std::uint64_t tick = placed(first.tick);
+  if (placed(second.tick) != tick || second.status != first.status ||
       second.data1 != secondController) {
     return std::nullopt;
   }
-  if (placed(grid, third.tick) != tick) return std::nullopt;
+  if (placed(third.tick) != tick) return std::nullopt;
   const long long m = first.data2, l = second.data2;
   if (controller == 0) {
     if (third.status != (0xC0 | (first.status & 0x0F))) return std::nullopt;
@@ -226,13 +233,13 @@ std::map<std::size_t, std::uint64_t> noteEnds(const SmfTrack& track, std::uint8_
   return ends;
 }
 
-Section systemSection(const SmfTrack& track, const GridPoints* grid, bool& any) {
+Section systemSection(const SmfTrack& track, const Placement& placed, bool& any) {
   Section section;
   section.channel = 0;
   for (const SmfEvent& event : track.events) {
     if (event.status < 0xF0) continue;
     any = true;
-    const std::uint64_t tick = placed(grid, event.tick);
+    const std::uint64_t tick = placed(event.tick);
     // The end of the track is selected, but no time is written up to it.
     if (!(event.status == 0xFF && event.data1 == 0x2F)) section.endTick = tick;
     std::string text = systemCommand(event);
@@ -263,7 +270,7 @@ Section channelSection(const SmfTrack& track, int channel, bool& any) {
       continue;
     }
     if (kind == 0xB0) {
-      if (std::optional<std::string> text = idiom(track.events, i, nullptr)) {
+      if (std::optional<std::string> text = idiom(track.events, i, Placement{})) {
         consumed[i + 1] = consumed[i + 2] = true;
         section.commands.push_back({event.tick, *text});
         continue;
@@ -274,17 +281,68 @@ Section channelSection(const SmfTrack& track, int channel, bool& any) {
   return section;
 }
 
-// A channel's section on a grid. Notes are placed per key in track order;
-// the Note Offs of the file only end notes, each note's own end is written.
-Section gridChannelSection(const SmfTrack& track, int channel, const GridPoints& grid,
+// The controller whose value a later one at the same grid point overrides:
+// each controller number (but those of the bank-select, RPN and NRPN idioms
+// and the channel mode messages), pitch bend, channel pressure and the
+// pressure of each key, as a number; -1 for an event that always stays.
+int valueSlot(const SmfEvent& event) {
+  switch (event.status & 0xF0) {
+    case 0xB0: {
+      const int c = event.data1;
+      if (c == 0 || c == 6 || c == 32 || c == 38 || (c >= 96 && c <= 101) || c >= 120) return -1;
+      return c;
+    }
+    case 0xE0:
+      return 128;
+    case 0xD0:
+      return 129;
+    case 0xA0:
+      return 130 + event.data1;
+    default:
+      return -1;
+  }
+}
+
+int valueOf(const SmfEvent& event) {
+  switch (event.status & 0xF0) {
+    case 0xE0:
+      return event.data1 + 128 * event.data2;
+    case 0xD0:
+      return event.data1;
+    default:
+      return event.data2;
+  }
+}
+
+// The note starts of `channel` in `track` that its grid is chosen from,
+// moved back by the track's offset.
+std::vector<std::uint64_t> noteStarts(const SmfTrack& track, int channel, std::int32_t offset) {
+  std::vector<std::uint64_t> starts;
+  for (const SmfEvent& e : track.events) {
+    if (e.status == (0x90 | (channel - 1)) && e.data2 != 0) starts.push_back(movedBack(e.tick, offset));
+  }
+  return starts;
+}
+
+// A channel's section on a grid. Its notes are those of the file as played
+// (moved back by the track's offset): where they must stand the comparison
+// works out beside the text's (see grid_notes.h). Its commands stand
+// at the nearest point of the section's grid, in the file's order; of the
+// values of one controller at one point only the last is written, and a
+// value equal to the one in effect is not written at all.
+Section gridChannelSection(const SmfTrack& track, int channel, const Placement& placed,
                            bool& any) {
   Section section;
   section.channel = channel;
-  // The note placed last of each key, by its index in section.notes.
-  std::vector<std::optional<std::size_t>> lastOfKey(256);
   std::vector<bool> consumed(track.events.size(), false);
   const std::map<std::size_t, std::uint64_t> ends = noteEnds(track, static_cast<std::uint8_t>(channel - 1));
-  auto reach = [&](std::uint64_t tick) { section.endTick = std::max(section.endTick, tick); };
+  struct Placed {
+    std::uint64_t tick;
+    std::size_t index;
+    std::string text;
+    int slot;
+  };
+  std::vector<Placed> commands;
   for (std::size_t i = 0; i < track.events.size(); ++i) {
     const SmfEvent& event = track.events[i];
     if (!isChannelMessage(event.status) || (event.status & 0x0F) + 1 != channel) continue;
@@ -293,31 +351,45 @@ Section gridChannelSection(const SmfTrack& track, int channel, const GridPoints&
     any = true;
     if (consumed[i]) continue;
     if (kind == 0x90) {
-      const std::uint64_t end = ends.at(i);
-      std::uint64_t start = grid.nearest(event.tick);
-      std::optional<std::size_t>& last = lastOfKey[event.data1];
-      if (last && section.notes[*last].tick >= start) start = grid.after(section.notes[*last].tick);
-      const std::uint64_t placedEnd = std::max(grid.nearest(end), grid.after(start));
-      // The note before of this key ends where this one starts, at the latest.
-      if (last) {
-        Note& before = section.notes[*last];
-        if (before.tick + before.duration > start) before.duration = start - before.tick;
-      }
-      last = section.notes.size();
-      section.notes.push_back({start, event.data1, event.data2, placedEnd - start});
-      section.playedNotes.push_back({event.tick, event.data1, event.data2, end - event.tick});
-      reach(placedEnd);
+      const std::uint64_t tick = movedBack(event.tick, placed.offset);
+      const std::uint64_t end = movedBack(ends.at(i), placed.offset);
+      section.playedNotes.push_back({tick, event.data1, event.data2, end - tick});
       continue;
     }
-    reach(grid.nearest(event.tick));
+    const std::uint64_t tick = placed(event.tick);
     if (kind == 0xB0) {
-      if (std::optional<std::string> text = idiom(track.events, i, &grid)) {
+      if (std::optional<std::string> text = idiom(track.events, i, placed)) {
         consumed[i + 1] = consumed[i + 2] = true;
-        section.commands.push_back({grid.nearest(event.tick), *text});
+        commands.push_back({tick, i, *text, -1});
         continue;
       }
     }
-    section.commands.push_back({grid.nearest(event.tick), channelCommand(event)});
+    commands.push_back({tick, i, channelCommand(event), valueSlot(event)});
+  }
+  // The points only grow in the file's order: a later value of a controller
+  // at the same point is the next one of it.
+  std::map<int, std::size_t> lastOfSlot;
+  std::vector<bool> overridden(commands.size(), false);
+  for (std::size_t c = 0; c < commands.size(); ++c) {
+    if (commands[c].slot < 0) continue;
+    const auto last = lastOfSlot.find(commands[c].slot);
+    if (last != lastOfSlot.end() && commands[last->second].tick == commands[c].tick) {
+      overridden[last->second] = true;
+    }
+    lastOfSlot[commands[c].slot] = c;
+  }
+  std::map<int, int> inEffect;
+  for (std::size_t c = 0; c < commands.size(); ++c) {
+    const Placed& command = commands[c];
+    if (overridden[c]) continue;
+    if (command.slot >= 0) {
+      const int value = valueOf(track.events[command.index]);
+      const auto effect = inEffect.find(command.slot);
+      if (effect != inEffect.end() && effect->second == value) continue;
+      inEffect[command.slot] = value;
+    }
+    section.endTick = std::max(section.endTick, command.tick);
+    section.commands.push_back({command.tick, command.text});
   }
   return section;
 }
@@ -352,7 +424,7 @@ std::vector<RhythmChange> rhythmOf(const SmfFile& file, const ConversionOptions&
 }  // namespace
 
 Expectation expectFromSmf(std::span<const std::uint8_t> smf, const ConversionOptions& options,
-                          std::uint32_t reportedGridNote) {
+                          const GridPlan* reported) {
   Expectation expectation;
   // A grid value of no number or 0 is refused before the file is read.
   if (options.gridValueRefused) {
@@ -388,26 +460,45 @@ Expectation expectFromSmf(std::span<const std::uint8_t> smf, const ConversionOpt
   model.division = file.division;
   model.trackCount = static_cast<int>(file.tracks.size());
   expectation.rhythm = rhythmOf(file, options);
-  std::optional<GridPoints> grid;
   if (options.gridNote != 0) {
     const bool pickup = options.pickupTicks > 0;
-    expectation.gridNote = options.gridNote;
+    GridPlan& plan = expectation.plan;
+    plan.note = options.gridNote;
     if (options.gridNote == kAutoGridNote) {
-      expectation.autoGridNote = autoGridNote(file, expectation.rhythm, pickup);
-      expectation.gridNote = reportedGridNote != 0 ? reportedGridNote : expectation.autoGridNote;
+      expectation.autoPlan = chooseAutoGrid(file, expectation.rhythm, pickup);
+      // A plan whose steps are no whole ticks is not the program's: the
+      // check's own places the events, and the line is reported as it differs.
+      const bool usable = reported && gridStepOf(reported->note, file.division) != 0 &&
+                          (reported->tripletNote == 0 ||
+                           gridStepOf(reported->tripletNote, file.division) != 0);
+      plan = usable ? *reported : expectation.autoPlan;
     }
-    expectation.gridStep = gridStepOf(expectation.gridNote, file.division);
-    if (expectation.gridStep != 0) grid.emplace(expectation.rhythm, pickup, expectation.gridStep);
+    expectation.gridNote = plan.note;
+    expectation.gridStep = gridStepOf(plan.note, file.division);
+    expectation.tripletStep = plan.tripletNote != 0 ? gridStepOf(plan.tripletNote, file.division) : 0;
+    if (expectation.gridStep != 0) {
+      expectation.bars = std::make_shared<const GridPoints>(expectation.rhythm, pickup, expectation.gridStep);
+    }
   }
-  const GridPoints* gridPoints = grid ? &*grid : nullptr;
-  for (const SmfTrack& smfTrack : file.tracks) {
+  for (std::size_t t = 0; t < file.tracks.size(); ++t) {
+    const SmfTrack& smfTrack = file.tracks[t];
     Track& track = model.tracks.emplace_back();
     track.size = smfTrack.size;
+    const std::int32_t offset = expectation.plan.offset(t);
     for (int pass = 0; pass <= 16; ++pass) {
       bool any = false;
-      Section section = pass == 0 ? systemSection(smfTrack, gridPoints, any)
-                        : grid    ? gridChannelSection(smfTrack, pass, *grid, any)
-                                  : channelSection(smfTrack, pass, any);
+      Section section;
+      if (!expectation.bars) {
+        section = pass == 0 ? systemSection(smfTrack, Placement{}, any) : channelSection(smfTrack, pass, any);
+      } else {
+        const SectionGrid grid(expectation.bars, expectation.gridStep, expectation.tripletStep,
+                               static_cast<std::uint64_t>(file.division),
+                               pass == 0 ? std::vector<std::uint64_t>() : noteStarts(smfTrack, pass, offset));
+        const Placement placed{&grid, offset};
+        section = pass == 0 ? systemSection(smfTrack, placed, any)
+                            : gridChannelSection(smfTrack, pass, placed, any);
+        if (any) expectation.sectionGrids.emplace(std::make_pair(static_cast<int>(t), pass), grid);
+      }
       if (any) track.sections.push_back(std::move(section));
     }
   }

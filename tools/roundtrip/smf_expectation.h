@@ -6,21 +6,28 @@
 // written), their commands, and the time-signature changes that lay out the
 // bars. Or, for a file that vantrel must refuse, the fault it must give.
 //
-// With a grid (/Q) the events are where the grid puts them: each note start
-// at the nearest grid point, or just after the start before it of its key
-// and channel where that one starts as late; each note end at the nearest
-// point at least a step after its start and not after the next start of its
-// key and channel; every other event at the nearest point, in the file's
-// order. The file's Note Offs give way to one for each note.
+// With a grid (/Q) every event of a track is first moved back by the
+// track's offset; then each event but a note at the nearest point of its
+// section's grid (see SectionGrid), in the file's order, of the values of
+// one controller at one point only the last, and none equal to the value in
+// effect. The notes are listed as they were played (in `playedNotes`, moved
+// back by the offset): the comparison places them, stretch by stretch of
+// each key, beside the text's (see grid_notes.h).
 #pragma once
 
 #include <cstdint>
+#include <map>
+#include <memory>
 #include <optional>
 #include <span>
+#include <utility>
 #include <vector>
 
+#include "tools/roundtrip/auto_grid.h"
 #include "tools/roundtrip/conversion_options.h"
+#include "tools/roundtrip/grid_points.h"
 #include "tools/roundtrip/model.h"
+#include "tools/roundtrip/section_grid.h"
 #include "tools/roundtrip/smf_events.h"
 
 namespace vantrel::roundtrip {
@@ -31,17 +38,23 @@ struct Expectation {
   // Every time-signature change that the bars follow, in tick order, the
   // first at tick 0 (the pickup's 4/4 included).
   std::vector<RhythmChange> rhythm;
-  // With a grid: the note value the events were placed with and its step
-  // (0: no grid), and for /Q without a value the one the check chose.
+  // With a grid: the plan the events were placed with, the straight grid's
+  // note value and step (0: no grid) and the triplet grid's step (0: none);
+  // for /Q without a value the plan the check chose; the bars, and the grid
+  // of each section, by track and channel (0 for the system events).
+  GridPlan plan;
   std::uint32_t gridNote = 0;
   std::uint64_t gridStep = 0;
-  std::uint32_t autoGridNote = 0;
+  std::uint64_t tripletStep = 0;
+  GridPlan autoPlan;
+  std::shared_ptr<const GridPoints> bars;
+  std::map<std::pair<int, int>, SectionGrid> sectionGrids;
 };
 
-// `reportedGridNote`, when not 0, is the grid that vantrel said it chose for
-// /Q without a value: the events are placed on it, so that a choice that
+// `reported`, when given, is the grid that vantrel said it chose for /Q
+// without a value: the events are placed on it, so that a choice that
 // differs is told apart from the notes it moves.
 Expectation expectFromSmf(std::span<const std::uint8_t> smf, const ConversionOptions& options,
-                          std::uint32_t reportedGridNote = 0);
+                          const GridPlan* reported = nullptr);
 
 }  // namespace vantrel::roundtrip
