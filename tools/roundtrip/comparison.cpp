@@ -151,7 +151,7 @@ class Comparer {
       checkLayout(track, *voice);
       if (grid_) {
         std::vector<Difference> lengths = checkGridLengths(
-            track, *voice, *grid_, lengthNote_, expected_.model.division, options_.barLines);
+            track, *voice, notes, *grid_, lengthNote_, expected_.model.division, options_.barLines);
         differences_.insert(differences_.end(), lengths.begin(), lengths.end());
       }
     }

@@ -17,14 +17,14 @@ std::string textOf(const WrittenLength& length) {
 
 class LengthCheck {
  public:
-  LengthCheck(int track, const Section& found, const GridPoints& grid, std::uint64_t note,
-              int division)
+  LengthCheck(int track, const Section& found, const std::vector<Note>& channelNotes,
+              const GridPoints& grid, std::uint64_t note, int division)
       : track_(track),
         found_(found),
         grid_(grid),
         note_(note),
         whole_(4 * static_cast<std::uint64_t>(division)) {
-    for (const Note& n : found.notes) {
+    for (const Note& n : channelNotes) {
       for (std::uint64_t tick : {n.tick, n.tick + n.duration}) {
         if (grid.nearest(tick) != tick) offGrid_.insert(tick);
       }
@@ -151,9 +151,10 @@ class LengthCheck {
 
 }  // namespace
 
-std::vector<Difference> checkGridLengths(int track, const Section& found, const GridPoints& grid,
+std::vector<Difference> checkGridLengths(int track, const Section& found,
+                                         const std::vector<Note>& channelNotes, const GridPoints& grid,
                                          std::uint64_t note, int division, bool wholeGroups) {
-  LengthCheck check(track, found, grid, note, division);
+  LengthCheck check(track, found, channelNotes, grid, note, division);
   const std::vector<WrittenLength>& lengths = found.lengths;
   // Where the notes and rests of sub-blocks end.
   std::set<std::uint64_t> subEnds;

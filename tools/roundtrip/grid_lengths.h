@@ -17,11 +17,14 @@
 namespace vantrel::roundtrip {
 
 // Checks every written length of `found` (a section of track `track`) on
-// the grid of note value `note` (`grid`, of its step). `wholeGroups`: the main line's lengths are
+// the grid of note value `note` (`grid`, of its step). `channelNotes`: the
+// notes of all the channel's voices, whose starts and ends off the grid
+// allow shorter values (the first voice runs to the channel's last event). `wholeGroups`: the main line's lengths are
 // cut only at bar lines and rhythm changes, so that each group of tied
 // values is one length as written (true with bar lines; a sub-block's
 // length always is one).
-std::vector<Difference> checkGridLengths(int track, const Section& found, const GridPoints& grid,
+std::vector<Difference> checkGridLengths(int track, const Section& found,
+                                         const std::vector<Note>& channelNotes, const GridPoints& grid,
                                          std::uint64_t note, int division, bool wholeGroups);
 
 }  // namespace vantrel::roundtrip
