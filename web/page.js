@@ -167,7 +167,7 @@
     $('line-bars').disabled = $('line-mode').value !== 'bars';
     for (const id of Options.filterIds) $(id).disabled = $('filter-all').checked;
     const { settings, args, problems } = readOptions();
-    for (const id of ['line-bars', 'pickup', 'tracks', 'channels']) {
+    for (const id of ['line-bars', 'pickup', 'velocity-step', 'tracks', 'channels']) {
       const problem = problems[id];
       $(`${id}-problem`).textContent = problem ? I18n.text(problem) : '';
       if ($(id)) $(id).setAttribute('aria-invalid', problem ? 'true' : 'false');
@@ -203,7 +203,21 @@
     fill('channel-boxes', inventory ? inventory.channels : [], (n) => I18n.text('channel', n));
   }
 
+  // The roll's colours: by voice is on offer with voices, and chosen when
+  // they are ticked; it goes back to by track when they are not.
+  function showColourChoice(voicesTicked) {
+    const select = $('roll-colour');
+    const byVoice = select.querySelector('option[value="voice"]');
+    byVoice.disabled = !$('voices').checked;
+    if (voicesTicked !== undefined) select.value = voicesTicked ? 'voice' : 'track';
+    else if (byVoice.disabled && select.value === 'voice') select.value = 'track';
+    PianoRoll.setView({ colourBy: select.value });
+  }
+
   function optionsChanged(event) {
+    if (event && event.target && event.target.id === 'voices' && event.type === 'change') {
+      showColourChoice(event.target.checked);
+    }
     Options.save(document);
     showOptions();
     const typed = event && event.target && event.target.type === 'text' && event.type === 'input';
@@ -354,7 +368,8 @@
     }
     if (noteCount > 0 || !p.fault) PianoRoll.setData(p);
     else PianoRoll.clear();
-    state.preview = { ...p, noteCount, onGrid, ticks: null, keys: null, velocities: null, original: null };
+    state.preview = { ...p, noteCount, onGrid, hasVoices: p.voices !== null, ticks: null, keys: null,
+      velocities: null, voices: null, original: null };
     state.barStarts = p.barStarts.length > 0 ? p.barStarts : new Float64Array([0]);
     $('roll-box').hidden = p.division === 0 || (noteCount === 0 && p.fault !== null);
     PianoRoll.setView({ pickup: state.pickup });
@@ -415,8 +430,21 @@
       listing.append(item);
     }
     if (!rollData || rollData.notes !== p.noteCount) return;
-    const colourBy = $('roll-colour').value;
-    for (const group of rollData.legend[colourBy]) {
+    const colourBy = $('roll-colour').value === 'voice' && !rollData.legend.voice ? 'track'
+      : $('roll-colour').value;
+    // By voice: "voice 2", and on the drum channel the sound's name where
+    // the MML's comment gives it.
+    for (const entry of colourBy === 'voice' ? rollData.legend.voice : []) {
+      const item = document.createElement('span');
+      const swatch = document.createElement('i');
+      swatch.style.background = PianoRoll.colour(entry.group);
+      const name = entry.drumKey >= 0 && p.drumNames ? p.drumNames[entry.drumKey] : '';
+      item.append(swatch, entry.voice === 0 ? I18n.text('noVoice')
+        : name ? I18n.text('drumVoice', entry.voice, name) : I18n.text('voice', entry.voice));
+      if (entry.drumKey >= 0) item.title = I18n.text('channel', 10);
+      $('roll-legend').append(item);
+    }
+    for (const group of colourBy === 'voice' ? [] : rollData.legend[colourBy]) {
       const item = document.createElement('span');
       const swatch = document.createElement('i');
       swatch.style.background = PianoRoll.colour(group % 16);
@@ -794,6 +822,7 @@
     Options.restore(document);
     PianoRoll.start($('roll-box'), rollReady);
     PianoRoll.setView({ colourBy: $('roll-colour').value, zoom: Number($('roll-zoom').value) });
+    showColourChoice();
     setLanguage(initialLanguage());
     $('language').addEventListener('change', (e) => setLanguage(e.target.value));
     $('smf-file').addEventListener('change', (e) => takeFiles(e.target.files));
