@@ -204,20 +204,21 @@
   }
 
   // The roll's colours: by voice is on offer with voices, and chosen when
-  // they are ticked; it goes back to by track when they are not.
+  // they are ticked (`voicesTicked`: true or false as the box was just
+  // changed, else undefined); it goes back to by track without them.
   function showColourChoice(voicesTicked) {
     const select = $('roll-colour');
     const byVoice = select.querySelector('option[value="voice"]');
+    const was = select.value;
     byVoice.disabled = !$('voices').checked;
     if (voicesTicked !== undefined) select.value = voicesTicked ? 'voice' : 'track';
     else if (byVoice.disabled && select.value === 'voice') select.value = 'track';
-    PianoRoll.setView({ colourBy: select.value });
+    if (select.value !== was) PianoRoll.setView({ colourBy: select.value });
   }
 
   function optionsChanged(event) {
-    if (event && event.target && event.target.id === 'voices' && event.type === 'change') {
-      showColourChoice(event.target.checked);
-    }
+    const target = event && event.target;
+    showColourChoice(target && target.id === 'voices' && event.type === 'change' ? target.checked : undefined);
     Options.save(document);
     showOptions();
     const typed = event && event.target && event.target.type === 'text' && event.type === 'input';
@@ -439,8 +440,7 @@
       const swatch = document.createElement('i');
       swatch.style.background = PianoRoll.colour(entry.group);
       const name = entry.drumKey >= 0 && p.drumNames ? p.drumNames[entry.drumKey] : '';
-      item.append(swatch, entry.voice === 0 ? I18n.text('noVoice')
-        : name ? I18n.text('drumVoice', entry.voice, name) : I18n.text('voice', entry.voice));
+      item.append(swatch, name ? I18n.text('drumVoice', entry.voice, name) : I18n.text('voice', entry.voice));
       if (entry.drumKey >= 0) item.title = I18n.text('channel', 10);
       $('roll-legend').append(item);
     }

@@ -62,8 +62,9 @@ function isBlackKey(key) {
 
 const kDrumChannel = 9;  // channel 10 of General MIDI, from 0
 
-// The colour index of voice `voice` (0: a note without length, in no voice).
-const voiceGroup = (voice) => (voice + kPalette - 1) % kPalette;
+// The colour index of voice `voice` (from 1: every note the roll is given
+// has a length, and so a voice).
+const voiceGroup = (voice) => (voice - 1) % kPalette;
 
 // The colour index of note `i`, packed as keys[i] is, for `colourBy`
 // ('voice' only where the notes have voices).
