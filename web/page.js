@@ -433,27 +433,26 @@
     if (!rollData || rollData.notes !== p.noteCount) return;
     const colourBy = $('roll-colour').value === 'voice' && !rollData.legend.voice ? 'track'
       : $('roll-colour').value;
+    const addItem = (colour, text, title) => {
+      const item = document.createElement('span');
+      const swatch = document.createElement('i');
+      swatch.style.background = PianoRoll.colour(colour);
+      item.append(swatch, text);
+      if (title) item.title = title;
+      $('roll-legend').append(item);
+    };
     // By voice: "voice 2", and on the drum channel the sound's name where
     // the MML's comment gives it.
     for (const entry of colourBy === 'voice' ? rollData.legend.voice : []) {
-      const item = document.createElement('span');
-      const swatch = document.createElement('i');
-      swatch.style.background = PianoRoll.colour(entry.group);
       const name = entry.drumKey >= 0 && p.drumNames ? p.drumNames[entry.drumKey] : '';
-      item.append(swatch, name ? I18n.text('drumVoice', entry.voice, name) : I18n.text('voice', entry.voice));
-      if (entry.drumKey >= 0) item.title = I18n.text('channel', 10);
-      $('roll-legend').append(item);
+      addItem(entry.group, name ? I18n.text('drumVoice', entry.voice, name) : I18n.text('voice', entry.voice),
+        entry.drumKey >= 0 ? I18n.text('channel', 10) : '');
     }
     for (const group of colourBy === 'voice' ? [] : rollData.legend[colourBy]) {
-      const item = document.createElement('span');
-      const swatch = document.createElement('i');
-      swatch.style.background = PianoRoll.colour(group % 16);
       // A track by its name (as the MML's TR(n) numbers it where it has none).
       const number = colourBy === 'channel' ? I18n.text('channel', group + 1) : I18n.text('track', group);
       const name = colourBy === 'track' ? trackName(group) : '';
-      item.append(swatch, name || number);
-      if (name) item.title = number;
-      $('roll-legend').append(item);
+      addItem(group % 16, name || number, name ? number : '');
     }
     const first = p.rhythm.find((e) => e.tick >= 0);
     const firstWords = first ? I18n.text('listingLine', 1, `${first.numerator}/${first.denominator}`,

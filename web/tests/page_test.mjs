@@ -598,7 +598,7 @@ describe('voices and velocity steps', () => {
     }, [...band]);
     const on = {
       args, byVoice: await byVoiceOffered(), colour: await page.inputValue('#roll-colour'),
-      legend: await page.$$eval('#roll-legend span', (items) => items.map((i) => i.textContent)),
+      legend: await legend(page),
       download: digest((await download(page)).bytes), axe: await violations(page),
     };
     // A step the program refuses is refused here, in words.
