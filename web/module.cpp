@@ -9,7 +9,9 @@
 // for tests and for anything that holds arguments rather than settings.
 // Both give one result: the exit status, the first fault's kind and subject,
 // the bytes of standard output, standard error and the MML, the MML's name,
-// and the conversion's own preview (mml/preview.h).
+// and the conversion's own preview (mml/preview.h). With voices, the
+// preview gives each note its voice and the names the MML gives the drum
+// channel's voices, so that the page's roll can colour and name them.
 //
 // The bytes of a result are views of the module's memory, valid until the
 // next call: the caller copies what it keeps before it calls again.
@@ -30,6 +32,7 @@
 #include "mml/preview.h"
 #include "smf/events.h"
 #include "util/fault.h"
+#include "voices/drum_names.h"
 
 namespace {
 
@@ -99,6 +102,7 @@ struct Kept {
   std::vector<double> original;  // per note on a grid: start, end as played
   std::vector<std::uint32_t> keys;
   std::vector<std::uint8_t> velocities;
+  std::vector<std::uint16_t> voices;  // with voices only
   std::vector<double> tempoTicks;
   std::vector<double> tempoMicroseconds;
   std::vector<double> barStarts;
@@ -122,14 +126,17 @@ val bytesView(const std::string& bytes) {
 }
 
 // The preview as the page reads it: one typed array per field of the notes,
-// tempos, bars, lines and rhythm entries.
-val previewOf(Kept& k) {
+// tempos, bars, lines and rhythm entries. The notes' voices and the drum
+// sounds' names only when the conversion dealt voices (else null): without
+// them every voice is 0, and a big file's notes are copied once less.
+val previewOf(Kept& k, bool voices) {
   const Preview& p = k.preview;
   const bool onGrid = p.gridNote != 0;
   k.ticks.reserve(2 * p.notes.size());
   if (onGrid) k.original.reserve(2 * p.notes.size());
   k.keys.reserve(p.notes.size());
   k.velocities.reserve(p.notes.size());
+  if (voices) k.voices.reserve(p.notes.size());
   for (const PreviewNote& n : p.notes) {
     k.ticks.push_back(static_cast<double>(n.start));
     k.ticks.push_back(static_cast<double>(n.end));
@@ -139,6 +146,7 @@ val previewOf(Kept& k) {
     }
     k.keys.push_back(n.track << 16 | std::uint32_t{n.channel} << 8 | n.key);
     k.velocities.push_back(n.velocity);
+    if (voices) k.voices.push_back(n.voice);
   }
   for (const PreviewTempo& t : p.tempos) {
     k.tempoTicks.push_back(static_cast<double>(t.tick));
@@ -164,6 +172,7 @@ val previewOf(Kept& k) {
   notes.set("original", onGrid ? view(k.original) : val::null());
   notes.set("keys", view(k.keys));
   notes.set("velocities", view(k.velocities));
+  notes.set("voices", voices ? view(k.voices) : val::null());
   val tempos = val::object();
   tempos.set("ticks", view(k.tempoTicks));
   tempos.set("microseconds", view(k.tempoMicroseconds));
@@ -181,6 +190,13 @@ val previewOf(Kept& k) {
   // The names' bytes as the file holds them (code page 932, mostly).
   val names = val::array();
   for (const std::string& name : p.trackNames) names.call<void>("push", bytesView(name));
+  // Each key's name as a drum voice's comment gives it ("" where it gives
+  // none): on the drum channel a voice is a key.
+  val drumNames = val::null();
+  if (voices) {
+    drumNames = val::array();
+    for (int key = 0; key < 128; ++key) drumNames.call<void>("push", std::string(drumName(key)));
+  }
 
   val preview = val::object();
   preview.set("headerRead", p.headerRead);
@@ -196,6 +212,7 @@ val previewOf(Kept& k) {
   preview.set("lines", lines);
   preview.set("rhythm", rhythm);
   preview.set("trackNames", names);
+  preview.set("drumNames", drumNames);
   return preview;
 }
 
@@ -229,7 +246,7 @@ val conversion(Kept& k, const Options& options) {
   result.set("stderr", bytesView(k.err.text));
   result.set("mml", mml != nullptr ? bytesView(*mml) : val::null());
   result.set("name", options.outputName);
-  result.set("preview", previewOf(k));
+  result.set("preview", previewOf(k, options.settings.voices));
   return result;
 }
 
@@ -248,6 +265,8 @@ Options optionsOf(const val& s, const std::string& name) {
   settings.gridNote = s["gridNote"].as<std::uint32_t>();
   settings.tracks = numbers(s["tracks"]);
   settings.channels = numbers(s["channels"]);
+  settings.voices = s["voices"].as<bool>();
+  settings.velocityStep = s["velocityStep"].as<std::uint32_t>();
   Options options = optionsFor(name, settings);
   // A name that starts like an option follows "--" on the page's command
   // line, and is named as it is there.
@@ -287,7 +306,7 @@ val run(val args, val bytes) {
   result.set("stderr", bytesView(k.err.text));
   result.set("mml", val::null());
   result.set("name", std::string());
-  result.set("preview", previewOf(k));
+  result.set("preview", previewOf(k, false));
   return result;
 }
 

@@ -10,7 +10,7 @@ const Options = (() => {
   // The controls remembered, by id: checkboxes and radios by `checked`, the
   // others by `value`.
   const remembered = ['dialect-mml', 'dialect-kana', 'bar-lines', 'line-mode', 'line-bars', 'pickup',
-    'pickup-unit', ...filterIds, 'filter-all', 'grid', 'roll-colour', 'roll-zoom'];
+    'pickup-unit', ...filterIds, 'filter-all', 'grid', 'voices', 'velocity-step', 'roll-colour', 'roll-zoom'];
 
   const get = (doc, id) => doc.getElementById(id);
 
@@ -51,6 +51,7 @@ const Options = (() => {
   const kAllFilters = 0xFFFF;
   const kAutoGrid = 0xFFFFFFFF;
   const kNoLimit = Infinity;
+  const kMaxVelocityStep = 127;  // a step of 1 writes every change, as without one
 
   // The numbers ticked among the boxes in `box` ([] where every box is
   // ticked, as where there are none), or null where none is.
@@ -93,6 +94,8 @@ const Options = (() => {
     else if (settings.gridNote !== 0) args.push(`/Q${settings.gridNote}`);
     if (settings.tracks.length > 0) args.push(`--tracks=${listText(settings.tracks)}`);
     if (settings.channels.length > 0) args.push(`--channels=${listText(settings.channels)}`);
+    if (settings.voices) args.push('--voices');
+    if (settings.velocityStep !== 1) args.push(`--velocity-step=${settings.velocityStep}`);
     return args;
   }
 
@@ -125,11 +128,19 @@ const Options = (() => {
     const channels = ticked(doc, 'channel-boxes');
     if (tracks === null) problems.tracks = 'noTrackTicked';
     if (channels === null) problems.channels = 'noChannelTicked';
+    // The velocity step: empty for none (every change written).
+    const stepText = String(get(doc, 'velocity-step').value).trim();
+    let velocityStep = stepText === '' ? 1 : digits(stepText);
+    if (velocityStep === null || velocityStep < 1 || velocityStep > kMaxVelocityStep) {
+      problems['velocity-step'] = 'velocityStepInvalid';
+      velocityStep = 1;
+    }
     const settings = {
       barLines: get(doc, 'bar-lines').checked, lineBars, pickupTicks: pickup.error ? 0 : pickup.ticks,
       kana: get(doc, 'dialect-kana').checked, filterMask,
       gridNote: grid === 'auto' ? kAutoGrid : grid === '' ? 0 : Number(grid),
-      tracks: tracks || [], channels: channels || [], outputLimit: kNoLimit,
+      tracks: tracks || [], channels: channels || [], voices: get(doc, 'voices').checked, velocityStep,
+      outputLimit: kNoLimit,
     };
     const args = argumentsOf(settings);
     const argument = (prefix) => args.find((a) => a.startsWith(prefix)) || '';

@@ -167,7 +167,7 @@
     $('line-bars').disabled = $('line-mode').value !== 'bars';
     for (const id of Options.filterIds) $(id).disabled = $('filter-all').checked;
     const { settings, args, problems } = readOptions();
-    for (const id of ['line-bars', 'pickup', 'tracks', 'channels']) {
+    for (const id of ['line-bars', 'pickup', 'velocity-step', 'tracks', 'channels']) {
       const problem = problems[id];
       $(`${id}-problem`).textContent = problem ? I18n.text(problem) : '';
       if ($(id)) $(id).setAttribute('aria-invalid', problem ? 'true' : 'false');
@@ -203,7 +203,22 @@
     fill('channel-boxes', inventory ? inventory.channels : [], (n) => I18n.text('channel', n));
   }
 
+  // The roll's colours: by voice is on offer with voices, and chosen when
+  // they are ticked (`voicesTicked`: true or false as the box was just
+  // changed, else undefined); it goes back to by track without them.
+  function showColourChoice(voicesTicked) {
+    const select = $('roll-colour');
+    const byVoice = select.querySelector('option[value="voice"]');
+    const was = select.value;
+    byVoice.disabled = !$('voices').checked;
+    if (voicesTicked !== undefined) select.value = voicesTicked ? 'voice' : 'track';
+    else if (byVoice.disabled && select.value === 'voice') select.value = 'track';
+    if (select.value !== was) PianoRoll.setView({ colourBy: select.value });
+  }
+
   function optionsChanged(event) {
+    const target = event && event.target;
+    showColourChoice(target && target.id === 'voices' && event.type === 'change' ? target.checked : undefined);
     Options.save(document);
     showOptions();
     const typed = event && event.target && event.target.type === 'text' && event.type === 'input';
@@ -354,7 +369,8 @@
     }
     if (noteCount > 0 || !p.fault) PianoRoll.setData(p);
     else PianoRoll.clear();
-    state.preview = { ...p, noteCount, onGrid, ticks: null, keys: null, velocities: null, original: null };
+    state.preview = { ...p, noteCount, onGrid, hasVoices: p.voices !== null, ticks: null, keys: null,
+      velocities: null, voices: null, original: null };
     state.barStarts = p.barStarts.length > 0 ? p.barStarts : new Float64Array([0]);
     $('roll-box').hidden = p.division === 0 || (noteCount === 0 && p.fault !== null);
     PianoRoll.setView({ pickup: state.pickup });
@@ -415,17 +431,28 @@
       listing.append(item);
     }
     if (!rollData || rollData.notes !== p.noteCount) return;
-    const colourBy = $('roll-colour').value;
-    for (const group of rollData.legend[colourBy]) {
+    const colourBy = $('roll-colour').value === 'voice' && !rollData.legend.voice ? 'track'
+      : $('roll-colour').value;
+    const addItem = (colour, text, title) => {
       const item = document.createElement('span');
       const swatch = document.createElement('i');
-      swatch.style.background = PianoRoll.colour(group % 16);
+      swatch.style.background = PianoRoll.colour(colour);
+      item.append(swatch, text);
+      if (title) item.title = title;
+      $('roll-legend').append(item);
+    };
+    // By voice: "voice 2", and on the drum channel the sound's name where
+    // the MML's comment gives it.
+    for (const entry of colourBy === 'voice' ? rollData.legend.voice : []) {
+      const name = entry.drumKey >= 0 && p.drumNames ? p.drumNames[entry.drumKey] : '';
+      addItem(entry.group, name ? I18n.text('drumVoice', entry.voice, name) : I18n.text('voice', entry.voice),
+        entry.drumKey >= 0 ? I18n.text('channel', 10) : '');
+    }
+    for (const group of colourBy === 'voice' ? [] : rollData.legend[colourBy]) {
       // A track by its name (as the MML's TR(n) numbers it where it has none).
       const number = colourBy === 'channel' ? I18n.text('channel', group + 1) : I18n.text('track', group);
       const name = colourBy === 'track' ? trackName(group) : '';
-      item.append(swatch, name || number);
-      if (name) item.title = number;
-      $('roll-legend').append(item);
+      addItem(group % 16, name || number, name ? number : '');
     }
     const first = p.rhythm.find((e) => e.tick >= 0);
     const firstWords = first ? I18n.text('listingLine', 1, `${first.numerator}/${first.denominator}`,
@@ -794,6 +821,7 @@
     Options.restore(document);
     PianoRoll.start($('roll-box'), rollReady);
     PianoRoll.setView({ colourBy: $('roll-colour').value, zoom: Number($('roll-zoom').value) });
+    showColourChoice();
     setLanguage(initialLanguage());
     $('language').addEventListener('change', (e) => setLanguage(e.target.value));
     $('smf-file').addEventListener('change', (e) => takeFiles(e.target.files));

@@ -1,6 +1,7 @@
-// PianoRoll: the notes of a file on a canvas, coloured by track or channel,
-// with the bar lines that the converter will write, every change of time
-// signature marked, bar numbers and the pickup shaded. The drawing happens in
+// PianoRoll: the notes of a file on a canvas, coloured by track, channel or
+// voice (where the conversion dealt voices), with the bar lines that the
+// converter will write, every change of time signature marked, bar numbers
+// and the pickup shaded. The drawing happens in
 // a worker of its own (roll_worker.js, started from vantrelRollSource), which
 // sends back a picture of the view: a zoom or a scroll only posts a message
 // and later swaps a picture in, so the page never waits for a million notes
@@ -89,17 +90,20 @@ const PianoRoll = (() => {
     // `original`: the notes' ticks before the grid moved them, in
     // the layout of `ticks`; drawn faintly behind the notes when given.
     const original = preview.original || null;
-    const { velocities } = preview;
+    // `voices`: each note's voice, where the conversion dealt them.
+    const { velocities, voices } = preview;
     const moved = [ticks.buffer, keys.buffer, velocities.buffer];
     if (original) moved.push(original.buffer);
+    if (voices) moved.push(voices.buffer);
     worker.postMessage({
-      type: 'data', seq, ticks, keys, velocities, rhythm: preview.rhythm, barStarts: preview.barStarts,
+      type: 'data', seq, ticks, keys, velocities, voices, rhythm: preview.rhythm, barStarts: preview.barStarts,
       songEnd: preview.songEnd,
       original,
     }, moved);
     preview.ticks = null;
     preview.keys = null;
     preview.velocities = null;
+    preview.voices = null;
     preview.original = null;
   }
 

@@ -7,9 +7,10 @@
 // The page starts it from the text of bars.js followed by this file.
 //
 // Messages in:
-//   {type: 'data', seq, ticks, keys, velocities, rhythm, barStarts, songEnd, original?}
+//   {type: 'data', seq, ticks, keys, velocities, voices?, rhythm, barStarts, songEnd, original?}
 //       the notes (ticks[2i], ticks[2i + 1]: start and end; keys[i]: track << 16 |
-//       channel << 8 | key). `original`, when given, holds the notes' ticks
+//       channel << 8 | key; voices[i], where the conversion dealt voices: the
+//       note's voice in its channel, from 1). `original`, when given, holds the notes' ticks
 //       before a change of place (the grid), drawn faintly behind them.
 //       `barStarts`: where the conversion's bars start (bar n at barStarts[n - 1]).
 //   {type: 'view', seq, width, height?, fullWidth, left, dpr, colourBy, pickup, theme, labels}
@@ -19,8 +20,11 @@
 //       played: the player takes them a short window at a time.
 //   {type: 'clear'}                               drops the notes
 // Messages out:
-//   {type: 'data', seq, end, low, high, rowHeight, height, legend: {track, channel},
+//   {type: 'data', seq, end, low, high, rowHeight, height, legend: {track, channel, voice},
 //    tracksWithNotes, notes}
+//       legend.voice (null without voices) lists {voice, drumKey, group}: the
+//       voices of the other channels (drumKey -1), then those of the drum
+//       channel, each the key it holds; `group` is its colour's index.
 //   {type: 'drawn', seq, bitmap}                    the picture of the view
 //   {type: 'notes', id, starts, ends, keys, velocities} (empty for another seq)
 'use strict';
@@ -56,8 +60,32 @@ function isBlackKey(key) {
   return [1, 3, 6, 8, 10].includes(key % 12);
 }
 
-function groupOf(packed, colourBy) {
+const kDrumChannel = 9;  // channel 10 of General MIDI, from 0
+
+// The colour index of voice `voice` (from 1: every note the roll is given
+// has a length, and so a voice).
+const voiceGroup = (voice) => (voice - 1) % kPalette;
+
+// The colour index of note `i`, packed as keys[i] is, for `colourBy`
+// ('voice' only where the notes have voices).
+function groupOf(packed, i, colourBy) {
+  if (colourBy === 'voice') return voiceGroup(notes.voices[i]);
   return colourBy === 'channel' ? (packed >> 8) & 0x0F : packed >>> 16;
+}
+
+// The voices the notes are in, for the legend (see the top), or null.
+function voiceLegend(keys, voices) {
+  if (!voices) return null;
+  // Other channels' voices before the drum channel's; each voice once, and
+  // each drum voice once per key it holds (its tracks may differ).
+  const seen = new Set();
+  for (let i = 0; i < keys.length; ++i) {
+    const drum = ((keys[i] >> 8) & 0x0F) === kDrumChannel;
+    seen.add((drum ? 1 << 24 : 0) | (voices[i] << 8) | (drum ? keys[i] & 0x7F : 0));
+  }
+  return [...seen].sort((a, b) => a - b).map((code) => ({
+    voice: (code >> 8) & 0xFFFF, drumKey: code >> 24 ? code & 0xFF : -1, group: voiceGroup((code >> 8) & 0xFFFF),
+  }));
 }
 
 function takeData(message) {
@@ -83,7 +111,8 @@ function takeData(message) {
   const rows = high - low + 1;
   const rowHeight = Math.max(3, Math.min(9, Math.floor(320 / rows)));
   notes = {
-    seq: message.seq, ticks, keys, velocities: message.velocities, rhythm, barStarts: message.barStarts, end,
+    seq: message.seq, ticks, keys, velocities: message.velocities, voices: message.voices || null, rhythm,
+    barStarts: message.barStarts, end,
     low, high, rowHeight,
     original: message.original || null, height: kHeader + rows * rowHeight,
     chunks: indexChunks(ticks, keys), byStart: null, originalByStart: null,
@@ -91,7 +120,8 @@ function takeData(message) {
   self.postMessage({
     type: 'data', seq: message.seq, end, low: lowest, high: highest, rowHeight,
     height: notes.height, notes: noteCount,
-    legend: { track: [...tracks].sort((a, b) => a - b), channel: [...channels].sort((a, b) => a - b) },
+    legend: { track: [...tracks].sort((a, b) => a - b), channel: [...channels].sort((a, b) => a - b),
+      voice: voiceLegend(keys, notes.voices) },
   });
 }
 
@@ -235,8 +265,8 @@ function draw(view) {
       () => faint, span);
   }
   const palette = Array.from({ length: kPalette }, (_, i) => pixel(i, view.theme));
-  const colourBy = view.colourBy;
-  drawRuns(ticks, keys, (packed) => groupOf(packed, colourBy) % kPalette, kPalette, scale * dpr,
+  const colourBy = view.colourBy === 'voice' && !notes.voices ? 'track' : view.colourBy;
+  drawRuns(ticks, keys, (packed, i) => groupOf(packed, i, colourBy) % kPalette, kPalette, scale * dpr,
     left * dpr, pw, rowOf, rowHeight * dpr, (group) => palette[group], span, notes.chunks);
   ctx.putImageData(image, 0, 0);
 
@@ -288,7 +318,7 @@ function drawRuns(ticks, keys, groupFor, groups, scale, left, pw, rowOf, rowHeig
       const x1 = Math.max(x0 + 1, Math.round(ticks[2 * i + 1] * scale - left));
       if (x1 <= 0) continue;
       const packed = keys[i];
-      const slot = groupFor(packed) * 128 + (packed & 0x7F);
+      const slot = groupFor(packed, i) * 128 + (packed & 0x7F);
       if (runStart[slot] >= 0 && x0 >= runStart[slot] && x0 <= runEnd[slot]) {
         if (x1 > runEnd[slot]) runEnd[slot] = x1;
       } else {

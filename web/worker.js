@@ -25,7 +25,9 @@ function vantrelCalls(core) {
   // The conversion's preview: the notes as the roll and the player read
   // them (ticks[2i], ticks[2i + 1] start and end; keys[i] track << 16 |
   // channel << 8 | key; velocities[i] 1 .. 127; on a grid, `original` holds
-  // their places before it, as `ticks` does), tempos, bars and lines.
+  // their places before it, as `ticks` does; with voices, voices[i] the
+  // voice of its channel, from 1, and drumNames[key] the name the MML gives
+  // a drum voice of that key, else both null), tempos, bars and lines.
   function previewOf(p) {
     const r = p.rhythm;
     const rhythm = Array.from(r.ticks, (tick, i) => ({ tick, numerator: r.numerators[i],
@@ -38,7 +40,7 @@ function vantrelCalls(core) {
       // The names are mostly code page 932, as the MML text is.
       trackNames: p.trackNames.map((name) => shiftJis.decode(name)),
       ticks: copy(p.notes.ticks), original: copy(p.notes.original), keys: copy(p.notes.keys),
-      velocities: copy(p.notes.velocities),
+      velocities: copy(p.notes.velocities), voices: copy(p.notes.voices), drumNames: p.drumNames,
       tempos: { ticks: copy(p.tempos.ticks), microseconds: copy(p.tempos.microseconds) },
       barStarts: copy(p.barStarts),
       lines: { offsets: copy(p.lines.offsets), bars: copy(p.lines.bars), lastBars: copy(p.lines.lastBars) },
@@ -125,7 +127,7 @@ function startVantrelWasm(factory) {
 // The buffers of a result, moved rather than copied to the page.
 function buffersOf(result) {
   const p = result.preview;
-  return [result.stdout, result.stderr, result.mml, result.head, p.ticks, p.original, p.keys, p.velocities,
+  return [result.stdout, result.stderr, result.mml, result.head, p.ticks, p.original, p.keys, p.velocities, p.voices,
     p.tempos.ticks, p.tempos.microseconds, p.barStarts, p.lines.offsets, p.lines.bars, p.lines.lastBars]
     .filter((b) => b).map((b) => b.buffer);
 }

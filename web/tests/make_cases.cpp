@@ -5,7 +5,7 @@
 //
 // gives FOLDER/gen_SEED.mid for COUNT seeds and FOLDER/cases.json, a list of
 // {"file": name, "args": [options]} with SETS option sets per file (the first
-// is always no option).
+// is always no option) and one more with voices or a velocity step.
 
 #include <cstdlib>
 #include <filesystem>
@@ -35,7 +35,9 @@ int main(int argc, char** argv) {
     std::ofstream file(folder / name, std::ios::binary);
     file.write(reinterpret_cast<const char*>(smf.bytes.data()),
                static_cast<std::streamsize>(smf.bytes.size()));
-    for (const auto& set : rt::optionSetsFor(static_cast<std::uint64_t>(seed), smf.division, sets)) {
+    auto all = rt::optionSetsFor(static_cast<std::uint64_t>(seed), smf.division, sets);
+    all.push_back(rt::voiceOptionSet(static_cast<std::uint64_t>(seed), smf.division));
+    for (const auto& set : all) {
       list << separator << "  {\"file\": \"" << name << "\", \"args\": [";
       separator = ",\n";
       for (std::size_t i = 0; i < set.size(); ++i) list << (i ? ", " : "") << '"' << set[i] << '"';

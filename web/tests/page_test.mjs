@@ -23,6 +23,7 @@ const pageDir = path.resolve(process.env.PAGE);
 const dataDir = path.resolve(process.env.DATA);
 const screenshots = process.env.SCREENSHOTS;
 const example = fileURLToPath(new URL('../../examples/demo.mid', import.meta.url));
+const band = fs.readFileSync(fileURLToPath(new URL('../../examples/band.mid', import.meta.url)));
 
 // ---- the files
 
@@ -47,6 +48,8 @@ const cases = [
   { name: 'demo.mid', bytes: fs.readFileSync(example), args: [], via: 'file' },
   ...[[], ['/J'], ['/A480', '/C2'], ['/B-', '/Mx', '/Mm'], ['/Q16'], ['/J', '/Q']].map((args) =>
     ({ name: 'デモ 曲.mid', bytes: fs.readFileSync(example), args })),
+  ...[['--voices', '--velocity-step=8', '/Q16'], ['/J', '/B-', '--voices'], ['/C0', '--velocity-step=127']]
+    .map((args) => ({ name: 'band.mid', bytes: band, args })),
   ...generated.map(({ file, args }) => ({ name: file, bytes: read(file), args })),
   { name: '-dash.mid', bytes: read('gen_2.mid'), args: ['/J'] },
   { name: 'cut.mid', bytes: cutShort, args: [] },
@@ -113,6 +116,9 @@ async function setOptions(page, args) {
     $('filter-all').checked = args.includes('/MA');
     const gridArg = args.find((a) => a.startsWith('/Q'));
     $('grid').value = !gridArg ? '' : gridArg === '/Q' ? 'auto' : gridArg.slice(2);
+    $('voices').checked = args.includes('--voices');
+    const stepArg = args.find((a) => a.startsWith('--velocity-step='));
+    $('velocity-step').value = stepArg ? stepArg.slice(16) : '';
     $('options').dispatchEvent(new Event('change', { bubbles: true }));
   }, args);
 }
@@ -312,6 +318,20 @@ describe('the page gives what the command line gives', () => {
 });
 
 // ---- the page's features, one group each
+
+// The page's accessibility faults as axe-core finds them, in a line each.
+const axeSource = fs.readFileSync(createRequire(import.meta.url).resolve('axe-core/axe.min.js'), 'utf8');
+async function violations(page) {
+  await page.evaluate(axeSource);
+  const { passed, found } = await page.evaluate(async () => {
+    const results = await window.axe.run(document, { resultTypes: ['violations'] });
+    return { passed: results.passes.length, found: results.violations.map((v) =>
+      `${v.impact} ${v.id}: ${v.nodes.map((n) => n.target.join(' ')).join(', ')}`) };
+  });
+  assert.ok(passed > 10, `axe-core checked only ${passed} rules`);
+  return found;
+}
+
 
 // A RIFF MIDI form (.rmi) holding `smf`, after an INFO list.
 function rmi(smf) {
@@ -541,6 +561,68 @@ describe('choosing tracks and channels', () => {
       unticked: { problem: 'Tick at least one track.', offered: false },
       pageErrors: [],
     });
+    await page.close();
+  });
+});
+
+describe('voices and velocity steps', () => {
+  test('the two controls, the command line, the MML; the roll by voice, its legend as the MML names them', async () => {
+    const page = await openPage(`${origin}/`);
+    await setFile(page, 'band.mid', band);
+    await page.waitForFunction(() => document.body.dataset.state === 'done');
+    const byVoiceOffered = () => page.$eval('#roll-colour option[value="voice"]', (o) => !o.disabled);
+    const before = { byVoice: await byVoiceOffered(), colour: await page.inputValue('#roll-colour') };
+    const previews = Number(await page.getAttribute('body', 'data-previews'));
+    await page.check('#voices');
+    await page.fill('#velocity-step', '8');
+    await page.click('#convert');
+    await page.waitForFunction((n) => document.body.dataset.state === 'done'
+      && Number(document.body.dataset.previews) > n && document.querySelector('#roll-legend span'), previews);
+    const args = shownArguments(await page.textContent('#command-line'));
+    const native = runNative('band.mid', band, args);
+    const mml = shiftJis.decode(native.mml);
+    const comments = [...new Set(mml.match(/^\t\/\/voice .*$/gm).map((c) => c.slice(3)))];
+    // A section a voice: as many sections of a channel as it has voices.
+    const sections = {};
+    for (const [, channel] of mml.matchAll(/^\tCH\((\d+)\);/gm)) sections[channel] = (sections[channel] || 0) + 1;
+    // Each note's voice, as the roll is given it: the voices of each channel.
+    const voices = await page.evaluate(async (bytes) => {
+      const p = await window.vantrel.preview(new Uint8Array(bytes), ['--voices', 'band.mid']);
+      const plain = await window.vantrel.preview(new Uint8Array(bytes), ['band.mid']);
+      const byChannel = {};
+      p.keys.forEach((packed, i) => {
+        const channel = ((packed >> 8) & 0x0F) + 1;
+        byChannel[channel] = Math.max(byChannel[channel] || 0, p.voices[i]);
+      });
+      return { byChannel, plain: plain.voices, drum: p.drumNames[38] };
+    }, [...band]);
+    const on = {
+      args, byVoice: await byVoiceOffered(), colour: await page.inputValue('#roll-colour'),
+      legend: await legend(page),
+      download: digest((await download(page)).bytes), axe: await violations(page),
+    };
+    // A step the program refuses is refused here, in words.
+    await page.fill('#velocity-step', '128');
+    await page.waitForFunction(() => document.getElementById('velocity-step-problem').textContent !== '');
+    const refused = { problem: await page.textContent('#velocity-step-problem'),
+      invalid: await page.getAttribute('#velocity-step', 'aria-invalid') };
+    await page.fill('#velocity-step', '8');
+    await page.reload();
+    await page.waitForFunction(() => document.getElementById('command-line').textContent !== '');
+    const remembered = { command: await page.textContent('#command-line'), colour: await page.inputValue('#roll-colour') };
+    await page.uncheck('#voices');
+    const off = { byVoice: await byVoiceOffered(), colour: await page.inputValue('#roll-colour') };
+    assert.deepStrictEqual({ before, on, voices, refused, remembered, off, pageErrors: page.errors }, {
+      before: { byVoice: false, colour: 'track' },
+      on: { args: ['--voices', '--velocity-step=8', 'band.mid'], byVoice: true, colour: 'voice',
+        legend: comments, download: digest(native.mml), axe: [] },
+      voices: { byChannel: sections, plain: null, drum: 'Acoustic Snare' },
+      refused: { problem: 'The step must be a whole number from 1 to 127, or empty.', invalid: 'true' },
+      remembered: { command: 'vantrel --voices --velocity-step=8 song.mid', colour: 'voice' },
+      off: { byVoice: false, colour: 'track' },
+      pageErrors: [],
+    });
+    await page.evaluate(() => localStorage.clear());
     await page.close();
   });
 });
@@ -972,17 +1054,6 @@ describe('phone, dark mode and words', () => {
 });
 
 describe('accessibility (axe-core)', () => {
-  const axeSource = fs.readFileSync(createRequire(import.meta.url).resolve('axe-core/axe.min.js'), 'utf8');
-  const violations = async (page) => {
-    await page.evaluate(axeSource);
-    const { passed, found } = await page.evaluate(async () => {
-      const results = await window.axe.run(document, { resultTypes: ['violations'] });
-      return { passed: results.passes.length, found: results.violations.map((v) =>
-        `${v.impact} ${v.id}: ${v.nodes.map((n) => n.target.join(' ')).join(', ')}`) };
-    });
-    assert.ok(passed > 10, `axe-core checked only ${passed} rules`);
-    return found;
-  };
   for (const language of ['en', 'ja']) {
     test(`${language}: empty, converted, fault`, async () => {
       const page = await browser.newPage({ viewport: { width: 1366, height: 768 }, locale: 'en-US' });
