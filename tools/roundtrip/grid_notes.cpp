@@ -64,12 +64,17 @@ class KeyCheck {
         }
       }
       // Of the notes found at one point, the one that is this note best.
+      // Of those as good, the nearest velocity: within a velocity step two
+      // notes of one key at one point may each be within the step of both.
       std::size_t best = j;
-      int bestScore = -1;
+      int bestScore = -1, bestDistance = 0;
       for (std::size_t k = j; k < found.size() && found[k].tick == found[j].tick; ++k) {
         const int score = (sameVelocity(found[k], played[i]) ? 2 : 0) +
                           (ways(played[i], found[k], later[k]) != 0 ? 1 : 0);
-        if (score > bestScore) best = k, bestScore = score;
+        const int distance = std::abs(found[k].velocity - played[i].velocity);
+        if (score > bestScore || (score == bestScore && distance < bestDistance)) {
+          best = k, bestScore = score, bestDistance = distance;
+        }
       }
       std::swap(found[j], found[best]);
       if (!sameVelocity(found[j], played[i])) {
