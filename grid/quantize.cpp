@@ -7,7 +7,6 @@
 namespace vantrel {
 namespace {
 
-constexpr std::uint32_t kNone = 0xFFFFFFFF;
 constexpr std::uint64_t kNoTick = ~std::uint64_t{0};
 
 // The slot of a controller value that a later one at its grid point

@@ -135,7 +135,6 @@ class Quantizer : public TrackTransform {
   NoteSpans outSpans_;
   // The beats of the pass on the triplet grid, ascending.
   PopulatedArray<std::uint64_t> tripletBeats_;
-  std::size_t nextBeat_ = 0;  // where the last lookup found its beat
   // The events of the pass being moved, in its order; its notes; the Note
   // Offs made, in the order of their notes; and as the pass is written, where
   // each of moved_ went and how many events but Note Offs were written by

@@ -64,17 +64,27 @@ class KeyCheck {
         }
       }
       // Of the notes found at one point, the one that is this note best.
-      // Of those as good, the nearest velocity: within a velocity step two
-      // notes of one key at one point may each be within the step of both.
-      std::size_t best = j;
-      int bestScore = -1, bestDistance = 0;
-      for (std::size_t k = j; k < found.size() && found[k].tick == found[j].tick; ++k) {
-        const int score = (sameVelocity(found[k], played[i]) ? 2 : 0) +
-                          (ways(played[i], found[k], later[k]) != 0 ? 1 : 0);
-        const int distance = std::abs(found[k].velocity - played[i].velocity);
-        if (score > bestScore || (score == bestScore && distance < bestDistance)) {
-          best = k, bestScore = score, bestDistance = distance;
+      // Of those as good, the one whose velocity is of the same rank among
+      // the notes at the point as this note's among those played with it:
+      // within a velocity step two notes of one key at one point may each be
+      // within the step of both, and pairing by rank pairs all that can be.
+      const auto rankOf = [](const std::vector<Note>& notes, std::size_t from, std::size_t at) {
+        std::size_t rank = 0;
+        for (std::size_t k = from; k < notes.size() && notes[k].tick == notes[from].tick; ++k) {
+          if (notes[k].velocity < notes[at].velocity || (notes[k].velocity == notes[at].velocity && k < at)) {
+            ++rank;
+          }
         }
+        return rank;
+      };
+      const std::size_t rank = rankOf(played, i, i);
+      std::size_t best = j;
+      int bestScore = -1;
+      for (std::size_t k = j; k < found.size() && found[k].tick == found[j].tick; ++k) {
+        const int score = (sameVelocity(found[k], played[i]) ? 4 : 0) +
+                          (ways(played[i], found[k], later[k]) != 0 ? 2 : 0) +
+                          (rankOf(found, j, k) == rank ? 1 : 0);
+        if (score > bestScore) best = k, bestScore = score;
       }
       std::swap(found[j], found[best]);
       if (!sameVelocity(found[j], played[i])) {
