@@ -109,14 +109,17 @@ GridPlan chooseAutoGrid(const SmfFile& file, const std::vector<RhythmChange>& rh
 }
 
 std::string gridLine(const GridPlan& plan, int division) {
-  std::string line = "Grid:1/" + std::to_string(plan.note);
-  if (plan.tripletNote != 0) line += "+1/" + std::to_string(plan.tripletNote);
-  line += "\tStep:" + std::to_string(gridStepOf(plan.note, division));
-  if (plan.tripletNote != 0) line += "+" + std::to_string(gridStepOf(plan.tripletNote, division));
+  // Appended, not "text" + a string: GCC 12 sees an overlap there (-Wrestrict).
+  std::string line = "Grid:1/";
+  line.append(std::to_string(plan.note));
+  if (plan.tripletNote != 0) line.append("+1/").append(std::to_string(plan.tripletNote));
+  line.append("\tStep:").append(std::to_string(gridStepOf(plan.note, division)));
+  if (plan.tripletNote != 0) line.append("+").append(std::to_string(gridStepOf(plan.tripletNote, division)));
   const char* between = "\tOffset:";
   for (std::size_t t = 0; t < plan.offsets.size(); ++t) {
     if (plan.offsets[t] == 0) continue;
-    line += between + std::string("TR(") + std::to_string(t) + ")=" + std::to_string(plan.offsets[t]);
+    line.append(between).append("TR(").append(std::to_string(t)).append(")=");
+    line.append(std::to_string(plan.offsets[t]));
     between = ",";
   }
   return line;

@@ -27,10 +27,10 @@ class BeatFit {
       : bars_(bars), straight_(straight), triplet_(triplet), beat_(beat) {}
 
   struct Beat {
-    Cell cell;
-    bool triplet;       // the triplet grid fits it by more than half
-    std::uint64_t sum;  // of the distances from the grid that fits better
-    std::uint64_t far;  // starts farther than `farFrom` from that grid
+    Cell cell{};
+    bool triplet = false;   // the triplet grid fits it by more than half
+    std::uint64_t sum = 0;  // of the distances from the grid that fits better
+    std::uint64_t far = 0;  // starts farther than `farFrom` from that grid
   };
 
   // Adds a start; returns true with the beat before in `closed` when the
