@@ -276,7 +276,7 @@ for number, (args, names, system_fault) in enumerate(cases):
     (ls, lo, le, lw), (ws, wo, we, ww) = results
     problems = []
     if ls != ws:
-        problems.append("status %s vs %s" % (ls, ws))
+        problems.append("status %s vs %s (stderr %r vs %r)" % (ls, ws, le[-200:], we[-200:]))
     if lo != wo:
         problems.append("stdout differs " + first_difference(lo, wo))
     if le != we:
