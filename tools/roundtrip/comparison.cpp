@@ -109,10 +109,9 @@ class Comparer {
             joined("up to tick ", found.endTick));
       }
       const SectionGrid& grid = expected_.sectionGrids.at({track, want.channel});
-      const int tolerance = options_.velocityStep > 1 ? static_cast<int>(options_.velocityStep) - 1 : 0;
       std::vector<Difference> placed =
           checkGridNotes(track, want.channel, want.playedNotes, notes, grid,
-                         expected_.plan.offset(static_cast<std::size_t>(track)), tolerance, finer);
+                         expected_.plan.offset(static_cast<std::size_t>(track)), velocityTolerance(), finer);
       differences_.insert(differences_.end(), placed.begin(), placed.end());
     } else {
       if (found.endTick != want.endTick &&
@@ -210,13 +209,18 @@ class Comparer {
     }
   }
 
+  // How far a written velocity may be from the played one: a velocity step
+  // less one, or 0 without a step.
+  int velocityTolerance() const {
+    return options_.velocityStep > 1 ? static_cast<int>(options_.velocityStep) - 1 : 0;
+  }
+
   // Notes are a set: same start, key, velocity and length is a match. What is
   // left is paired by start and key, then by start, to say what differs.
   void compareNotes(int track, int channel, std::vector<Note> want, std::vector<Note> found) {
-    auto expectedText = [](const Note& note) { return describe(note); };
     std::sort(want.begin(), want.end());
     std::sort(found.begin(), found.end());
-    if (options_.velocityStep > 1) matchWithinStep(want, found);
+    if (velocityTolerance() > 0) matchWithinStep(want, found);
     std::vector<Note> missing, extra;
     std::set_difference(want.begin(), want.end(), found.begin(), found.end(),
                         std::back_inserter(missing));
@@ -237,10 +241,10 @@ class Comparer {
                 : "note length";
         if (m->tick != e->tick) {
           what = m->duration != e->duration ? "note start and length" : "note start";
-          add(track, channel, m->tick, what, expectedText(*m),
+          add(track, channel, m->tick, what, describe(*m),
               joined(describe(*e), " at tick ", e->tick));
         } else {
-          add(track, channel, m->tick, what, expectedText(*m), describe(*e));
+          add(track, channel, m->tick, what, describe(*m), describe(*e));
         }
         extra.erase(e);
         m = missing.erase(m);
@@ -248,7 +252,7 @@ class Comparer {
     };
     pairUp([](const Note& a, const Note& b) { return a.tick == b.tick && a.key == b.key; });
     pairUp([](const Note& a, const Note& b) { return a.tick == b.tick; });
-    for (const Note& n : missing) add(track, channel, n.tick, "note missing", expectedText(n), "none");
+    for (const Note& n : missing) add(track, channel, n.tick, "note missing", describe(n), "none");
     for (const Note& n : extra)
       add(track, channel, n.tick, "note not in the SMF", "none", describe(n));
   }
@@ -264,7 +268,7 @@ class Comparer {
     };
     std::sort(want.begin(), want.end(), bySlot);
     std::sort(found.begin(), found.end(), bySlot);
-    const int tolerance = static_cast<int>(options_.velocityStep) - 1;
+    const int tolerance = velocityTolerance();
     std::size_t w = 0;
     for (std::size_t f = 0; f < found.size();) {
       while (w < want.size() && slot(want[w]) < slot(found[f])) ++w;
